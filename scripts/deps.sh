@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the demo need, when any is missing.
+# Idempotent and quiet; never installs the i386 wine32.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  libgtest-dev googletest libbenchmark-dev
+  zlib1g-dev libcurl4-openssl-dev libsodium-dev libssl-dev
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
+  wine64 xvfb xauth valgrind icoutils
+  nginx-light curl openssl
+  chromium nodejs npm
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+# A Node.js that did not come from Debian's package (with its own npm) serves as well.
+if command -v node >/dev/null && command -v npm >/dev/null; then
+  filtered=()
+  for package in "${missing[@]}"; do
+    case "$package" in nodejs|npm) ;; *) filtered+=("$package") ;; esac
+  done
+  missing=("${filtered[@]+"${filtered[@]}"}")
+fi
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "== installing: ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "missing packages and not root: install them with apt-get" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

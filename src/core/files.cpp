@@ -1,0 +1,109 @@
+// The portable half of the file and path helpers; the platform half is files_posix.cpp /
+// files_win.cpp (replaceFile, fileStamp and the path <-> UTF-8 conversions).
+#include "core/files.h"
+
+#include <fstream>
+#include <system_error>
+
+namespace tu {
+
+namespace fs = std::filesystem;
+
+bool readFile(const fs::path& path, std::string& out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::string data;
+  std::error_code ec;
+  const auto size = fs::file_size(path, ec);
+  if (!ec) data.reserve(static_cast<std::size_t>(size));
+  char buffer[65536];
+  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+    data.append(buffer, static_cast<std::size_t>(in.gcount()));
+  }
+  if (in.bad()) return false;
+  out = std::move(data);
+  return true;
+}
+
+bool writeFileAtomic(const fs::path& path, std::string_view data) {
+  std::error_code ec;
+  if (path.has_parent_path()) fs::create_directories(path.parent_path(), ec);
+
+  // Write a sibling and rename it over the target, so a reader (or a crash) only ever sees
+  // the old file or the new one; the sibling stays on the target's volume.
+  fs::path temporary = path;
+  temporary += ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(data.data(), static_cast<std::streamsize>(data.size()));
+    // A failed final flush is a failed write: the data may not all be on disk.
+    out.close();
+    if (!out) return false;
+  }
+  if (replaceFile(temporary, path) == 0) return true;
+  fs::remove(path, ec);
+  return replaceFile(temporary, path) == 0;
+}
+
+std::string hexEncode(const void* data, std::size_t size) {
+  static const char digits[] = "0123456789abcdef";
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  std::string out(size * 2, '0');
+  for (std::size_t i = 0; i < size; ++i) {
+    out[2 * i] = digits[bytes[i] >> 4];
+    out[2 * i + 1] = digits[bytes[i] & 15];
+  }
+  return out;
+}
+
+std::string toLowerAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+bool isSafeRelativePath(std::string_view path) {
+  if (path.empty() || path.size() > 400) return false;
+  if (path.front() == '/' || path.front() == '\\') return false;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t slash = path.find('/', start);
+    const std::string_view piece = path.substr(
+        start, slash == std::string_view::npos ? std::string_view::npos : slash - start);
+    if (piece.empty() || piece == "." || piece == "..") return false;
+    for (const char c : piece) {
+      const auto byte = static_cast<unsigned char>(c);
+      if (byte < 0x20) return false;
+      switch (c) {
+        case '\\':
+        case ':':
+        case '<':
+        case '>':
+        case '"':
+        case '|':
+        case '?':
+        case '*': return false;
+        default: break;
+      }
+    }
+    if (slash == std::string_view::npos) return true;
+    start = slash + 1;
+  }
+}
+
+fs::path resolveRelative(const fs::path& base, std::string_view relative) {
+  fs::path result = base;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t slash = relative.find('/', start);
+    result /= pathFromUtf8(relative.substr(
+        start, slash == std::string_view::npos ? std::string_view::npos : slash - start));
+    if (slash == std::string_view::npos) return result;
+    start = slash + 1;
+  }
+}
+
+}  // namespace tu
