@@ -1,0 +1,38 @@
+// Fetcher: every HTTP(S) request of the launcher. Blocking; used from worker threads only, one
+// instance per thread. Failures are `false` plus an English text that reaches the player as
+// is ("connect: timeout", "HTTP 404 <url>", "cancelled", ...).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace tu {
+
+// Called with the number of bytes the destination holds so far (a resumed prefix included);
+// returns false to stop the transfer, which then fails with "cancelled".
+using ProgressCallback = std::function<bool(std::uint64_t bytesSoFar)>;
+
+class Fetcher {
+ public:
+  virtual ~Fetcher() = default;
+
+  // The whole body of a 200 response (at most 16 MiB). Any other status fails with
+  // "HTTP <status> <url>". `out` is unchanged unless a 200 arrived.
+  virtual bool getText(const std::string& url, std::string& out, std::string& error) = 0;
+
+  // Downloads into `destination`, resuming at `offset` (the bytes already there) with a Range
+  // request: 206 appends, 200 rewrites from the start, one 416 retries once from 0. The file is
+  // left as the failure left it, for the caller to resume or delete.
+  virtual bool download(const std::string& url, const std::filesystem::path& destination,
+                        std::uint64_t offset, const ProgressCallback& progress,
+                        std::string& error) = 0;
+};
+
+// The platform's fetcher with the launcher's timeouts: WinHttpFetcher on Windows,
+// CurlFetcher elsewhere.
+std::unique_ptr<Fetcher> makeFetcher();
+
+}  // namespace tu
