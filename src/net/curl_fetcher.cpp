@@ -65,6 +65,25 @@ class HeaderList {
   curl_slist* list_ = nullptr;
 };
 
+// Spaces, control bytes and bytes outside ASCII as %XX, the way WinHTTP sends them; every
+// other byte, '%' included, unchanged.
+std::string escapeUnsafeBytes(std::string_view url) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string escaped;
+  escaped.reserve(url.size());
+  for (const char c : url) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte > 0x20 && byte < 0x7F) {
+      escaped += c;
+    } else {
+      escaped += '%';
+      escaped += digits[byte >> 4];
+      escaped += digits[byte & 15];
+    }
+  }
+  return escaped;
+}
+
 class UrlHandle {
  public:
   UrlHandle() : url_(curl_url()) {}
@@ -72,11 +91,10 @@ class UrlHandle {
   UrlHandle(const UrlHandle&) = delete;
   UrlHandle& operator=(const UrlHandle&) = delete;
 
-  // Parses an absolute http(s) URL. Spaces and bytes outside ASCII are percent-encoded, as
-  // WinHTTP does when it sends a request.
+  // Parses an absolute http(s) URL, taking its path as it is ("." and ".." included).
   bool parse(const std::string& text) {
-    if (!url_ || curl_url_set(url_, CURLUPART_URL, text.c_str(),
-                              CURLU_URLENCODE | CURLU_ALLOW_SPACE) != CURLUE_OK) {
+    if (!url_ || curl_url_set(url_, CURLUPART_URL, escapeUnsafeBytes(text).c_str(),
+                              CURLU_PATH_AS_IS) != CURLUE_OK) {
       return false;
     }
     char* scheme = nullptr;
@@ -281,6 +299,7 @@ CurlFetcher::CurlFetcher(const FetchTimeouts& timeouts) : timeouts_(timeouts) {
   curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
+  curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
   curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(easy, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,

@@ -1,4 +1,5 @@
 // WinHttpFetcher: synchronous WinHTTP, one connection and request handle per call.
+#include <winsock2.h>
 #include <windows.h>
 #include <winhttp.h>
 
@@ -54,7 +55,9 @@ struct RequestHandles {
 std::string errorText(std::string_view stage) {
   const DWORD error = GetLastError();
   switch (error) {
-    case ERROR_WINHTTP_TIMEOUT: return failureText(stage, NetFailure::Timeout);
+    case ERROR_WINHTTP_TIMEOUT:
+    case WSAETIMEDOUT:  // Wine's WinHTTP passes the socket's own timeout through
+      return failureText(stage, NetFailure::Timeout);
     case ERROR_WINHTTP_NAME_NOT_RESOLVED: return failureText(stage, NetFailure::NameNotResolved);
     case ERROR_WINHTTP_CANNOT_CONNECT: return failureText(stage, NetFailure::CannotConnect);
     case ERROR_WINHTTP_CONNECTION_ERROR: return failureText(stage, NetFailure::ConnectionReset);
@@ -186,6 +189,11 @@ WinHttpFetcher::WinHttpFetcher(const FetchTimeouts& timeouts)
   if (!session) return;
   WinHttpSetTimeouts(session, timeouts.resolveMs, timeouts.connectMs, timeouts.sendMs,
                      timeouts.receiveMs);
+  // The wait for the answer's headers has a timeout of its own (90 s on Windows, none at all
+  // under Wine, where a server that never answers would hold the update forever).
+  DWORD headersTimeout = static_cast<DWORD>(timeouts.receiveMs);
+  WinHttpSetOption(session, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headersTimeout,
+                   sizeof headersTimeout);
   // Systems without TLS 1.3 in WinHTTP refuse the combined value.
   DWORD protocols = kTls12And13;
   if (!WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols)) {

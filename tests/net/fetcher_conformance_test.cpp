@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/files.h"
@@ -189,28 +190,31 @@ TEST_F(FetcherTest, ResetDuringTheBodyFailsAsAReset) {
   EXPECT_EQ(error, "download: connection reset");
 }
 
-TEST_F(FetcherTest, StalledAnswersTimeOutAndReleasedOnesComplete) {
-  server.script("/body", {.body = patternBody(5000), .stallAfter = 1000});
+TEST_F(FetcherTest, StalledAnswersTimeOut) {
+  const std::string body = patternBody(5000);
+  server.script("/body", {.body = body, .stallAfter = 1000});
   server.script("/head", {.body = "x", .stallBeforeHeaders = true});
   std::string out;
   std::string error;
   EXPECT_FALSE(download("/body", 0, error));
   EXPECT_EQ(error, "download: timeout");
-  EXPECT_EQ(readTestFile(destination), patternBody(1000));
+  const std::string kept = readTestFile(destination);
+  EXPECT_EQ(kept, body.substr(0, kept.size()));
   EXPECT_FALSE(fetcher->getText(server.url("/head"), out, error));
   EXPECT_EQ(error, "download: timeout");
+}
 
-  // The callback's first report means the server reached its stall; letting it go on
-  // completes the download.
-  ASSERT_TRUE(fetcher->download(
-      server.url("/body"), destination, 0,
-      [this](std::uint64_t) {
-        server.release();
-        return true;
-      },
-      error))
-      << error;
-  EXPECT_EQ(readTestFile(destination), patternBody(5000));
+TEST_F(FetcherTest, AnAnswerThatPausesBrieflyCompletes) {
+  const std::string body = patternBody(5000);
+  server.script("/body", {.body = body, .stallAfter = 1000});
+  std::thread releaser([this] {
+    server.waitUntilStalled();
+    server.release();
+  });
+  std::string error;
+  EXPECT_TRUE(download("/body", 0, error)) << error;
+  releaser.join();
+  EXPECT_EQ(readTestFile(destination), body);
 }
 
 TEST_F(FetcherTest, OddLengthsAndRedirects) {
@@ -248,6 +252,17 @@ TEST_F(FetcherTest, EveryRequestCarriesTheUserAgentAndCacheHeaders) {
   }
 }
 
+TEST_F(FetcherTest, UnsafeUrlBytesAreEscapedAndEscapesKept) {
+  std::string out;
+  std::string error;
+  fetcher->getText(server.url("/sp ace/\xC5\xBE.bin?q=1 2"), out, error);
+  fetcher->getText(server.url("/a%20b/c%2Fd"), out, error);
+  const std::vector<ReceivedRequest> requests = server.requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].target, "/sp%20ace/%C5%BE.bin?q=1%202");
+  EXPECT_EQ(requests[1].target, "/a%20b/c%2Fd");
+}
+
 TEST_F(FetcherTest, NetworkFailuresNameTheirStep) {
   std::string out;
   std::string error;
@@ -281,9 +296,13 @@ TEST_F(FetcherTest, UnwritableDestinationsAreNamed) {
   EXPECT_FALSE(fetcher->download(
       server.url("/f.bin"), missingFolder, 0, [](std::uint64_t) { return true; }, error));
   EXPECT_EQ(error, "cannot write " + pathToUtf8(missingFolder));
+}
 
+TEST_F(FetcherTest, FailedWritesReadAsAFullDisk) {
   const fs::path full = fullDevice();
   if (full.empty()) GTEST_SKIP() << "no device that refuses data here";
+  server.serve("/f.bin", patternBody(1000));
+  std::string error;
   EXPECT_FALSE(fetcher->download(
       server.url("/f.bin"), full, 0, [](std::uint64_t) { return true; }, error));
   EXPECT_EQ(error, "write failed (disk full?)");

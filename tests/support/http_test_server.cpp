@@ -10,6 +10,8 @@ namespace tu::test {
 namespace {
 
 constexpr std::size_t kSendChunk = 1 << 20;
+// How often a waiting connection thread looks whether the server is stopping.
+constexpr int kStopCheckMs = 20;
 constexpr std::size_t kRequestHeadLimit = 1 << 16;
 
 char lower(char c) {
@@ -133,10 +135,15 @@ void HttpTestServer::scriptSequence(const std::string& path, std::vector<Behavio
   scripts_[path] = std::move(script);
 }
 
+void HttpTestServer::waitUntilStalled(std::size_t count) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [&] { return stalls_ >= count || stopping_; });
+}
+
 void HttpTestServer::release() {
   std::lock_guard<std::mutex> lock(mutex_);
   released_ = true;
-  releasedOrStopping_.notify_all();
+  changed_.notify_all();
 }
 
 std::vector<ReceivedRequest> HttpTestServer::requests() const {
@@ -162,7 +169,7 @@ void HttpTestServer::stop() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopping_) return;
     stopping_ = true;
-    releasedOrStopping_.notify_all();
+    changed_.notify_all();
   }
   if (acceptor_.joinable()) {
     // Wake the acceptor with a connection of our own; it sees the stop and ends.
@@ -173,18 +180,13 @@ void HttpTestServer::stop() {
   if (listener_ != sockets::kNoSocket) sockets::closeSocket(listener_);
   listener_ = sockets::kNoSocket;
 
+  // Connection threads notice the stop within kStopCheckMs.
   std::list<std::shared_ptr<Connection>> connections;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     connections.swap(connections_);
   }
-  for (const auto& connection : connections) {
-    std::lock_guard<std::mutex> lock(connection->mutex);
-    if (connection->socket != sockets::kNoSocket) sockets::shutdownBoth(connection->socket);
-  }
-  for (const auto& connection : connections) {
-    if (connection->thread.joinable()) connection->thread.join();
-  }
+  for (const auto& connection : connections) connection->thread.join();
 }
 
 void HttpTestServer::acceptLoop() {
@@ -206,12 +208,7 @@ void HttpTestServer::acceptLoop() {
 // Joins the threads of connections that have ended. Called with mutex_ held.
 void HttpTestServer::reapFinished() {
   for (auto it = connections_.begin(); it != connections_.end();) {
-    bool finished = false;
-    {
-      std::lock_guard<std::mutex> lock((*it)->mutex);
-      finished = (*it)->finished;
-    }
-    if (finished) {
+    if ((*it)->finished) {
       (*it)->thread.join();
       it = connections_.erase(it);
     } else {
@@ -228,7 +225,7 @@ void HttpTestServer::serveConnection(const std::shared_ptr<Connection>& connecti
     const std::size_t headEnd = pending.find("\r\n\r\n");
     if (headEnd == std::string::npos) {
       if (pending.size() > kRequestHeadLimit) break;
-      const long got = sockets::receiveSome(connection->socket, buffer, sizeof buffer);
+      const long got = receive(*connection, buffer, sizeof buffer);
       if (got <= 0) break;
       pending.append(buffer, static_cast<std::size_t>(got));
       continue;
@@ -244,7 +241,6 @@ void HttpTestServer::serveConnection(const std::shared_ptr<Connection>& connecti
     open = answer(*connection, request);
   }
   closeConnection(*connection, false);
-  std::lock_guard<std::mutex> lock(connection->mutex);
   connection->finished = true;
 }
 
@@ -308,16 +304,16 @@ bool HttpTestServer::answer(Connection& connection, const ReceivedRequest& reque
   head += "\r\n";
 
   if (behaviour.stallBeforeHeaders && !waitForRelease()) return false;
-  if (!sockets::sendAll(connection.socket, head.data(), head.size())) return false;
+  if (!sendAll(connection, head)) return false;
 
   std::size_t limit = body.size();
   if (behaviour.closeAfter) limit = std::min(limit, *behaviour.closeAfter);
   std::size_t sent = 0;
   if (behaviour.stallAfter && *behaviour.stallAfter <= limit) {
     sent = *behaviour.stallAfter;
-    if (!sendBody(connection, body.substr(0, sent)) || !waitForRelease()) return false;
+    if (!sendAll(connection, body.substr(0, sent)) || !waitForRelease()) return false;
   }
-  if (!sendBody(connection, body.substr(sent, limit - sent))) return false;
+  if (!sendAll(connection, body.substr(sent, limit - sent))) return false;
   if (behaviour.closeAfter) {
     closeConnection(connection, behaviour.resetOnClose);
     return false;
@@ -325,27 +321,39 @@ bool HttpTestServer::answer(Connection& connection, const ReceivedRequest& reque
   return keepOpen;
 }
 
-bool HttpTestServer::sendBody(Connection& connection, std::string_view body) {
-  while (!body.empty()) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (stopping_) return false;
+bool HttpTestServer::sendAll(Connection& connection, std::string_view data) {
+  while (!data.empty()) {
+    if (stopping_) return false;
+    const long sent =
+        sockets::sendSome(connection.socket, data.data(), std::min(data.size(), kSendChunk));
+    if (sent == sockets::kWouldBlock) {
+      sockets::waitUntilReady(connection.socket, sockets::Direction::Send, kStopCheckMs);
+      continue;
     }
-    const std::size_t size = std::min(body.size(), kSendChunk);
-    if (!sockets::sendAll(connection.socket, body.data(), size)) return false;
-    body.remove_prefix(size);
+    if (sent <= 0) return false;
+    data.remove_prefix(static_cast<std::size_t>(sent));
   }
   return true;
 }
 
+long HttpTestServer::receive(Connection& connection, char* data, std::size_t size) {
+  for (;;) {
+    if (stopping_) return -1;
+    const long got = sockets::receiveSome(connection.socket, data, size);
+    if (got != sockets::kWouldBlock) return got;
+    sockets::waitUntilReady(connection.socket, sockets::Direction::Receive, kStopCheckMs);
+  }
+}
+
 bool HttpTestServer::waitForRelease() {
   std::unique_lock<std::mutex> lock(mutex_);
-  releasedOrStopping_.wait(lock, [this] { return released_ || stopping_; });
+  ++stalls_;
+  changed_.notify_all();
+  changed_.wait(lock, [this] { return released_ || stopping_; });
   return !stopping_;
 }
 
 void HttpTestServer::closeConnection(Connection& connection, bool reset) {
-  std::lock_guard<std::mutex> lock(connection.mutex);
   if (connection.socket == sockets::kNoSocket) return;
   if (reset) {
     sockets::closeWithReset(connection.socket);

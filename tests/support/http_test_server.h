@@ -12,6 +12,7 @@
 //   server.requests()[0].header("Range");
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -84,6 +85,9 @@ class HttpTestServer {
   // One behaviour per request, in turn; the last one answers every later request.
   void scriptSequence(const std::string& path, std::vector<Behaviour> sequence);
 
+  // Blocks until `count` answers (counted since the start) have reached their stall, or the
+  // server stops.
+  void waitUntilStalled(std::size_t count = 1);
   // Lets every stalled answer go on, and every later stall pass at once.
   void release();
 
@@ -101,10 +105,9 @@ class HttpTestServer {
     std::size_t next = 0;
   };
   struct Connection {
-    std::mutex mutex;  // guards `socket` against stop() shutting it down while it closes
-    sockets::Handle socket = sockets::kNoSocket;
+    sockets::Handle socket = sockets::kNoSocket;  // used and closed by `thread` only
     std::thread thread;
-    bool finished = false;
+    std::atomic<bool> finished{false};
   };
 
   void acceptLoop();
@@ -112,7 +115,11 @@ class HttpTestServer {
   // Answers one request; false when the connection is to be closed afterwards.
   bool answer(Connection& connection, const ReceivedRequest& request);
   std::shared_ptr<const Behaviour> behaviourFor(const std::string& target);
-  bool sendBody(Connection& connection, std::string_view body);
+  // Sends everything as fast as the client reads; false when the connection broke or the
+  // server is stopping.
+  bool sendAll(Connection& connection, std::string_view data);
+  // Some bytes: the count, or 0 or less when the connection ended or the server is stopping.
+  long receive(Connection& connection, char* data, std::size_t size);
   // Waits until release() or stop(); false when the server is stopping.
   bool waitForRelease();
   void closeConnection(Connection& connection, bool reset);
@@ -123,9 +130,10 @@ class HttpTestServer {
   std::thread acceptor_;
 
   mutable std::mutex mutex_;
-  std::condition_variable releasedOrStopping_;
+  std::condition_variable changed_;  // released_, stalls_ or stopping_
   bool released_ = false;
-  bool stopping_ = false;
+  std::size_t stalls_ = 0;
+  std::atomic<bool> stopping_{false};  // set under mutex_, read anywhere
   std::map<std::string, Script> scripts_;
   std::vector<ReceivedRequest> requests_;
   std::list<std::shared_ptr<Connection>> connections_;

@@ -12,15 +12,23 @@ inline constexpr Handle kNoSocket = -1;
 
 // A socket listening on 127.0.0.1 at a port the system picks (written to `port`).
 Handle listenOnLoopback(int& port);
-// Waits for the next connection; kNoSocket when the listener is closed or broken.
+// Waits for the next connection; kNoSocket when the listener is closed or broken. The new
+// socket does not block (see below) and sends small writes at once.
 Handle acceptConnection(Handle listener);
 // A connection to 127.0.0.1:port, or kNoSocket.
 Handle connectToLoopback(int port);
-// Up to `size` bytes: the count, 0 at the peer's end of stream, negative on failure.
+// Accepted sockets never block, so that a server thread can notice that it is to stop (Wine
+// does not wake a blocked call when another thread shuts its socket down). The calls below
+// return kWouldBlock when nothing can be done yet; waitUntilReady waits for that.
+inline constexpr long kWouldBlock = -2;
+enum class Direction { Receive, Send };
+// True when the socket is ready (or broken) for `direction` within `timeoutMs`.
+bool waitUntilReady(Handle socket, Direction direction, int timeoutMs);
+// Up to `size` bytes: the count, 0 at the peer's end of stream, kWouldBlock, or -1 on failure.
 long receiveSome(Handle socket, char* data, std::size_t size);
-// Sends everything; false when the connection broke.
-bool sendAll(Handle socket, const char* data, std::size_t size);
-// Ends both directions, waking a thread blocked in receiveSome or acceptConnection.
+// Some of the bytes: the count, kWouldBlock, or -1 when the connection broke.
+long sendSome(Handle socket, const char* data, std::size_t size);
+// Ends both directions (an orderly end of stream for the peer).
 void shutdownBoth(Handle socket);
 void closeSocket(Handle socket);
 // Closes with a reset (RST) instead of an orderly end of stream.

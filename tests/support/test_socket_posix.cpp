@@ -1,5 +1,6 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -37,7 +38,8 @@ Handle listenOnLoopback(int& port) {
 
 Handle acceptConnection(Handle listener) {
   for (;;) {
-    const int fd = accept4(static_cast<int>(listener), nullptr, nullptr, SOCK_CLOEXEC);
+    const int fd =
+        accept4(static_cast<int>(listener), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd >= 0) {
       // Headers and body go out in separate sends; without this the body can wait for the
       // client's delayed acknowledgement.
@@ -60,23 +62,29 @@ Handle connectToLoopback(int port) {
   return fd;
 }
 
+bool waitUntilReady(Handle socket, Direction direction, int timeoutMs) {
+  pollfd watch{static_cast<int>(socket),
+               static_cast<short>(direction == Direction::Receive ? POLLIN : POLLOUT), 0};
+  return poll(&watch, 1, timeoutMs) > 0;
+}
+
 long receiveSome(Handle socket, char* data, std::size_t size) {
   for (;;) {
     const ssize_t got = recv(static_cast<int>(socket), data, size, 0);
-    if (got >= 0 || errno != EINTR) return static_cast<long>(got);
+    if (got >= 0) return static_cast<long>(got);
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return kWouldBlock;
+    if (errno != EINTR) return -1;
   }
 }
 
-bool sendAll(Handle socket, const char* data, std::size_t size) {
-  while (size > 0) {
+long sendSome(Handle socket, const char* data, std::size_t size) {
+  for (;;) {
     // MSG_NOSIGNAL: a client that went away must not end the test program with SIGPIPE.
     const ssize_t sent = send(static_cast<int>(socket), data, size, MSG_NOSIGNAL);
-    if (sent < 0 && errno == EINTR) continue;
-    if (sent <= 0) return false;
-    data += sent;
-    size -= static_cast<std::size_t>(sent);
+    if (sent >= 0) return static_cast<long>(sent);
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return kWouldBlock;
+    if (errno != EINTR) return -1;
   }
-  return true;
 }
 
 void shutdownBoth(Handle socket) {

@@ -67,6 +67,8 @@ Handle acceptConnection(Handle listener) {
   // client's delayed acknowledgement.
   BOOL on = TRUE;
   setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+  u_long nonBlocking = 1;
+  ioctlsocket(connection, FIONBIO, &nonBlocking);
   return toHandle(connection);
 }
 
@@ -82,18 +84,28 @@ Handle connectToLoopback(int port) {
   return toHandle(connection);
 }
 
-long receiveSome(Handle socket, char* data, std::size_t size) {
-  return recv(toSocket(socket), data, chunk(size), 0);
+bool waitUntilReady(Handle socket, Direction direction, int timeoutMs) {
+  fd_set ready;
+  fd_set failed;
+  FD_ZERO(&ready);
+  FD_ZERO(&failed);
+  FD_SET(toSocket(socket), &ready);
+  FD_SET(toSocket(socket), &failed);
+  timeval timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+  const bool receive = direction == Direction::Receive;
+  return select(0, receive ? &ready : nullptr, receive ? nullptr : &ready, &failed, &timeout) > 0;
 }
 
-bool sendAll(Handle socket, const char* data, std::size_t size) {
-  while (size > 0) {
-    const int sent = send(toSocket(socket), data, chunk(size), 0);
-    if (sent <= 0) return false;
-    data += sent;
-    size -= static_cast<std::size_t>(sent);
-  }
-  return true;
+long receiveSome(Handle socket, char* data, std::size_t size) {
+  const int got = recv(toSocket(socket), data, chunk(size), 0);
+  if (got >= 0) return got;
+  return WSAGetLastError() == WSAEWOULDBLOCK ? kWouldBlock : -1;
+}
+
+long sendSome(Handle socket, const char* data, std::size_t size) {
+  const int sent = send(toSocket(socket), data, chunk(size), 0);
+  if (sent >= 0) return sent;
+  return WSAGetLastError() == WSAEWOULDBLOCK ? kWouldBlock : -1;
 }
 
 void shutdownBoth(Handle socket) {
