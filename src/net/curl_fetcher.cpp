@@ -149,6 +149,7 @@ std::size_t onHeaderLine(char* data, std::size_t size, std::size_t count, void* 
   const std::size_t length = size * count;
   const std::string_view line(data, length);
   noteActivity(exchange);
+  if (exchange.finalHeaders) return length;  // trailers after a chunked body
   if (startsWithNoCase(line, "http/")) {
     exchange.location.clear();
   } else if (startsWithNoCase(line, "location:")) {
@@ -300,6 +301,8 @@ CurlFetcher::CurlFetcher(const FetchTimeouts& timeouts) : timeouts_(timeouts) {
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
   curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
+  // A proxy's answer to CONNECT is not the server's answer.
+  curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
   curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(easy, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,

@@ -1,7 +1,7 @@
 // WinHttpFetcher: synchronous WinHTTP, one connection and request handle per call.
-#include <winsock2.h>
 #include <windows.h>
 #include <winhttp.h>
+#include <winsock2.h>
 
 #include <cwchar>
 #include <optional>

