@@ -272,6 +272,14 @@ TEST_F(FetcherTest, RefusedConnectionsNameTheirStep) {
   EXPECT_EQ(error, kRefusedText);
 }
 
+TEST_F(FetcherTest, HttpsToAPlainServerFailsTheHandshake) {
+  std::string out;
+  std::string error;
+  const std::string url = "https://127.0.0.1:" + std::to_string(server.port()) + "/x";
+  EXPECT_FALSE(fetcher->getText(url, out, error));
+  EXPECT_EQ(error, kHandshakeFailedText);
+}
+
 TEST_F(FetcherTest, UnresolvableNamesSayTheServerWasNotFound) {
   std::string error;
   // .invalid names never resolve; the short timeouts bound the wait for the resolver.

@@ -16,6 +16,8 @@ std::unique_ptr<Fetcher> makeFetcherUnderTest(const FetchTimeouts& timeouts);
 // The error for a connection the server refuses, and for a host name that does not resolve.
 extern const std::string kRefusedText;
 extern const std::string kUnresolvedText;
+// The error for an https:// URL whose server answers in plain HTTP.
+extern const std::string kHandshakeFailedText;
 
 // A file that opens for writing but takes no data (empty path: the platform has none).
 std::filesystem::path fullDevice();

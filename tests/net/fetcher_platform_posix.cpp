@@ -1,4 +1,5 @@
-// libcurl reports both failures while opening the connection.
+// libcurl reports failures of the name lookup, the connection and the TLS handshake while
+// opening the connection.
 #include "fetcher_platform.h"
 #include "net/curl_fetcher.h"
 
@@ -10,6 +11,7 @@ std::unique_ptr<Fetcher> makeFetcherUnderTest(const FetchTimeouts& timeouts) {
 
 const std::string kRefusedText = "connect: cannot connect";
 const std::string kUnresolvedText = "connect: server name not found (no internet?)";
+const std::string kHandshakeFailedText = "connect: TLS/certificate error";
 
 std::filesystem::path fullDevice() {
   return "/dev/full";

@@ -222,6 +222,13 @@ void HttpTestServer::serveConnection(const std::shared_ptr<Connection>& connecti
   char buffer[16384];
   bool open = true;
   while (open) {
+    // Whatever is not HTTP (a TLS handshake, say) gets what a plain HTTP server says to it.
+    if (!pending.empty() && (pending[0] < 'A' || pending[0] > 'Z')) {
+      const std::string_view refusal =
+          "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+      sendAll(*connection, refusal);
+      break;
+    }
     const std::size_t headEnd = pending.find("\r\n\r\n");
     if (headEnd == std::string::npos) {
       if (pending.size() > kRequestHeadLimit) break;
