@@ -640,7 +640,10 @@ el.btnRepair2.addEventListener('click', () => {
 el.btnSettingsCancel.addEventListener('click', hideSettings);
 el.btnSettingsSave.addEventListener('click', saveSettings);
 el.settings.addEventListener('mousedown', (event) => {
-  if (event.target === el.settings) hideSettings();
+  if (event.target !== el.settings) return;
+  // Keep the press from moving focus to the page body once the dialog is gone.
+  event.preventDefault();
+  hideSettings();
 });
 for (const button of el.modeSeg.querySelectorAll('button')) {
   button.addEventListener('click', () => {
