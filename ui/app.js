@@ -676,21 +676,34 @@ const DEMO_TICK_MS = 120;
 const demoSettings = { windowed: true, width: 1280, height: 720 };
 
 function demoBannerArt() {
-  const svg = '<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 1200 600" preserveAspectRatio="xMidYMid slice">' +
-    '<defs><linearGradient id="s" x1="0" y1="0" x2="0" y2="1"><stop offset="0" stop-color="#120a10"/>' +
-    '<stop offset=".62" stop-color="#4a0f1e"/><stop offset="1" stop-color="#8c1a2c"/></linearGradient>' +
-    '<radialGradient id="g" cx=".72" cy=".3" r=".35"><stop offset="0" stop-color="#ffd6dc" stop-opacity=".35"/>' +
-    '<stop offset="1" stop-color="#ffd6dc" stop-opacity="0"/></radialGradient>' +
-    '<linearGradient id="w" x1="0" y1="0" x2="0" y2="1"><stop offset="0" stop-color="#6e0c1b"/>' +
-    '<stop offset="1" stop-color="#0e0c0f"/></linearGradient></defs>' +
-    '<rect width="1200" height="600" fill="url(#s)"/><rect width="1200" height="600" fill="url(#g)"/>' +
-    '<circle cx="865" cy="170" r="58" fill="#f6dfe3" opacity=".92"/>' +
-    '<path d="M0 390L140 300L240 350L380 230L520 340L640 260L760 330L900 200L1040 320L1200 250V420H0Z" fill="#2b1119"/>' +
-    '<path d="M0 420L180 350L300 390L470 300L610 400L760 320L880 380L1010 290L1200 370V440H0Z" fill="#1a0b11"/>' +
-    '<path d="M900 200L940 240L925 238L905 262L890 232Z" fill="#e9d6da" opacity=".55"/>' +
-    '<rect y="436" width="1200" height="164" fill="url(#w)"/>' +
-    '<rect y="434" width="1200" height="3" fill="#e2384f" opacity=".55"/>' +
-    '<path d="M810 470h110M780 500h170M830 530h70" stroke="#f6dfe3" stroke-width="4" stroke-linecap="round" opacity=".35"/>' +
+  const svg = '<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink" viewBox="0 0 1200 600" preserveAspectRatio="xMidYMid slice">' +
+    '<defs><linearGradient id="s" x1="0" y1="0" x2="0" y2="1"><stop offset="0" stop-color="#0d0910"/>' +
+    '<stop offset=".5" stop-color="#2a0c18"/><stop offset=".72" stop-color="#6a1424"/></linearGradient>' +
+    '<radialGradient id="g" cx="800" cy="190" r="300" gradientUnits="userSpaceOnUse">' +
+    '<stop offset="0" stop-color="#ffd9df" stop-opacity=".32"/>' +
+    '<stop offset="1" stop-color="#ffd9df" stop-opacity="0"/></radialGradient>' +
+    '<linearGradient id="w" x1="0" y1="0" x2="0" y2="1"><stop offset="0" stop-color="#4a0b18"/>' +
+    '<stop offset="1" stop-color="#0e0c0f"/></linearGradient>' +
+    '<linearGradient id="m" x1="0" y1="0" x2="0" y2="1">' +
+    '<stop offset="0" stop-color="#fff" stop-opacity="0"/>' +
+    '<stop offset=".5" stop-color="#fff" stop-opacity=".035"/>' +
+    '<stop offset="1" stop-color="#fff" stop-opacity="0"/></linearGradient><g id="r">' +
+    '<path d="M0 330L120 290L230 320L340 270L450 310L560 260L700 300L820 250L960 300L1080 270L1200 300V440H0Z" fill="#3d1522"/>' +
+    '<path d="M0 380L150 320L260 350L420 250L520 300L600 270L690 205L780 290L860 330L980 280L1100 330L1200 310V440H0Z" fill="#221019"/>' +
+    '<path d="M690 205L716 236L704 233L694 250L684 236L674 246L667 232Z" fill="#e8d3d8" opacity=".7"/>' +
+    '<path d="M0 420L180 370L320 400L470 350L600 410L760 360L900 400L1040 355L1200 390V440H0Z" fill="#140a10"/>' +
+    '</g></defs><rect width="1200" height="600" fill="url(#s)"/>' +
+    '<rect width="1200" height="600" fill="url(#g)"/><g fill="#fff">' +
+    '<circle cx="140" cy="70" r="1.6" opacity=".5"/><circle cx="300" cy="130" r="1.2" opacity=".4"/>' +
+    '<circle cx="460" cy="60" r="1.4" opacity=".45"/><circle cx="600" cy="120" r="1" opacity=".35"/>' +
+    '<circle cx="1000" cy="90" r="1.5" opacity=".45"/><circle cx="1100" cy="170" r="1.1" opacity=".35"/>' +
+    '<circle cx="960" cy="40" r="1" opacity=".4"/></g><circle cx="800" cy="190" r="50" fill="#f6e6e9"/>' +
+    '<use xlink:href="#r" href="#r"/><rect y="370" width="1200" height="70" fill="url(#m)"/>' +
+    '<rect y="440" width="1200" height="160" fill="url(#w)"/>' +
+    '<use xlink:href="#r" href="#r" transform="translate(0 880) scale(1 -1)" opacity=".28"/>' +
+    '<rect y="440" width="1200" height="160" fill="url(#w)" opacity=".55"/>' +
+    '<rect y="439" width="1200" height="2" fill="#e2384f" opacity=".5"/>' +
+    '<path d="M760 462h80M744 482h112M770 502h60M752 522h96M782 544h36" stroke="#f6e6e9" stroke-width="3" stroke-linecap="round" opacity=".4"/>' +
     '</svg>';
   return 'data:image/svg+xml,' + encodeURIComponent(svg);
 }
