@@ -110,3 +110,12 @@ test('150 % display scale keeps the layout; a view zoomed to 150 % stays whole',
     await p.close();
   }
 });
+
+test('the demonstration in an ordinary browser', async () => {
+  for (const [lang, state] of [['en', 'download'], ['ru', 'ready']]) {
+    const p = await open({ host: false, clock: true, motion: 'no-preference', query: `?lang=${lang}&state=${state}` });
+    assert.deepEqual(await layoutProblems(p.page), [], `demo ${lang} ${state}`);
+    await p.page.screenshot({ path: path.join(OUT, `demo-${lang}-${state}.png`), animations: 'disabled' });
+    await p.close();
+  }
+});
