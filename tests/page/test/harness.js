@@ -27,6 +27,7 @@ const INIT = {
   type: 'init', serverName: 'Tarn Test', version: '1.0.0', lang: 'en',
   links: { website: true, forum: true, discord: true, donate: true }, news: true, status: true,
 };
+const DONE = { type: 'done', ok: true, canPlay: true, code: 'uptodate', detail: '', build: '' };
 
 class Launcher {
   constructor(page, errors) {
@@ -39,17 +40,13 @@ class Launcher {
     for (const message of messages) await this.page.evaluate((m) => window.__play(m), message);
   }
 
-  async init(fields = {}) {
-    await this.play({ ...INIT, ...fields });
+  init(fields = {}) {
+    return this.play({ ...INIT, ...fields });
   }
 
-  // Every command posted so far, as the exact texts the host would receive.
-  posted() {
-    return this.page.evaluate(() => window.__posted.slice());
-  }
-
-  async clearPosted() {
-    await this.page.evaluate(() => { window.__posted.length = 0; });
+  // The commands posted since the last call, as the exact texts the host would receive.
+  take() {
+    return this.page.evaluate(() => window.__posted.splice(0));
   }
 
   text(selector) {
@@ -66,9 +63,9 @@ class Launcher {
     return this.page.$eval(selector, (n) => n.hidden);
   }
 
-  // Loads the page afresh in the same tab: a new page state, the same fake host and clock.
-  async reload() {
-    await this.page.goto(this.page.url());
+  // A fresh page state in the same tab, with the same fake host and clock.
+  reload() {
+    return this.page.goto(this.page.url());
   }
 
   async close() {
@@ -77,7 +74,7 @@ class Launcher {
   }
 }
 
-// Reduced motion by default: no entrance animations for clicks to wait out.
+// Reduced motion unless asked otherwise: no entrance animations for clicks to wait out.
 async function openPage(browser, { host = true, clock = false, query = '', viewport, scale, motion } = {}) {
   const context = await browser.newContext({
     viewport: viewport || { width: 1000, height: 620 },
@@ -101,8 +98,8 @@ async function openPage(browser, { host = true, clock = false, query = '', viewp
 function useBrowser(hooks) {
   const shared = {};
   hooks.before(async () => { shared.browser = await launchBrowser(); });
-  hooks.after(async () => { if (shared.browser) await shared.browser.close(); });
+  hooks.after(() => shared.browser && shared.browser.close());
   return (options) => openPage(shared.browser, options);
 }
 
-module.exports = { useBrowser, ROOT, INIT };
+module.exports = { useBrowser, ROOT, DONE };
