@@ -20,8 +20,8 @@ def num(v):
 def main():
     text, size = sys.argv[1], float(sys.argv[2])
     kerns = {}
-    for spec in sys.argv[4:]:
-        a, b, units = spec.split(":")
+    for pair in sys.argv[4:]:
+        a, b, units = pair.split(":")
         kerns[(a, b)] = float(units)
     font = TTFont(FONT)
     glyphs = font.getGlyphSet()
