@@ -17,6 +17,9 @@ class Sha512 {
   void final(std::uint8_t digest[kDigestSize]);
 
  private:
+  void reset();
+  void compress(const std::uint8_t* data, std::size_t blocks);
+
   std::uint64_t state_[8];
   std::uint64_t length_ = 0;  // bytes absorbed
   std::uint8_t buffer_[kBlockSize];
