@@ -10,6 +10,7 @@
 #include "crypto/sha256.h"
 #include "crypto/sha256_internal.h"
 #include "crypto/sha512.h"
+#include "crypto/sha512_internal.h"
 #include "vectors.h"
 
 namespace tu {
@@ -43,25 +44,34 @@ struct HasherOf : HashPath::Hasher {
   H hasher;
 };
 
-const HashPath kSha256Picked{
-    "Sha256Picked", 32,
-    [] { return std::unique_ptr<HashPath::Hasher>(new HasherOf<Sha256>(Sha256())); }};
-const HashPath kSha256Portable{"Sha256Portable", 32, [] {
-                                 return std::unique_ptr<HashPath::Hasher>(
-                                     new HasherOf<Sha256>(Sha256Paths::with(sha256BlocksPortable)));
-                               }};
-const HashPath kSha256ShaNi{"Sha256ShaNi", 32, [] {
-                              return std::unique_ptr<HashPath::Hasher>(
-                                  new HasherOf<Sha256>(Sha256Paths::with(sha256BlocksShaNi)));
-                            }};
-const HashPath kSha512{
-    "Sha512", 64, [] { return std::unique_ptr<HashPath::Hasher>(new HasherOf<Sha512>(Sha512())); }};
+template <class H>
+std::unique_ptr<HashPath::Hasher> picked() {
+  return std::make_unique<HasherOf<H>>(H());
+}
+template <auto Blocks>
+std::unique_ptr<HashPath::Hasher> sha256With() {
+  return std::make_unique<HasherOf<Sha256>>(Sha256Paths::with(Blocks));
+}
+template <auto Blocks>
+std::unique_ptr<HashPath::Hasher> sha512With() {
+  return std::make_unique<HasherOf<Sha512>>(Sha512Paths::with(Blocks));
+}
+
+const HashPath kSha256Picked{"Sha256Picked", 32, picked<Sha256>};
+const HashPath kSha256Portable{"Sha256Portable", 32, sha256With<sha256BlocksPortable>};
+const HashPath kSha256ShaNi{"Sha256ShaNi", 32, sha256With<sha256BlocksShaNi>};
+const HashPath kSha512Picked{"Sha512Picked", 64, picked<Sha512>};
+const HashPath kSha512Portable{"Sha512Portable", 64, sha512With<sha512BlocksPortable>};
+const HashPath kSha512Avx2{"Sha512Avx2", 64, sha512With<sha512BlocksAvx2>};
 
 class HashPathTest : public testing::TestWithParam<HashPath> {
  protected:
   void SetUp() override {
     if (GetParam().name == "Sha256ShaNi" && !sha256ShaNiAvailable()) {
       GTEST_SKIP() << "this processor has no SHA extensions";
+    }
+    if (GetParam().name == "Sha512Avx2" && !sha512Avx2Available()) {
+      GTEST_SKIP() << "this processor has no AVX2 and BMI2";
     }
   }
   bool isSha256() const { return GetParam().digestSize == 32; }
@@ -164,14 +174,17 @@ TEST_P(HashPathTest, FinalReturnsToTheInitialState) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, HashPathTest,
-                         testing::Values(kSha256Picked, kSha256Portable, kSha256ShaNi, kSha512),
+                         testing::Values(kSha256Picked, kSha256Portable, kSha256ShaNi,
+                                         kSha512Picked, kSha512Portable, kSha512Avx2),
                          [](const testing::TestParamInfo<HashPath>& info) {
                            return info.param.name;
                          });
 
-TEST(Sha256, UsesTheShaExtensionsExactlyWhenTheProcessorHasThem) {
+TEST(HashPaths, AcceleratedExactlyWhenTheProcessorCanRunIt) {
   EXPECT_EQ(sha256SelectedBlockFunction(),
             sha256ShaNiAvailable() ? sha256BlocksShaNi : sha256BlocksPortable);
+  EXPECT_EQ(sha512SelectedBlockFunction(),
+            sha512Avx2Available() ? sha512BlocksAvx2 : sha512BlocksPortable);
 }
 
 }  // namespace
