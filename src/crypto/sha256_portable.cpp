@@ -35,28 +35,43 @@ inline void round(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32
   h = t1 + t2;
 }
 
+// W[t] for round t = i + j (i a multiple of 16): the message word in the first 16 rounds, then
+// the schedule, kept as a ring of 16 and extended just before its round so that this work
+// overlaps the rounds' long dependency chain.
+inline std::uint32_t scheduled(std::uint32_t (&w)[16], int i, int j) {
+  if (i > 0) {
+    const std::uint32_t w15 = w[(j + 1) & 15], w2 = w[(j + 14) & 15];
+    w[j] += (rotr(w15, 7) ^ rotr(w15, 18) ^ (w15 >> 3)) + w[(j + 9) & 15] +
+            (rotr(w2, 17) ^ rotr(w2, 19) ^ (w2 >> 10));
+  }
+  return kSha256RoundConstants[i + j] + w[j];
+}
+
 }  // namespace
 
 void sha256BlocksPortable(std::uint32_t state[8], const std::uint8_t* data, std::size_t blocks) {
   for (; blocks > 0; --blocks, data += 64) {
-    std::uint32_t w[64];
+    std::uint32_t w[16];
     for (int i = 0; i < 16; ++i) w[i] = loadBigEndian(data + 4 * i);
-    for (int i = 16; i < 64; ++i) {
-      const std::uint32_t s0 = rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
-      const std::uint32_t s1 = rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
-      w[i] = w[i - 16] + s0 + w[i - 7] + s1;
-    }
     std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
     std::uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
-    for (int i = 0; i < 64; i += 8) {
-      round(a, b, c, d, e, f, g, h, kSha256RoundConstants[i] + w[i]);
-      round(h, a, b, c, d, e, f, g, kSha256RoundConstants[i + 1] + w[i + 1]);
-      round(g, h, a, b, c, d, e, f, kSha256RoundConstants[i + 2] + w[i + 2]);
-      round(f, g, h, a, b, c, d, e, kSha256RoundConstants[i + 3] + w[i + 3]);
-      round(e, f, g, h, a, b, c, d, kSha256RoundConstants[i + 4] + w[i + 4]);
-      round(d, e, f, g, h, a, b, c, kSha256RoundConstants[i + 5] + w[i + 5]);
-      round(c, d, e, f, g, h, a, b, kSha256RoundConstants[i + 6] + w[i + 6]);
-      round(b, c, d, e, f, g, h, a, kSha256RoundConstants[i + 7] + w[i + 7]);
+    for (int i = 0; i < 64; i += 16) {
+      round(a, b, c, d, e, f, g, h, scheduled(w, i, 0));
+      round(h, a, b, c, d, e, f, g, scheduled(w, i, 1));
+      round(g, h, a, b, c, d, e, f, scheduled(w, i, 2));
+      round(f, g, h, a, b, c, d, e, scheduled(w, i, 3));
+      round(e, f, g, h, a, b, c, d, scheduled(w, i, 4));
+      round(d, e, f, g, h, a, b, c, scheduled(w, i, 5));
+      round(c, d, e, f, g, h, a, b, scheduled(w, i, 6));
+      round(b, c, d, e, f, g, h, a, scheduled(w, i, 7));
+      round(a, b, c, d, e, f, g, h, scheduled(w, i, 8));
+      round(h, a, b, c, d, e, f, g, scheduled(w, i, 9));
+      round(g, h, a, b, c, d, e, f, scheduled(w, i, 10));
+      round(f, g, h, a, b, c, d, e, scheduled(w, i, 11));
+      round(e, f, g, h, a, b, c, d, scheduled(w, i, 12));
+      round(d, e, f, g, h, a, b, c, scheduled(w, i, 13));
+      round(c, d, e, f, g, h, a, b, scheduled(w, i, 14));
+      round(b, c, d, e, f, g, h, a, scheduled(w, i, 15));
     }
     state[0] += a;
     state[1] += b;

@@ -32,6 +32,8 @@ struct HashPath {
   std::unique_ptr<Hasher> (*make)();
 };
 
+void PrintTo(const HashPath& path, std::ostream* out) { *out << path.name; }
+
 template <class H>
 struct HasherOf : HashPath::Hasher {
   explicit HasherOf(H h) : hasher(h) {}
