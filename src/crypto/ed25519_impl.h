@@ -165,6 +165,7 @@ inline void expandSeed(std::uint8_t expanded[64], const std::uint8_t seed[32]) {
   Sha512 hasher;
   hasher.update(seed, 32);
   hasher.final(expanded);
+  wipe(&hasher, sizeof hasher);  // its buffer still holds the seed
   expanded[0] &= 248;
   expanded[31] &= 127;
   expanded[31] |= 64;
@@ -213,6 +214,7 @@ void signWith(const std::uint8_t seed[32], const std::uint8_t* message, std::siz
   wipe(digest, sizeof digest);
   wipe(nonce, sizeof nonce);
   wipe(&point, sizeof point);
+  wipe(&hasher, sizeof hasher);  // its buffer held the nonce prefix
 }
 
 }  // namespace tu::ed25519_internal
