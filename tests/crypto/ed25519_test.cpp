@@ -28,7 +28,9 @@ struct FieldCase {
   void (*sign)(const std::uint8_t*, const std::uint8_t*, std::size_t, std::uint8_t*);
 };
 
-void PrintTo(const FieldCase& field, std::ostream* out) { *out << field.name; }
+void PrintTo(const FieldCase& field, std::ostream* out) {
+  *out << field.name;
+}
 
 // The representation this build uses (through the public functions), and the 25.5-bit one
 // that 32-bit builds use.
@@ -44,34 +46,30 @@ struct RfcVector {
 
 std::vector<RfcVector> rfcVectors() {
   std::vector<RfcVector> vectors;
-  for (const auto& field : test::readJsonFields("ed25519/rfc8032_7_1.json")) {
-    // The file's "fields" object describes each field under the same keys: skip it.
-    if (field.key == "name" && field.value.starts_with("TEST")) vectors.push_back({field.value});
-    if (vectors.empty() || field.key == "name") continue;
-    if (field.key == "secret_key") vectors.back().seed = fromHex(field.value);
-    if (field.key == "public_key") vectors.back().publicKey = fromHex(field.value);
-    if (field.key == "message") vectors.back().message = fromHex(field.value);
-    if (field.key == "signature") vectors.back().signature = fromHex(field.value);
+  const Json document = test::readJsonData("ed25519/rfc8032_7_1.json");
+  for (const Json& v : document.get("vectors").elements()) {
+    vectors.push_back({v.getString("name"), fromHex(v.getString("secret_key")),
+                       fromHex(v.getString("public_key")), fromHex(v.getString("message")),
+                       fromHex(v.getString("signature"))});
   }
   return vectors;
 }
 
 struct WycheproofCase {
-  int tcId = 0;
+  std::int64_t tcId = 0;
   Bytes publicKey, message, signature;
   bool valid = false;
 };
 
 std::vector<WycheproofCase> wycheproofCases() {
   std::vector<WycheproofCase> cases;
-  Bytes groupKey;
-  for (const auto& field : test::readJsonFields("ed25519/wycheproof_ed25519_test.json")) {
-    if (field.key == "pk") groupKey = fromHex(field.value);
-    if (field.key == "tcId") cases.push_back({std::stoi(field.value), groupKey});
-    if (cases.empty()) continue;
-    if (field.key == "msg") cases.back().message = fromHex(field.value);
-    if (field.key == "sig") cases.back().signature = fromHex(field.value);
-    if (field.key == "result") cases.back().valid = field.value == "valid";
+  const Json document = test::readJsonData("ed25519/wycheproof_ed25519_test.json");
+  for (const Json& group : document.get("testGroups").elements()) {
+    const Bytes key = fromHex(group.get("publicKey").getString("pk"));
+    for (const Json& t : group.get("tests").elements()) {
+      cases.push_back({t.getInt64("tcId", 0), key, fromHex(t.getString("msg")),
+                       fromHex(t.getString("sig")), t.getString("result") == "valid"});
+    }
   }
   return cases;
 }

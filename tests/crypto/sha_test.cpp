@@ -32,7 +32,9 @@ struct HashPath {
   std::unique_ptr<Hasher> (*make)();
 };
 
-void PrintTo(const HashPath& path, std::ostream* out) { *out << path.name; }
+void PrintTo(const HashPath& path, std::ostream* out) {
+  *out << path.name;
+}
 
 template <class H>
 struct HasherOf : HashPath::Hasher {

@@ -79,46 +79,11 @@ MonteVectors readMonteVectors(std::string_view relative) {
   return monte;
 }
 
-std::vector<JsonField> readJsonFields(std::string_view relative) {
-  const std::string text = readTestData(relative);
-  std::vector<JsonField> fields;
-  std::size_t i = 0;
-  // Reads the string that starts at text[i] == '"', leaving i after its closing quote. The
-  // vector files escape nothing that matters here, so escapes are kept as written.
-  auto readString = [&]() {
-    std::string s;
-    for (++i; i < text.size() && text[i] != '"'; ++i) {
-      if (text[i] == '\\' && i + 1 < text.size()) s += text[i++];
-      s += text[i];
-    }
-    ++i;
-    return s;
-  };
-  auto skipSpace = [&]() {
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-  };
-  while (i < text.size()) {
-    if (text[i] != '"') {
-      ++i;
-      continue;
-    }
-    std::string key = readString();
-    skipSpace();
-    if (i >= text.size() || text[i] != ':') continue;  // a string in an array, not a key
-    ++i;
-    skipSpace();
-    if (i < text.size() && text[i] == '"') {
-      fields.push_back({key, readString()});
-    } else {
-      std::string number;
-      while (i < text.size() &&
-             (std::isdigit(static_cast<unsigned char>(text[i])) || text[i] == '-')) {
-        number += text[i++];
-      }
-      if (!number.empty()) fields.push_back({key, number});
-    }
-  }
-  return fields;
+Json readJsonData(std::string_view relative) {
+  std::string error;
+  Json document = Json::parse(readTestData(relative), &error);
+  EXPECT_EQ(error, "") << relative;
+  return document;
 }
 
 }  // namespace tu::test

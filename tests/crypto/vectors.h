@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/json.h"
+
 namespace tu::test {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -31,12 +33,7 @@ struct MonteVectors {
 };
 MonteVectors readMonteVectors(std::string_view relative);
 
-// The key/value pairs of a JSON document whose values are strings or numbers, in document
-// order, ignoring nesting: enough to walk the flat records of the Ed25519 vector files.
-struct JsonField {
-  std::string key;
-  std::string value;
-};
-std::vector<JsonField> readJsonFields(std::string_view relative);
+// A committed JSON file, parsed; fails the test when it does not parse.
+Json readJsonData(std::string_view relative);
 
 }  // namespace tu::test
