@@ -58,8 +58,6 @@ std::string errorText(std::string_view stage) {
     case ERROR_WINHTTP_TIMEOUT:
     case WSAETIMEDOUT:  // Wine's WinHTTP passes some socket errors through as they are
       return failureText(stage, NetFailure::Timeout);
-    case WSAECONNRESET:
-    case WSAECONNABORTED: return failureText(stage, NetFailure::ConnectionReset);
     case ERROR_WINHTTP_NAME_NOT_RESOLVED: return failureText(stage, NetFailure::NameNotResolved);
     case ERROR_WINHTTP_CANNOT_CONNECT: return failureText(stage, NetFailure::CannotConnect);
     case ERROR_WINHTTP_CONNECTION_ERROR:
