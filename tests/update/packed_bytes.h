@@ -48,8 +48,9 @@ inline std::string craftPacked(std::uint64_t size, std::uint32_t blockSize, std:
   putLe(out, blockSize, 4);
   putLe(out, count, 4);
   for (const CraftedBlock& block : blocks) {
-    const std::uint32_t length =
-        block.lengthOverride ? block.lengthOverride : static_cast<std::uint32_t>(block.stored.size());
+    const std::uint32_t length = block.lengthOverride
+                                     ? block.lengthOverride
+                                     : static_cast<std::uint32_t>(block.stored.size());
     putLe(out, length | (block.raw ? 0x80000000u : 0u), 4);
   }
   for (const CraftedBlock& block : blocks) out += block.stored;

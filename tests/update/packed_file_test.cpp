@@ -14,8 +14,8 @@ namespace tu {
 namespace {
 
 namespace fs = std::filesystem;
-using test::craftPacked;
 using test::CraftedBlock;
+using test::craftPacked;
 using test::deflated;
 using test::readTestFile;
 using test::sha256Hex;
