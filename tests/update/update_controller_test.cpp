@@ -143,7 +143,7 @@ TEST_F(Controller, CancelRightAfterStartIsNotLost) {
 }
 
 TEST_F(Controller, HandOverPostsSelfUpdateAndNoUpdateDone) {
-  const fs::path exe = client / "TarnLauncher.exe";
+  const fs::path exe = at("TarnLauncher.exe");
   writeTestFile(exe, "old");
   publish({{"a.txt", "a"}}, {}, {"TarnLauncher.exe", "new"});
   UpdateController controller(mainThread, config, client, exe);
@@ -152,7 +152,7 @@ TEST_F(Controller, HandOverPostsSelfUpdateAndNoUpdateDone) {
   controller.joinWorker();  // the apply step joins the ended worker
   EXPECT_EQ(mainThread.waitFor(MainMessage::Kind::SelfUpdate).size(), messages.size());
   EXPECT_EQ(messages.back().kind, MainMessage::Kind::SelfUpdate);
-  EXPECT_EQ(messages.back().path, client / "TarnLauncher.exe.new");
+  EXPECT_EQ(messages.back().path, at("TarnLauncher.exe.new"));
   EXPECT_TRUE(controller.isBusy()) << "busy until the apply step";
 
   // After a failed swap the launcher is left alone for good.

@@ -74,7 +74,7 @@ TEST_F(UpdateEnd, Signatures) {
 
 TEST_F(UpdateEnd, HostileManifestsChangeNothing) {
   writeTestFile(root / "victim.txt", "outside the client");
-  writeTestFile(client / "mine.txt", "the player's");
+  writeTestFile(at("mine.txt"), "the player's");
   const std::string sha(64, 'a');
   const auto file = [&](const std::string& path, const std::string& size = "1") {
     return R"({"path":")" + path + R"(","size":)" + size + R"(,"sha256":")" + sha +
@@ -108,7 +108,7 @@ TEST_F(UpdateEnd, HostileManifestsChangeNothing) {
     serveManifest(c.manifest);
     expectEnd(run(), "badmanifest", c.detail);
     EXPECT_EQ(readTestFile(root / "victim.txt"), "outside the client");
-    EXPECT_EQ(readTestFile(client / "mine.txt"), "the player's");
+    EXPECT_EQ(readTestFile(at("mine.txt")), "the player's");
     std::size_t entries = 0;
     for (const auto& item : fs::directory_iterator(client)) entries += item.exists() ? 1 : 0;
     EXPECT_EQ(entries, 1u) << "nothing created in the client folder";
@@ -137,7 +137,7 @@ TEST_F(UpdateEnd, HugeSizesFailTheDownloadWithoutOverflow) {
 
 class SelfUpdate : public UpdateFixture {
  protected:
-  fs::path exe = client / "TarnLauncher.exe";
+  fs::path exe = at("TarnLauncher.exe");
   const ClientFile launcher{"TarnLauncher.exe", "new launcher, version 2"};
   const ClientFile file{"readme.txt", "hello"};
 };
@@ -153,7 +153,7 @@ TEST_F(SelfUpdate, OnlyWhenTheOfferedLauncherDiffers) {
   EXPECT_TRUE(current.handedOver.empty());
   writeTestFile(exe, "new launcher, version 1");  // same size, other content
   EXPECT_EQ(run(CheckMode::Check, {}).code, "uptodate") << "an empty launcher path disables it";
-  EXPECT_FALSE(fs::exists(client / "TarnLauncher.exe.new"));
+  EXPECT_FALSE(fs::exists(at("TarnLauncher.exe.new")));
 }
 
 TEST_F(SelfUpdate, DifferentLauncherIsDownloadedAndHandedOver) {
@@ -164,10 +164,10 @@ TEST_F(SelfUpdate, DifferentLauncherIsDownloadedAndHandedOver) {
   EXPECT_EQ(record.phases, (std::vector<std::string>{"manifest", "selfupdate"}));
   for (const Json& progress : record.progress) EXPECT_EQ(progress.getString("phase"), "download");
   ASSERT_EQ(record.handedOver.size(), 1u);
-  EXPECT_EQ(record.handedOver[0], client / "TarnLauncher.exe.new");
-  EXPECT_EQ(readTestFile(client / "TarnLauncher.exe.new"), launcher.content);
+  EXPECT_EQ(record.handedOver[0], at("TarnLauncher.exe.new"));
+  EXPECT_EQ(readTestFile(at("TarnLauncher.exe.new")), launcher.content);
   EXPECT_EQ(readTestFile(exe), "old launcher");
-  EXPECT_FALSE(fs::exists(client / "readme.txt"));
+  EXPECT_FALSE(fs::exists(at("readme.txt")));
 }
 
 TEST_F(SelfUpdate, FailedOrCancelledLauncherDownloadLetsTheRunGoOn) {

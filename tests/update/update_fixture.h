@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/config.h"
+#include "core/files.h"
 #include "core/json.h"
 #include "publish/packed_writer.h"
 #include "support/http_test_server.h"
@@ -58,6 +59,10 @@ class UpdateFixture : public ::testing::Test {
   std::string packedBytes(const std::string& path) const;
 
   RunRecord run(CheckMode mode = CheckMode::Check, const std::filesystem::path& launcher = {});
+  // A path in the client folder, made the way the engine makes it.
+  std::filesystem::path at(std::string_view relative) const {
+    return resolveRelative(client, relative);
+  }
   // Whether the client folder holds exactly these files (ignoring the work folder).
   void expectClient(const std::vector<ClientFile>& files) const;
 

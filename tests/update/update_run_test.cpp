@@ -33,7 +33,7 @@ const std::vector<ClientFile> kTree = {
 class UpdateRun : public UpdateFixture {
  protected:
   fs::path part(const std::string& path) const {
-    return client / (".tarn_update/" + entry(path).sha256 + ".part");
+    return at(".tarn_update/" + entry(path).sha256 + ".part");
   }
   std::size_t requestsFor(const std::string& path) const {
     return server.requestsFor(target(entry(path))).size();
@@ -65,7 +65,7 @@ TEST_F(UpdateRun, InstallsThenFindsNothingToDoThenRepairHashesEverything) {
   EXPECT_EQ(lastDownload.getInt64("filesDone", 0), 5);
   EXPECT_EQ(lastDownload.getInt64("filesTotal", 0), 5);
   EXPECT_EQ(lastDownload.getInt64("bytesDone", 0), lastDownload.getInt64("bytesTotal", 1));
-  EXPECT_EQ(Json::parse(readTestFile(client / ".tarn_update/cache.json")).members().size(), 5u);
+  EXPECT_EQ(Json::parse(readTestFile(at(".tarn_update/cache.json"))).members().size(), 5u);
 
   server.clearRequests();
   RunRecord second = run();
@@ -74,11 +74,11 @@ TEST_F(UpdateRun, InstallsThenFindsNothingToDoThenRepairHashesEverything) {
   EXPECT_EQ(second.filesHashed, 0u) << "an unchanged client reads no file content";
   EXPECT_EQ(server.requests().size(), 2u) << "manifest.json and manifest.sig only";
 
-  fs::remove(client / ".tarn_update/cache.json");
+  fs::remove(at(".tarn_update/cache.json"));
   RunRecord repair = run(CheckMode::Repair);
   EXPECT_EQ(repair.code, "uptodate");
   EXPECT_EQ(repair.filesHashed, 5u);
-  EXPECT_EQ(Json::parse(readTestFile(client / ".tarn_update/cache.json")).members().size(), 5u);
+  EXPECT_EQ(Json::parse(readTestFile(at(".tarn_update/cache.json"))).members().size(), 5u);
 }
 
 TEST_F(UpdateRun, PhaseOrderAndTheForcedLastCheckMessage) {
@@ -96,7 +96,7 @@ TEST_F(UpdateRun, TouchedAndDamagedFiles) {
   publish(kTree);
   run();
   // Same content, new stamp: hashed once, then trusted again.
-  const fs::path readme = client / "readme.txt";
+  const fs::path readme = at("readme.txt");
   const std::string stamp = fileStamp(readme);
   while (fileStamp(readme) == stamp) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -106,11 +106,11 @@ TEST_F(UpdateRun, TouchedAndDamagedFiles) {
   EXPECT_EQ(run().filesHashed, 0u);
 
   // Damage that keeps size and stamp fools the cache; a repair finds it.
-  const fs::path ini = client / "system/L2 Config.ini";
+  const fs::path ini = at("system/L2 Config.ini");
   const auto time = fs::last_write_time(ini);
   writeTestFile(ini, "[Video]\nWidth=801\n");
   fs::last_write_time(ini, time);
-  ASSERT_EQ(fileStamp(ini), Json::parse(readTestFile(client / ".tarn_update/cache.json"))
+  ASSERT_EQ(fileStamp(ini), Json::parse(readTestFile(at(".tarn_update/cache.json")))
                                 .get("system/L2 Config.ini")
                                 .at(1)
                                 .asString());
@@ -121,10 +121,10 @@ TEST_F(UpdateRun, TouchedAndDamagedFiles) {
 
 TEST_F(UpdateRun, OnceEntriesAreInstalledOnlyWhenMissing) {
   publish({{"user.ini", "defaults", true}, kTree[2]});
-  writeTestFile(client / "user.ini", "the player's own");
+  writeTestFile(at("user.ini"), "the player's own");
   EXPECT_EQ(run().code, "updated");
   expectClient({{"user.ini", "the player's own"}, kTree[2]});
-  fs::remove(client / "user.ini");
+  fs::remove(at("user.ini"));
   EXPECT_EQ(run().code, "updated");
   expectClient({{"user.ini", "defaults"}, kTree[2]});
 }
@@ -151,7 +151,7 @@ TEST_F(UpdateRun, PartFilesFromEarlierRuns) {
   EXPECT_EQ(requestsFor(kTree[0].path), 0u);
   EXPECT_FALSE(fs::exists(part(kTree[0].path)));
 
-  fs::remove(client / kTree[0].path);
+  fs::remove(at(kTree[0].path));
   ASSERT_GT(packed.size(), 1000u);
   writeTestFile(part(kTree[0].path), packed.substr(0, 1000));  // resumed
   EXPECT_EQ(run().code, "updated");
@@ -159,7 +159,7 @@ TEST_F(UpdateRun, PartFilesFromEarlierRuns) {
   EXPECT_EQ(server.requestsFor(target(entry(kTree[0].path)))[0].header("Range").value_or(""),
             "bytes=1000-");
 
-  fs::remove(client / kTree[0].path);
+  fs::remove(at(kTree[0].path));
   server.clearRequests();
   writeTestFile(part(kTree[0].path), packed + "x");  // too long: starts over
   EXPECT_EQ(run().code, "updated");
@@ -176,7 +176,7 @@ TEST_F(UpdateRun, ThreeAttemptsThenTheThirdError) {
   EXPECT_EQ(run().code, "updated");
   EXPECT_EQ(requestsFor("readme.txt"), 3u);
 
-  fs::remove(client / "readme.txt");
+  fs::remove(at("readme.txt"));
   server.clearRequests();
   server.scriptSequence(target(entry("readme.txt")),
                         {{.status = 500}, {.status = 502}, {.status = 404}});
@@ -219,7 +219,7 @@ TEST_F(UpdateRun, InstallFailuresAreRetriedAndReported) {
     EXPECT_EQ(record.detail, file.path + ": " + c.text);
     EXPECT_EQ(requestsFor(file.path), 3u);
     EXPECT_FALSE(fs::exists(part(file.path)));
-    EXPECT_FALSE(fs::exists(client / "data/file.txt.tznew"));
+    EXPECT_FALSE(fs::exists(at("data/file.txt.tznew")));
   }
   // Good bytes that are not what the manifest vouches for.
   for (ManifestFile& entry : manifest.files) {
@@ -258,21 +258,21 @@ TEST_F(UpdateRun, ShortAndRunawayBodies) {
 
 TEST_F(UpdateRun, TargetsThatCannotBeWritten) {
   publish({kTree[2], {"blocker/inner.txt", "inner"}});
-  writeTestFile(client / "blocker", "a file where a folder should be");
-  writeTestFile(client / "readme.txt/keep", "a folder where a file should be");
+  writeTestFile(at("blocker"), "a file where a folder should be");
+  writeTestFile(at("readme.txt/keep"), "a folder where a file should be");
   RunRecord record = run();
-  EXPECT_EQ(record.detail, "readme.txt: cannot replace " + pathToUtf8(client / "readme.txt") +
+  EXPECT_EQ(record.detail, "readme.txt: cannot replace " + pathToUtf8(at("readme.txt")) +
                                " (is the game running?)");
   EXPECT_EQ(requestsFor("readme.txt"), 1u) << "not retried";
   EXPECT_TRUE(fs::exists(part("readme.txt"))) << "kept for the next run";
-  fs::remove_all(client / "readme.txt");
+  fs::remove_all(at("readme.txt"));
   record = run();
   EXPECT_EQ(record.detail, "blocker/inner.txt: cannot write " +
-                               pathToUtf8(client / "blocker/inner.txt") +
+                               pathToUtf8(at("blocker/inner.txt")) +
                                ".tznew (file in use or no permission?)");
   EXPECT_EQ(requestsFor("readme.txt"), 1u) << "the kept .part was installed";
   EXPECT_TRUE(fs::exists(part("blocker/inner.txt")));
-  fs::remove(client / "blocker");
+  fs::remove(at("blocker"));
   server.clearRequests();
   EXPECT_EQ(run().code, "updated");
   EXPECT_EQ(server.requests().size(), 2u);
@@ -281,37 +281,37 @@ TEST_F(UpdateRun, TargetsThatCannotBeWritten) {
 
 TEST_F(UpdateRun, ReadOnlyAndLockedTargets) {
   publish({kTree[2]});
-  writeTestFile(client / "readme.txt", "old");
-  fs::permissions(client / "readme.txt", fs::perms::all, fs::perm_options::remove);
-  fs::permissions(client / "readme.txt", fs::perms::owner_read, fs::perm_options::add);
+  writeTestFile(at("readme.txt"), "old");
+  fs::permissions(at("readme.txt"), fs::perms::all, fs::perm_options::remove);
+  fs::permissions(at("readme.txt"), fs::perms::owner_read, fs::perm_options::add);
   EXPECT_EQ(run().code, "updated");
   expectClient({kTree[2]});
 
-  writeTestFile(client / "readme.txt", "old");
-  HeldFile held(client / "readme.txt");
+  writeTestFile(at("readme.txt"), "old");
+  HeldFile held(at("readme.txt"));
   if (!held.holding()) GTEST_SKIP() << "no mandatory file locks here";
   const RunRecord record = run();
-  EXPECT_EQ(record.detail, "readme.txt: cannot replace " + pathToUtf8(client / "readme.txt") +
+  EXPECT_EQ(record.detail, "readme.txt: cannot replace " + pathToUtf8(at("readme.txt")) +
                                " (is the game running?)");
   EXPECT_TRUE(fs::exists(part("readme.txt")));
 }
 
 TEST_F(UpdateRun, RemovesFilesButNotFolders) {
   publish({kTree[2]}, {"old.txt", "olddir", "emptydir", "missing.txt"});
-  writeTestFile(client / "readme.txt", "hello");
-  writeTestFile(client / "old.txt", "obsolete");
-  writeTestFile(client / "olddir/file", "kept");
-  fs::create_directories(client / "emptydir");
+  writeTestFile(at("readme.txt"), "hello");
+  writeTestFile(at("old.txt"), "obsolete");
+  writeTestFile(at("olddir/file"), "kept");
+  fs::create_directories(at("emptydir"));
   EXPECT_EQ(run().code, "updated");
-  EXPECT_FALSE(fs::exists(client / "old.txt"));
-  EXPECT_TRUE(fs::exists(client / "olddir/file"));
-  EXPECT_TRUE(fs::is_directory(client / "emptydir"));
+  EXPECT_FALSE(fs::exists(at("old.txt")));
+  EXPECT_TRUE(fs::exists(at("olddir/file")));
+  EXPECT_TRUE(fs::is_directory(at("emptydir")));
   EXPECT_EQ(run().code, "uptodate");
 }
 
 TEST_F(UpdateRun, PartFilesAreClearedOnlyByAFinishedRun) {
   publish({kTree[2]});
-  const fs::path work = client / ".tarn_update";
+  const fs::path work = at(".tarn_update");
   writeTestFile(work / "stale.part", "x");
   writeTestFile(work / "other.PART", "x");
   writeTestFile(work / "sub.part/inner.part", "x");
