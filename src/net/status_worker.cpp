@@ -44,14 +44,17 @@ Json pollStatus(const StatusSource& source, Fetcher& fetcher, const TcpProbe& pr
   return message;
 }
 
+void statusWaitStep() {
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+}
+
 void statusWorker(const StatusSource& source, Fetcher& fetcher, const std::atomic<bool>& quitting,
-                  const PageSink& send, const TcpProbe& probe) {
+                  const PageSink& send, const TcpProbe& probe,
+                  const std::function<void()>& waitStep) {
   while (!quitting) {
     send(pollStatus(source, fetcher, probe));
     // One poll a minute, cut into short sleeps only so that closing is not held up.
-    for (int step = 0; step < 120 && !quitting; ++step) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    }
+    for (int step = 0; step < 120 && !quitting; ++step) waitStep();
   }
 }
 

@@ -34,9 +34,14 @@ TcpProbe defaultTcpProbe();
 // (3000 ms) and "players" -1; otherwise "online" is null and "players" absent.
 Json pollStatus(const StatusSource& source, Fetcher& fetcher, const TcpProbe& probe);
 
-// Thread body: polls, sends, then waits 60 seconds in 500 ms steps, until `quitting` is set;
-// so it notices a close within half a second (a poll in progress finishes first).
+// One step of the wait between polls: 500 ms.
+void statusWaitStep();
+
+// Thread body: polls, sends, then waits 120 steps (one minute), looking at `quitting` before
+// each; so it notices a close within one step (a poll in progress finishes first). Ends when
+// `quitting` is set.
 void statusWorker(const StatusSource& source, Fetcher& fetcher, const std::atomic<bool>& quitting,
-                  const PageSink& send, const TcpProbe& probe);
+                  const PageSink& send, const TcpProbe& probe,
+                  const std::function<void()>& waitStep = statusWaitStep);
 
 }  // namespace tu

@@ -34,7 +34,18 @@ struct Launcher::PollerLink {
 };
 
 PollerServices defaultPollerServices() {
-  return PollerServices{[] { return makeFetcher(); }, defaultTcpProbe()};
+  PollerServices services;
+  services.makeFetcher = [] { return makeFetcher(); };
+  services.probe = defaultTcpProbe();
+  // Detached: a poller inside a network call must not hold up closing. Failing to start a
+  // thread only leaves that part of the page empty.
+  services.runDetached = [](std::function<void()> body) {
+    try {
+      std::thread(std::move(body)).detach();
+    } catch (const std::system_error&) {
+    }
+  };
+  return services;
 }
 
 Launcher::Launcher(Host& host, const LauncherConfig& config, LauncherPaths paths, Prefs& prefs,
@@ -144,23 +155,18 @@ void Launcher::startPollers() {
   const auto link = link_;
   const auto makeFetcher = services_.makeFetcher;
   const PageSink send = [link](const Json& message) { link->send(message); };
-  // Detached: a poller inside a network call must not hold up closing. Failing to start a
-  // thread only leaves that part of the page empty.
-  try {
-    if (!config_.newsUrl.empty()) {
-      std::thread([url = config_.newsUrl, makeFetcher, send] {
-        const auto fetcher = makeFetcher();
-        if (fetcher) newsWorker(url, *fetcher, send);
-      }).detach();
-    }
-    const StatusSource source{config_.statusUrl, config_.statusHost, config_.statusPort};
-    if (statusConfigured(source)) {
-      std::thread([source, link, makeFetcher, send, probe = services_.probe] {
-        const auto fetcher = makeFetcher();
-        if (fetcher) statusWorker(source, *fetcher, link->quitting, send, probe);
-      }).detach();
-    }
-  } catch (const std::system_error&) {
+  if (!config_.newsUrl.empty()) {
+    services_.runDetached([url = config_.newsUrl, makeFetcher, send] {
+      const auto fetcher = makeFetcher();
+      if (fetcher) newsWorker(url, *fetcher, send);
+    });
+  }
+  const StatusSource source{config_.statusUrl, config_.statusHost, config_.statusPort};
+  if (statusConfigured(source)) {
+    services_.runDetached([source, link, makeFetcher, send, probe = services_.probe] {
+      const auto fetcher = makeFetcher();
+      if (fetcher) statusWorker(source, *fetcher, link->quitting, send, probe);
+    });
   }
 }
 

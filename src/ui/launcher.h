@@ -34,12 +34,14 @@ struct LauncherPaths {
   std::filesystem::path dataFolder;
 };
 
-// What the pollers need from the outside world; tests substitute both.
+// What the pollers need from the outside world; tests substitute them.
 struct PollerServices {
   std::function<std::unique_ptr<Fetcher>()> makeFetcher;  // called on the poller's thread
   TcpProbe probe;
+  // Runs a poller's body on a detached thread of its own.
+  std::function<void(std::function<void()> body)> runDetached;
 };
-// The platform's fetcher and TCP probe.
+// The platform's fetcher and TCP probe, and std::thread.
 PollerServices defaultPollerServices();
 
 class Launcher {

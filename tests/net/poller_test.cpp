@@ -1,0 +1,144 @@
+// The news and status pollers' messages, and the status poller's end on closing.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <map>
+#include <thread>
+
+#include "net/news_worker.h"
+#include "net/status_worker.h"
+
+namespace tu {
+namespace {
+
+class CannedFetcher : public Fetcher {
+ public:
+  std::map<std::string, std::string> bodies;  // a URL that is not here fails with HTTP 404
+  std::atomic<int> requests{0};
+
+  bool getText(const std::string& url, std::string& out, std::string& error) override {
+    ++requests;
+    const auto found = bodies.find(url);
+    if (found == bodies.end()) {
+      error = "HTTP 404 " + url;
+      return false;
+    }
+    out = found->second;
+    return true;
+  }
+  bool download(const std::string&, const std::filesystem::path&, std::uint64_t,
+                const ProgressCallback&, std::string& error) override {
+    error = "not here";
+    return false;
+  }
+};
+
+struct ProbeRecord {
+  std::vector<std::string> calls;
+  bool answer = true;
+  TcpProbe probe() {
+    return [this](const std::string& host, int port, int timeoutMs) {
+      calls.push_back(host + ":" + std::to_string(port) + "/" + std::to_string(timeoutMs));
+      return answer;
+    };
+  }
+};
+
+std::string status(const StatusSource& source, const std::string& body, ProbeRecord& probe) {
+  CannedFetcher fetcher;
+  if (!source.url.empty() && body != "<fails>") fetcher.bodies[source.url] = body;
+  return pollStatus(source, fetcher, probe.probe()).dump();
+}
+
+TEST(StatusPoller, TakesOnlineAndPlayersFromTheStatusDocument) {
+  ProbeRecord probe;
+  const StatusSource source{"http://s/status", "game.example", 7777};
+  EXPECT_EQ(status(source, R"({"online":true,"players":12.9})", probe),
+            R"({"type":"status","online":true,"players":12})");
+  EXPECT_EQ(status(source, R"({"online":"yes"})", probe),
+            R"({"type":"status","online":false,"players":-1})");
+  EXPECT_EQ(status(source, R"({"players":-3.7,"online":false,"other":1})", probe),
+            R"({"type":"status","online":false,"players":-3})");
+  EXPECT_TRUE(probe.calls.empty());
+}
+
+TEST(StatusPoller, FallsBackToTheTcpProbe) {
+  ProbeRecord probe;
+  const StatusSource source{"http://s/status", "game.example", 7777};
+  EXPECT_EQ(status(source, "[1,2]", probe), R"({"type":"status","online":true,"players":-1})");
+  probe.answer = false;
+  EXPECT_EQ(status(source, "<fails>", probe), R"({"type":"status","online":false,"players":-1})");
+  EXPECT_EQ(status(source, "not json", probe), R"({"type":"status","online":false,"players":-1})");
+  EXPECT_EQ(status({"", "game.example", 7777}, "", probe),
+            R"({"type":"status","online":false,"players":-1})");
+  EXPECT_EQ(probe.calls, std::vector<std::string>(4, "game.example:7777/3000"));
+}
+
+TEST(StatusPoller, OnlineIsNullWithoutAUsableSource) {
+  ProbeRecord probe;
+  EXPECT_EQ(status({"http://s/status", "", 7777}, "<fails>", probe),
+            R"({"type":"status","online":null})");
+  EXPECT_EQ(status({"http://s/status", "game.example", 0}, "<fails>", probe),
+            R"({"type":"status","online":null})");
+  EXPECT_TRUE(probe.calls.empty());
+}
+
+TEST(StatusPoller, IsConfiguredByAUrlOrAHostWithAPort) {
+  EXPECT_TRUE(statusConfigured({"http://s/status", "", 0}));
+  EXPECT_TRUE(statusConfigured({"", "game.example", 1}));
+  EXPECT_FALSE(statusConfigured({"", "game.example", 0}));
+  EXPECT_FALSE(statusConfigured({"", "", 7777}));
+}
+
+std::string news(CannedFetcher& fetcher) {
+  std::string sent;
+  newsWorker("http://s/news.json", fetcher, [&](const Json& message) { sent += message.dump(); });
+  return sent;
+}
+
+TEST(NewsPoller, SendsTheDocumentAsParsed) {
+  CannedFetcher fetcher;
+  fetcher.bodies["http://s/news.json"] = "\xEF\xBB\xBF{\"news\":[{\"title\":\"A\"}]}";
+  EXPECT_EQ(news(fetcher), R"({"type":"news","data":{"news":[{"title":"A"}]}})");
+  fetcher.bodies["http://s/news.json"] = "<html>not json</html>";
+  EXPECT_EQ(news(fetcher), R"({"type":"news","data":null})");
+  fetcher.bodies.clear();
+  EXPECT_EQ(news(fetcher), R"({"type":"news"})");
+}
+
+TEST(StatusPoller, PollsOncePerMinuteAndEndsWithinOneStepOfQuitting) {
+  CannedFetcher fetcher;
+  fetcher.bodies["http://s/status"] = R"({"online":true,"players":1})";
+  std::atomic<bool> quitting{false};
+  int sent = 0;
+  int steps = 0;
+  // A minute of steps, a second poll, then quitting set in the middle of the next wait.
+  statusWorker(
+      {"http://s/status", "", 0}, fetcher, quitting, [&](const Json&) { ++sent; },
+      ProbeRecord().probe(),
+      [&] {
+        if (++steps == 125) quitting = true;
+      });
+  EXPECT_EQ(sent, 2);
+  EXPECT_EQ(steps, 125);
+  EXPECT_EQ(fetcher.requests, 2);
+}
+
+TEST(StatusPoller, EndsOnAThreadOfItsOwnWhenTheLauncherQuits) {
+  CannedFetcher fetcher;
+  fetcher.bodies["http://s/status"] = R"({"online":true,"players":1})";
+  std::atomic<bool> quitting{false};
+  std::atomic<int> sent{0};
+  std::thread worker([&] {
+    statusWorker(
+        {"http://s/status", "", 0}, fetcher, quitting, [&](const Json&) { ++sent; },
+        ProbeRecord().probe());
+  });
+  while (sent == 0) std::this_thread::yield();
+  quitting = true;
+  worker.join();
+  EXPECT_EQ(sent, 1);
+}
+
+}  // namespace
+}  // namespace tu
