@@ -1,7 +1,8 @@
+#include <windows.h>
+
 #include <objidl.h>
 #include <shlobj.h>
 #include <shobjidl.h>
-#include <windows.h>
 
 #include "core/text_win.h"
 #include "game/desktop_shortcut.h"

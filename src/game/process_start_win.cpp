@@ -1,5 +1,6 @@
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include "core/text_win.h"
 #include "game/host_services_win.h"
@@ -11,6 +12,9 @@ namespace {
 // The layouts the 32-bit launcher hands to the system.
 static_assert(sizeof(void*) != 4 || sizeof(STARTUPINFOW) == 68);
 static_assert(sizeof(void*) != 4 || sizeof(SHELLEXECUTEINFOW) == 60);
+
+// Not in every toolchain's headers.
+constexpr DWORD kErrorElevationRequired = 740;
 
 class OwnedHandle {
  public:
@@ -50,7 +54,7 @@ ProcessStartResult startGameProcess(HWND owner, const std::filesystem::path& pro
     return result;
   }
   DWORD error = GetLastError();
-  if (error == ERROR_ELEVATION_REQUIRED) {
+  if (error == kErrorElevationRequired) {
     // A game that demands administrator rights: the shell asks the player. NOASYNC makes the
     // call return only once the start has been handed over.
     const std::wstring parameters = utf8ToWide(arguments);

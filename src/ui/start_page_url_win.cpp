@@ -1,5 +1,6 @@
-#include <shlwapi.h>
 #include <windows.h>
+
+#include <shlwapi.h>
 
 #include "ui/start_page_url.h"
 

@@ -64,7 +64,7 @@ TEST_F(PageAssetsTest, ThePackIsExtractedForThisClientFolder) {
 }
 
 TEST_F(PageAssetsTest, WithoutAUsablePackTheSingleFilesAreUsed) {
-  for (const std::string pack : {std::string("TUI1\0\0\0\0", 8), std::string("damaged")}) {
+  for (const std::string& pack : {std::string("TUI1\0\0\0\0", 8), std::string("damaged")}) {
     resources[kUiPackResource] = pack;  // an empty pack has no index.html
     EXPECT_EQ(resolve(), dataFolder / "ui-default" / "index.html");
   }
