@@ -2,36 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <map>
-#include <thread>
 
 #include "net/news_worker.h"
 #include "net/status_worker.h"
+#include "support/canned_fetcher.h"
 
 namespace tu {
 namespace {
 
-class CannedFetcher : public Fetcher {
- public:
-  std::map<std::string, std::string> bodies;  // a URL that is not here fails with HTTP 404
-  std::atomic<int> requests{0};
-
-  bool getText(const std::string& url, std::string& out, std::string& error) override {
-    ++requests;
-    const auto found = bodies.find(url);
-    if (found == bodies.end()) {
-      error = "HTTP 404 " + url;
-      return false;
-    }
-    out = found->second;
-    return true;
-  }
-  bool download(const std::string&, const std::filesystem::path&, std::uint64_t,
-                const ProgressCallback&, std::string& error) override {
-    error = "not here";
-    return false;
-  }
-};
+using test::CannedFetcher;
 
 struct ProbeRecord {
   std::vector<std::string> calls;
@@ -122,22 +101,6 @@ TEST(StatusPoller, PollsOncePerMinuteAndEndsWithinOneStepOfQuitting) {
   EXPECT_EQ(sent, 2);
   EXPECT_EQ(steps, 125);
   EXPECT_EQ(fetcher.requests, 2);
-}
-
-TEST(StatusPoller, EndsOnAThreadOfItsOwnWhenTheLauncherQuits) {
-  CannedFetcher fetcher;
-  fetcher.bodies["http://s/status"] = R"({"online":true,"players":1})";
-  std::atomic<bool> quitting{false};
-  std::atomic<int> sent{0};
-  std::thread worker([&] {
-    statusWorker(
-        {"http://s/status", "", 0}, fetcher, quitting, [&](const Json&) { ++sent; },
-        ProbeRecord().probe());
-  });
-  while (sent == 0) std::this_thread::yield();
-  quitting = true;
-  worker.join();
-  EXPECT_EQ(sent, 1);
 }
 
 }  // namespace

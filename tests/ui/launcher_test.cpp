@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "core/files.h"
+#include "support/canned_fetcher.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 #include "ui/page_messages.h"
@@ -17,6 +18,7 @@
 namespace tu {
 namespace {
 
+using test::CannedFetcher;
 using test::parsedAll;
 using test::RecordingHost;
 using test::TempDir;
@@ -36,28 +38,6 @@ class FakeUpdate : public UpdateControl {
   void onUpdateDone() override { ++done; }
   void onSelfUpdate(const std::filesystem::path& path) override { replacements.push_back(path); }
   void joinWorker() override { ++joins; }
-};
-
-class CannedFetcher : public Fetcher {
- public:
-  explicit CannedFetcher(std::map<std::string, std::string> bodies) : bodies_(std::move(bodies)) {}
-  bool getText(const std::string& url, std::string& out, std::string& error) override {
-    const auto found = bodies_.find(url);
-    if (found == bodies_.end()) {
-      error = "HTTP 404 " + url;
-      return false;
-    }
-    out = found->second;
-    return true;
-  }
-  bool download(const std::string&, const std::filesystem::path&, std::uint64_t,
-                const ProgressCallback&, std::string& error) override {
-    error = "not here";
-    return false;
-  }
-
- private:
-  std::map<std::string, std::string> bodies_;
 };
 
 std::string typeOf(const Json& message) {
