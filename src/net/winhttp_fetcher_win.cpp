@@ -60,7 +60,10 @@ std::string errorText(std::string_view stage) {
       return failureText(stage, NetFailure::Timeout);
     case ERROR_WINHTTP_NAME_NOT_RESOLVED: return failureText(stage, NetFailure::NameNotResolved);
     case ERROR_WINHTTP_CANNOT_CONNECT: return failureText(stage, NetFailure::CannotConnect);
-    case ERROR_WINHTTP_CONNECTION_ERROR: return failureText(stage, NetFailure::ConnectionReset);
+    case ERROR_WINHTTP_CONNECTION_ERROR:
+    case WSAECONNRESET:    // Wine again: the socket's reset comes through unchanged
+    case WSAECONNABORTED:
+      return failureText(stage, NetFailure::ConnectionReset);
     case ERROR_WINHTTP_SECURE_FAILURE: return failureText(stage, NetFailure::Tls);
     default: return failureCodeText(stage, error);
   }
