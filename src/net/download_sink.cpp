@@ -18,7 +18,7 @@ bool DownloadSink::open(const std::filesystem::path& destination, bool append, s
 bool DownloadSink::write(const char* data, std::size_t size) {
   if (!file_.write(data, size)) return false;
   count_ += size;
-  return progress_(count_);
+  return !progress_ || progress_(count_);  // a missing callback never stops the transfer
 }
 
 bool DownloadSink::finish(bool bodyOk, std::string& error) {
