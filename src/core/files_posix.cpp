@@ -34,10 +34,11 @@ int replaceFile(const fs::path& from, const fs::path& to) {
 std::string fileStamp(const fs::path& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return {};
-  // Nanoseconds since the epoch: changes whenever the file is rewritten.
-  const long long stamp =
-      static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
-  return std::to_string(stamp);
+  // Nanoseconds since the epoch (it changes whenever the file is rewritten), written as the
+  // seconds followed by nine digits of nanoseconds: a far-off time cannot overflow that.
+  char nanoseconds[16];
+  std::snprintf(nanoseconds, sizeof nanoseconds, "%09ld", static_cast<long>(info.st_mtim.tv_nsec));
+  return std::to_string(static_cast<long long>(info.st_mtim.tv_sec)) + nanoseconds;
 }
 
 std::string pathToUtf8(const fs::path& path) {

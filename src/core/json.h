@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 #include <vector>
 
 namespace tu {
@@ -46,13 +47,13 @@ class Json {
   Json& operator=(Json&& other) noexcept;
   ~Json();
 
-  Kind kind() const { return kind_; }
-  bool isNull() const { return kind_ == Kind::Null; }
-  bool isBool() const { return kind_ == Kind::Boolean; }
-  bool isNumber() const { return kind_ == Kind::Number; }
-  bool isString() const { return kind_ == Kind::String; }
-  bool isArray() const { return kind_ == Kind::Array; }
-  bool isObject() const { return kind_ == Kind::Object; }
+  Kind kind() const { return static_cast<Kind>(value_.index()); }
+  bool isNull() const { return kind() == Kind::Null; }
+  bool isBool() const { return kind() == Kind::Boolean; }
+  bool isNumber() const { return kind() == Kind::Number; }
+  bool isString() const { return kind() == Kind::String; }
+  bool isArray() const { return kind() == Kind::Array; }
+  bool isObject() const { return kind() == Kind::Object; }
 
   // Payloads; each is empty / false / 0 unless the kind matches.
   bool asBool() const;
@@ -87,24 +88,26 @@ class Json {
   static Json parse(std::string_view text, std::string* error = nullptr);
 
  private:
-  struct Index;
-  void clear();
-  void makeObject();
-  void makeArray();
-  void rebuildIndex();
-  std::size_t findMember(std::string_view key) const;  // members_.size() when absent
+  // An object's members in insertion order. Past a small size it also keeps a hash table of
+  // member positions (open addressing, position + 1 per slot, 0 for a free slot), so that
+  // lookups in cache.json (one member per client file) do not grow with the object. The table
+  // holds positions rather than keys, so it stays right when the member vector moves.
+  struct Object {
+    std::vector<Member> members;
+    std::vector<std::uint32_t> slots;  // empty while the object is small
+  };
+
+  Object& makeObject();
+  std::vector<Json>& makeArray();
+  // Position of the member named `key`, or members.size() when there is none.
+  static std::size_t findMember(const Object& object, std::string_view key);
+  // Appends a member whose key is not present yet and returns its value.
+  static Json& appendMember(Object& object, std::string key);
   void dumpTo(std::string& out, bool pretty, int level) const;
   friend class JsonParser;
 
-  Kind kind_ = Kind::Null;
-  bool bool_ = false;
-  double number_ = 0;
-  std::string string_;
-  std::vector<Json> elements_;
-  std::vector<Member> members_;
-  // Key -> position for objects past a small size, so that lookups in cache.json (one member
-  // per client file) stay constant-time. Null for small objects.
-  std::unique_ptr<Index> index_;
+  // One alternative per kind, in the order of Kind.
+  std::variant<std::monostate, bool, double, std::string, std::vector<Json>, Object> value_;
 };
 
 }  // namespace tu

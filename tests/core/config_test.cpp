@@ -1,0 +1,162 @@
+#include "core/config.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/temp_dir.h"
+
+namespace tu {
+namespace {
+
+using test::TempDir;
+using test::writeTestFile;
+
+const std::string kGameMessage =
+    "TarnLauncher.json: \"game\" must be a path inside the client folder, e.g. system/L2.exe";
+
+LauncherConfig parsed(std::string_view document) {
+  LauncherConfig config;
+  std::string error;
+  EXPECT_TRUE(parseConfig(document, config, error)) << document << ": " << error;
+  return config;
+}
+
+// The error text for a document that must fail; the configuration must stay as it was.
+std::string failure(std::string_view document) {
+  LauncherConfig config;
+  config.serverName = "kept";
+  std::string error;
+  EXPECT_FALSE(parseConfig(document, config, error)) << document;
+  EXPECT_EQ(config.serverName, "kept") << document;
+  return error;
+}
+
+TEST(ParseConfig, EmptyObjectGivesTheDefaultsAndReplacesEverything) {
+  LauncherConfig config;
+  config.links = {{"old", "https://old/"}};
+  config.statusPort = 9;
+  config.closeOnPlay = false;
+  std::string error;
+  ASSERT_TRUE(parseConfig("{}", config, error));
+  EXPECT_EQ(config.serverName, "Lineage II");
+  EXPECT_EQ(config.updateUrl, "");
+  EXPECT_EQ(config.publicKey, "");
+  EXPECT_EQ(config.statusPort, 0);
+  EXPECT_EQ(config.game, "system/L2.exe");
+  EXPECT_EQ(config.options, "system/Option.ini");
+  EXPECT_EQ(config.language, "lt");
+  EXPECT_TRUE(config.closeOnPlay);
+  EXPECT_TRUE(config.desktopShortcut);
+  EXPECT_TRUE(config.links.empty());
+}
+
+TEST(ParseConfig, ValuesAreTakenAndNormalised) {
+  const LauncherConfig config = parsed(R"({
+    "serverName": "", "updateUrl": "https://example.com/updater", "publicKey": "ABCdef01",
+    "newsUrl": "n", "statusUrl": "s", "statusHost": "h", "statusPort": 2106.9,
+    "game": "bin/game.exe", "gameArgs": "-x", "options": "", "language": "EN",
+    "closeOnPlay": false, "desktopShortcut": false, "unknown": 1})");
+  EXPECT_EQ(config.serverName, "");
+  EXPECT_EQ(config.updateUrl, "https://example.com/updater/");
+  EXPECT_EQ(config.publicKey, "abcdef01");
+  EXPECT_EQ(config.newsUrl, "n");
+  EXPECT_EQ(config.statusUrl, "s");
+  EXPECT_EQ(config.statusHost, "h");
+  EXPECT_EQ(config.statusPort, 2106);
+  EXPECT_EQ(config.game, "bin/game.exe");
+  EXPECT_EQ(config.gameArgs, "-x");
+  EXPECT_EQ(config.options, "");  // an empty options path is allowed
+  EXPECT_EQ(config.language, "en");
+  EXPECT_FALSE(config.closeOnPlay);
+  EXPECT_FALSE(config.desktopShortcut);
+
+  EXPECT_EQ(parsed(R"({"updateUrl": "https://x/u/"})").updateUrl, "https://x/u/");
+  EXPECT_EQ(parsed(R"({"updateUrl": ""})").updateUrl, "");
+}
+
+TEST(ParseConfig, WrongKindsCountAsAbsent) {
+  const LauncherConfig config = parsed(
+      R"({"serverName": 5, "game": null, "options": [], "language": true, "closeOnPlay": 0,
+          "desktopShortcut": "false", "updateUrl": {}, "statusPort": "2106", "links": []})");
+  EXPECT_EQ(config.serverName, "Lineage II");
+  EXPECT_EQ(config.game, "system/L2.exe");
+  EXPECT_EQ(config.options, "system/Option.ini");
+  EXPECT_EQ(config.language, "lt");
+  EXPECT_TRUE(config.closeOnPlay);
+  EXPECT_TRUE(config.desktopShortcut);
+  EXPECT_EQ(config.updateUrl, "");
+  EXPECT_EQ(config.statusPort, 0);
+  EXPECT_TRUE(config.links.empty());
+}
+
+TEST(ParseConfig, StatusPortKeepsTheLow32BitsOfTheTruncatedNumber) {
+  const auto port = [](std::string value) {
+    return parsed("{\"statusPort\": " + value + "}").statusPort;
+  };
+  EXPECT_EQ(port("-5"), -5);
+  EXPECT_EQ(port("-5.9"), -5);
+  EXPECT_EQ(port("4294969402"), 2106);  // 2^32 + 2106
+  EXPECT_EQ(port("2147483648"), -2147483647 - 1);
+  EXPECT_EQ(port("1e300"), -1);  // saturates to INT64_MAX, whose low 32 bits are all ones
+  EXPECT_EQ(port("-1e30"), 0);   // INT64_MIN
+  EXPECT_EQ(port("1e999"), -1);
+}
+
+TEST(ParseConfig, GameAndOptionsMustStayInsideTheClientFolder) {
+  for (const char* game :
+       {"C:/Games/L2.exe", "../L2.exe", "/system/L2.exe", "system\\\\L2.exe", ""}) {
+    EXPECT_EQ(failure(std::string("{\"game\": \"") + game + "\"}"), kGameMessage) << game;
+  }
+  EXPECT_EQ(failure(R"({"options": "../Option.ini"})"), "TarnLauncher.json: bad \"options\" path");
+  EXPECT_EQ(failure(R"({"game": "", "options": "/x"})"), kGameMessage);  // game is checked first
+}
+
+TEST(ParseConfig, LinksKeepHttpAndHttpsInDocumentOrder) {
+  const LauncherConfig config = parsed(R"({"links": {
+    "website": "https://example.com/", "mail": "mailto:staff@example.com",
+    "forum": "http://forum.example.com/", "shout": "HTTPS://x/", "number": 5,
+    "empty": "", "website": "https://example.com/new"}})");
+  ASSERT_EQ(config.links.size(), 2u);
+  EXPECT_EQ(config.links[0].first, "website");
+  EXPECT_EQ(config.links[1].first, "forum");
+  EXPECT_EQ(linkUrl(config, "website"), "https://example.com/new");
+  EXPECT_EQ(linkUrl(config, "forum"), "http://forum.example.com/");
+  EXPECT_EQ(linkUrl(config, "Forum"), "");
+  EXPECT_EQ(linkUrl(config, "mail"), "");
+}
+
+TEST(ParseConfig, ByteOrderMarkAndParseErrors) {
+  EXPECT_EQ(parsed("\xEF\xBB\xBF{\"language\": \"ru\"}").language, "ru");
+  EXPECT_EQ(failure("{\xEF\xBB\xBF}"),
+            "TarnLauncher.json is not valid JSON: expected key at offset 1");
+  EXPECT_EQ(failure("\xEF\xBB\xBF\xEF\xBB\xBF{}"),
+            "TarnLauncher.json is not valid JSON: unexpected character at offset 0");
+  EXPECT_EQ(failure("\xEF\xBB\xBF"),
+            "TarnLauncher.json is not valid JSON: unexpected end at offset 0");
+  EXPECT_EQ(failure("{\"game\" \"x\"}"),
+            "TarnLauncher.json is not valid JSON: expected ':' at offset 8");
+  // Valid JSON of another kind: nothing follows the prefix.
+  EXPECT_EQ(failure("[]"), "TarnLauncher.json is not valid JSON: ");
+  EXPECT_EQ(failure("\"{}\""), "TarnLauncher.json is not valid JSON: ");
+}
+
+TEST(LoadConfig, ReadsTheFileOrSaysItIsMissing) {
+  TempDir dir;
+  LauncherConfig config;
+  std::string error;
+  EXPECT_FALSE(loadConfig(dir / "TarnLauncher.json", config, error));
+  EXPECT_EQ(error, "TarnLauncher.json not found next to the launcher");
+
+  writeTestFile(dir / "TarnLauncher.json", "\xEF\xBB\xBF{\"serverName\": \"Tarn\"}");
+  EXPECT_TRUE(loadConfig(dir / "TarnLauncher.json", config, error));
+  EXPECT_EQ(config.serverName, "Tarn");
+
+  writeTestFile(dir / "TarnLauncher.json", "{\"game\": \"../x.exe\"}");
+  EXPECT_FALSE(loadConfig(dir / "TarnLauncher.json", config, error));
+  EXPECT_EQ(error, kGameMessage);
+  EXPECT_EQ(config.serverName, "Tarn");
+}
+
+}  // namespace
+}  // namespace tu

@@ -1,0 +1,96 @@
+#include "core/prefs.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/temp_dir.h"
+
+namespace tu {
+namespace {
+
+namespace fs = std::filesystem;
+using test::readTestFile;
+using test::TempDir;
+using test::writeTestFile;
+
+LauncherConfig withLanguage(std::string language) {
+  LauncherConfig config;
+  config.language = std::move(language);
+  return config;
+}
+
+TEST(Prefs, FirstRunUsesTheConfiguredLanguageAndAStoredOneOverridesIt) {
+  TempDir dir;
+  Prefs state;
+  loadPrefs(state, dir.path(), withLanguage("en"));
+  EXPECT_EQ(state.currentLanguage, "en");
+  EXPECT_TRUE(state.prefs.isObject());
+  EXPECT_FALSE(fs::exists(prefsFile(dir.path())));  // nothing written until something changes
+
+  writeTestFile(prefsFile(dir.path()), R"({"lang":"ru"})");
+  loadPrefs(state, dir.path(), withLanguage("lt"));
+  EXPECT_EQ(state.currentLanguage, "ru");
+}
+
+TEST(Prefs, OtherStoredLanguagesAreIgnoredUntilTheNextSaveReplacesThem) {
+  for (const char* stored : {"de", "EN", ""}) {
+    TempDir dir;
+    writeTestFile(prefsFile(dir.path()), std::string("{\"lang\":\"") + stored + "\"}");
+    Prefs state;
+    loadPrefs(state, dir.path(), withLanguage("lt"));
+    EXPECT_EQ(state.currentLanguage, "lt") << stored;
+    EXPECT_EQ(state.prefs.getString("lang"), stored);
+    savePrefs(state, dir.path());
+    EXPECT_EQ(readTestFile(prefsFile(dir.path())), "{\n  \"lang\": \"lt\"\n}\n");
+  }
+}
+
+TEST(Prefs, SaveKeepsOtherMembersInTheirOrder) {
+  TempDir dir;
+  writeTestFile(prefsFile(dir.path()), R"({"a":1,"lang":"ru","shortcut-2906646095":true})");
+  Prefs state;
+  loadPrefs(state, dir.path(), withLanguage("lt"));
+  state.currentLanguage = "en";
+  savePrefs(state, dir.path());
+  EXPECT_EQ(readTestFile(prefsFile(dir.path())),
+            "{\n  \"a\": 1,\n  \"lang\": \"en\",\n  \"shortcut-2906646095\": true\n}\n");
+
+  // Without a "lang" member it is appended at the end.
+  writeTestFile(prefsFile(dir.path()), R"({"shortcut-1":true,"x":[]})");
+  Prefs other;
+  loadPrefs(other, dir.path(), withLanguage("ru"));
+  savePrefs(other, dir.path());
+  EXPECT_EQ(readTestFile(prefsFile(dir.path())),
+            "{\n  \"shortcut-1\": true,\n  \"x\": [],\n  \"lang\": \"ru\"\n}\n");
+}
+
+TEST(Prefs, DocumentsThatAreNotObjectsAreReplacedAtTheNextSave) {
+  for (const char* content : {"[\"lang\",\"ru\"]", "{\"lang\":", "", "\"ru\""}) {
+    TempDir dir;
+    writeTestFile(prefsFile(dir.path()), content);
+    Prefs state;
+    loadPrefs(state, dir.path(), withLanguage("en"));
+    EXPECT_EQ(state.currentLanguage, "en") << content;
+    EXPECT_TRUE(state.prefs.members().empty()) << content;
+    savePrefs(state, dir.path());
+    EXPECT_EQ(readTestFile(prefsFile(dir.path())), "{\n  \"lang\": \"en\"\n}\n");
+  }
+}
+
+TEST(Prefs, SaveCreatesTheDataFolderAndIgnoresAFailedWrite) {
+  TempDir dir;
+  Prefs state;
+  state.currentLanguage = "ru";
+  savePrefs(state, dir / "Tarn/data");
+  EXPECT_EQ(readTestFile(prefsFile(dir / "Tarn/data")), "{\n  \"lang\": \"ru\"\n}\n");
+
+  // A file where the data folder should be: nothing can be written, nothing is reported.
+  writeTestFile(dir / "blocked", "file");
+  savePrefs(state, dir / "blocked");
+  EXPECT_EQ(state.currentLanguage, "ru");
+  EXPECT_EQ(readTestFile(dir / "blocked"), "file");
+}
+
+}  // namespace
+}  // namespace tu
