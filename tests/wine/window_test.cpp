@@ -23,11 +23,13 @@ class RecordingEvents : public MainWindowEvents {
   std::vector<std::filesystem::path> selfUpdates;
   int updatesDone = 0;
 
-  void deliverToPage(const std::string& text) override { delivered.push_back(text); }
-  void applySelfUpdate(const std::filesystem::path& replacement) override {
-    selfUpdates.push_back(replacement);
+  void handleMainMessage(MainMessage message) override {
+    switch (message.kind) {
+      case MainMessage::Kind::PostJson: delivered.push_back(message.text); break;
+      case MainMessage::Kind::SelfUpdate: selfUpdates.push_back(message.path); break;
+      case MainMessage::Kind::UpdateDone: ++updatesDone; break;
+    }
   }
-  void updateDone() override { ++updatesDone; }
   void closing() override { log.push_back("closing"); }
   void handleWebMessage(const std::string& text) override { webMessages.push_back(text); }
   void openExternalUrl(const std::string& url) override { opened.push_back(url); }
