@@ -501,6 +501,7 @@ extern "C" __declspec(dllexport) HRESULT STDMETHODCALLTYPE
         UINT32 flag, std::int32_t runtimeKind, LPCWSTR userDataFolder, tu::Wv2Object* options,
         tu::ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler) {
   using namespace tu::fake;
+  record("commandline", tu::wideToUtf8(GetCommandLineW()));
   record("environment", std::to_string(flag) + " " + std::to_string(runtimeKind) + " " +
                             (options ? "options " : "") + utf8(userDataFolder));
   if (!handler) return E_POINTER;

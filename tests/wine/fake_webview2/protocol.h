@@ -2,7 +2,8 @@
 //
 // Recording: the fake appends one UTF-8 line per event to kLogName in its runtime version
 // folder (the folder the registry's "EBWebView" value names), "<pid> <event> <text>":
-//   environment <user data folder>         the creation export was called
+//   commandline <text>                     the launcher's command line, when it loads the fake
+//   environment <flag> <kind> <user data folder>   the creation export was called
 //   handler-qi <ok|bad>                    the completion handler answered QueryInterface right
 //   controller <parent window, hex>        CreateCoreWebView2Controller
 //   setting <name> <0|1>                   a put_ of ICoreWebView2Settings
