@@ -111,15 +111,17 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_APP_POST_JSON: {
       std::unique_ptr<std::string> text(reinterpret_cast<std::string*>(lParam));
-      if (text) events_.deliverToPage(*text);
+      if (text) events_.handleMainMessage({MainMessage::Kind::PostJson, std::move(*text), {}});
       return 0;
     }
     case WM_APP_SELF_UPDATE: {
       std::unique_ptr<std::filesystem::path> path(reinterpret_cast<std::filesystem::path*>(lParam));
-      if (path) events_.applySelfUpdate(*path);
+      if (path) events_.handleMainMessage({MainMessage::Kind::SelfUpdate, {}, std::move(*path)});
       return 0;
     }
-    case WM_APP_UPDATE_DONE: events_.updateDone(); return 0;
+    case WM_APP_UPDATE_DONE:
+      events_.handleMainMessage({MainMessage::Kind::UpdateDone, {}, {}});
+      return 0;
     case WM_DPICHANGED: {
       const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
       SetWindowPos(window, nullptr, suggested->left, suggested->top,

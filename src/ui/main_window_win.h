@@ -30,9 +30,9 @@ inline constexpr wchar_t kMainWindowClass[] = L"TarnLauncherWindow";
 class MainWindowEvents {
  public:
   virtual ~MainWindowEvents() = default;
-  virtual void deliverToPage(const std::string& text) = 0;                     // WM_APP_POST_JSON
-  virtual void applySelfUpdate(const std::filesystem::path& replacement) = 0;  // WM_APP_SELF_UPDATE
-  virtual void updateDone() = 0;                                               // WM_APP_UPDATE_DONE
+  // One of the launcher's window messages, as it was posted (WM_APP_POST_JSON,
+  // WM_APP_SELF_UPDATE, WM_APP_UPDATE_DONE), in posting order.
+  virtual void handleMainMessage(MainMessage message) = 0;
   // WM_CLOSE, before the window is destroyed: stop what runs and wait for it.
   virtual void closing() = 0;
   virtual void handleWebMessage(const std::string& text) = 0;  // a command from the page
