@@ -26,7 +26,9 @@ namespace fs = std::filesystem;
 using e2e::Event;
 using e2e::LauncherProcess;
 
-std::string readBinary(const fs::path& path) { return test::readTestFile(path); }
+std::string readBinary(const fs::path& path) {
+  return test::readTestFile(path);
+}
 
 fs::path localAppData() {
   PWSTR folder = nullptr;
@@ -101,7 +103,8 @@ class LauncherTest : public ::testing::Test {
   // The page messages the launcher handed to the view, in order.
   std::vector<Json> messages(DWORD pid) const {
     std::vector<Json> parsed;
-    for (const Event& event : runtime_.events(pid, "post")) parsed.push_back(Json::parse(event.text));
+    for (const Event& event : runtime_.events(pid, "post"))
+      parsed.push_back(Json::parse(event.text));
     return parsed;
   }
   std::vector<std::string> types(DWORD pid) const {
@@ -169,8 +172,9 @@ TEST_F(LauncherTest, StartsOnTheUnpackedPageWithTheViewLockedDown) {
   wchar_t title[64] = {};
   GetWindowTextW(window, title, 64);
   EXPECT_STREQ(title, L"Vazid Ureverivo");
-  EXPECT_EQ(GetWindowLongW(window, GWL_STYLE) & (WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CAPTION),
-            static_cast<LONG>(WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX));
+  EXPECT_EQ(
+      GetWindowLongW(window, GWL_STYLE) & (WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CAPTION),
+      static_cast<LONG>(WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX));
   EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_APPWINDOW);
 
   closeNormally(launcher);
@@ -196,7 +200,8 @@ TEST_F(LauncherTest, ReadyIsAnsweredWithInitAfterTheMessagesThatWaited) {
 
   // Answers to commands before the page announced itself wait in the launcher.
   ASSERT_TRUE(launcher.webMessage(R"({"cmd":"getSettings"})"));
-  ASSERT_TRUE(launcher.webMessage(R"({"cmd":"saveSettings","windowed":true,"width":1024,"height":768})"));
+  ASSERT_TRUE(
+      launcher.webMessage(R"({"cmd":"saveSettings","windowed":true,"width":1024,"height":768})"));
   ASSERT_TRUE(launcher.sync(runtime_));
   EXPECT_TRUE(messages(pid).empty());
 
@@ -235,8 +240,9 @@ TEST_F(LauncherTest, TheFirstRunInstallsThePublishedClient) {
   ASSERT_TRUE(launcher.webMessage(R"({"cmd":"ready"})"));
 
   const Json done = waitForMessage(pid, "done");
-  EXPECT_EQ(done.dump(),
-            R"({"type":"done","ok":true,"canPlay":true,"code":"updated","detail":"","build":"build 7"})");
+  EXPECT_EQ(
+      done.dump(),
+      R"({"type":"done","ok":true,"canPlay":true,"code":"updated","detail":"","build":"build 7"})");
   // The run's messages reach the page in the order the run sent them.
   std::vector<std::string> phases;
   std::string lastProgressPhase;
@@ -297,8 +303,9 @@ TEST_F(LauncherTest, TheViewStaysOnThePageAndOutsideAddressesGoToTheBrowser) {
   LauncherProcess launcher = start();
   ASSERT_TRUE(waitForPage(launcher));
   const DWORD pid = launcher.pid();
-  for (const char* url : {"https://example.com/news?id=1", "http://example.com/", "data:text/html,x",
-                          "ftp://example.com/file", "file:///C:/page/other.html", "about:blank"}) {
+  for (const char* url :
+       {"https://example.com/news?id=1", "http://example.com/", "data:text/html,x",
+        "ftp://example.com/file", "file:///C:/page/other.html", "about:blank"}) {
     ASSERT_TRUE(launcher.play(fake::kNavigation, url)) << url;
   }
   EXPECT_TRUE(has(pid, "navigation", "cancelled https://example.com/news?id=1"));
@@ -318,7 +325,11 @@ TEST_F(LauncherTest, TheViewStaysOnThePageAndOutsideAddressesGoToTheBrowser) {
   ASSERT_TRUE(e2e::waitUntil([&] {
     opened.clear();
     for (const std::string& line : e2e::recorderLines(browser_)) {
-      if (line.rfind("cwd=", 0) != 0) opened.push_back(line.substr(line.find("\" ") + 2));
+      // "<browser>" "<address>": the address is the second quoted text.
+      if (line.rfind("cwd=", 0) == 0) continue;
+      const std::size_t start = line.find("\" \"");
+      if (start != std::string::npos)
+        opened.push_back(line.substr(start + 3, line.size() - start - 4));
     }
     return opened.size() >= 3;
   }));
@@ -469,7 +480,8 @@ TEST_F(LauncherTest, AFailedSwapKeepsTheOldLauncherAndRunsANormalUpdate) {
   for (const Json& message : messages(pid)) {
     const std::string type = message.getString("type");
     if (type == "phase") sequence.push_back(message.getString("phase"));
-    if (type == "notice" || type == "done") sequence.push_back(type + " " + message.getString("code"));
+    if (type == "notice" || type == "done")
+      sequence.push_back(type + " " + message.getString("code"));
   }
   EXPECT_EQ(sequence, (std::vector<std::string>{"manifest", "selfupdate", "notice selfUpdateFailed",
                                                 "manifest", "check", "download", "done updated"}));

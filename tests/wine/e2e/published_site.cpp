@@ -20,7 +20,9 @@ std::string target(const ManifestFile& entry) {
 
 PublishedSite::PublishedSite() = default;
 
-std::string PublishedSite::publicKey() const { return publicKeyText(kSeed); }
+std::string PublishedSite::publicKey() const {
+  return publicKeyText(kSeed);
+}
 
 void PublishedSite::publish(const std::vector<SiteFile>& files,
                             const std::vector<std::string>& remove, const SiteFile& launcher,
