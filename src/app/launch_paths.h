@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,14 @@ LaunchSwitches parseLaunchSwitches(std::wstring_view commandLine);
 // The executable's folder: its path without the last component and without the separators
 // ('\' or '/') before it. "C:\Games\L2\TarnLauncher.exe" gives "C:\Games\L2".
 std::wstring clientDirOf(std::wstring_view exePath);
+
+// Reads a path of any length from a function with the contract of GetModuleFileNameW: it fills
+// at most `size` units and returns the length written without the terminator, or `size` when
+// the path did not fit (truncated), or 0 on failure. The buffer starts at 1040 units and doubles
+// until the whole path fits (a path can exceed the old 260-unit limit many times over), up to
+// 65536 units. Empty on failure.
+std::wstring readWholePath(
+    const std::function<std::uint32_t(wchar_t* buffer, std::uint32_t size)>& read);
 
 // "Local\TarnLauncher_" and the client folder's hash in unsigned decimal.
 std::wstring instanceMutexName(std::uint32_t clientFolderHash);

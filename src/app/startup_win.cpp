@@ -5,6 +5,7 @@
 
 #include <system_error>
 
+#include "app/launch_paths.h"
 #include "core/files.h"
 #include "core/text_win.h"
 #include "ui/main_window_win.h"
@@ -30,19 +31,10 @@ bool builtInConfig(HINSTANCE module, std::string& document) {
 }  // namespace
 
 std::wstring currentExecutablePath() {
-  // A path may be longer than MAX_PATH (the manifest declares long-path awareness); a buffer
-  // that is filled to the last unit may hold a truncated path, so grow it and ask again.
-  std::wstring path(1040, L'\0');
-  while (path.size() <= 65536) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-  return {};
+  // The manifest declares long-path awareness, so the path may be far longer than MAX_PATH.
+  return readWholePath([](wchar_t* buffer, std::uint32_t size) {
+    return static_cast<std::uint32_t>(GetModuleFileNameW(nullptr, buffer, size));
+  });
 }
 
 std::wstring launcherDataFolder(const std::wstring& clientDir) {

@@ -299,6 +299,39 @@ TEST_F(LauncherTest, AMissingRuntimeIsExplainedBeforeTheLauncherCloses) {
   EXPECT_TRUE(e2e::recorderLines(browser_).empty());
 }
 
+// A start-up error box: read, answered with OK; the launcher then ends with 1.
+e2e::MessageBoxContent answerStartupError(LauncherProcess& launcher) {
+  HWND dialog = nullptr;
+  e2e::MessageBoxContent box;
+  EXPECT_TRUE(e2e::waitUntil([&] {
+    dialog = launcher.dialog();
+    return dialog && IsWindowVisible(dialog);
+  }));
+  if (!dialog) return box;
+  box = e2e::readMessageBox(dialog);
+  e2e::pressButton(dialog, IDOK);
+  EXPECT_TRUE(launcher.waitForExit());
+  EXPECT_EQ(launcher.exitCode(), 1u);
+  return box;
+}
+
+TEST_F(LauncherTest, WithoutSettingsTheLauncherSaysSoAndEnds) {
+  LauncherProcess launcher = LauncherProcess::start(exe_, L"", client_);  // no TarnLauncher.json
+  const e2e::MessageBoxContent box = answerStartupError(launcher);
+  EXPECT_EQ(box.caption, L"TarnLauncher");
+  EXPECT_EQ(box.text,
+            L"This launcher has no settings yet: prepare it with TarnBuilder (make_update.bat), "
+            L"or put TarnLauncher.json next to it.");
+  EXPECT_TRUE(box.ok && !box.yes && !box.no);
+  EXPECT_TRUE(runtime_.events(launcher.pid()).empty());  // no window, no view
+}
+
+TEST_F(LauncherTest, BrokenSettingsAreNamedAndTheLauncherEnds) {
+  test::writeTestFile(client_ / L"TarnLauncher.json", R"({"serverName": "x", "options": "../x"})");
+  LauncherProcess launcher = LauncherProcess::start(exe_, L"", client_);
+  EXPECT_EQ(answerStartupError(launcher).text, L"TarnLauncher.json: bad \"options\" path");
+}
+
 TEST_F(LauncherTest, TheViewStaysOnThePageAndOutsideAddressesGoToTheBrowser) {
   LauncherProcess launcher = start();
   ASSERT_TRUE(waitForPage(launcher));
