@@ -19,6 +19,12 @@ class Sha256 {
   void final(std::uint8_t digest[kDigestSize]);
 
  private:
+  friend class Sha256Paths;  // tests pick the block function (sha256_internal.h)
+  using BlockFunction = void (*)(std::uint32_t*, const std::uint8_t*, std::size_t);
+  explicit Sha256(BlockFunction blocks);
+  void reset();
+
+  BlockFunction blocks_;
   std::uint32_t state_[8];
   std::uint64_t length_ = 0;  // bytes absorbed
   std::uint8_t buffer_[kBlockSize];

@@ -1,4 +1,6 @@
-// SHA-512 (FIPS 180-4) as an incremental hasher; used inside Ed25519.
+// SHA-512 (FIPS 180-4) as an incremental hasher; used inside Ed25519. Two block functions: a
+// portable one and, on x86 processors with AVX2 and BMI2, one that computes the message
+// schedule of two blocks at once in vector registers; chosen once at run time from CPUID.
 #pragma once
 
 #include <cstddef>
@@ -17,6 +19,12 @@ class Sha512 {
   void final(std::uint8_t digest[kDigestSize]);
 
  private:
+  friend class Sha512Paths;  // tests pick the block function (sha512_internal.h)
+  using BlockFunction = void (*)(std::uint64_t*, const std::uint8_t*, std::size_t);
+  explicit Sha512(BlockFunction blocks);
+  void reset();
+
+  BlockFunction blocks_;
   std::uint64_t state_[8];
   std::uint64_t length_ = 0;  // bytes absorbed
   std::uint8_t buffer_[kBlockSize];

@@ -1,0 +1,41 @@
+// The receiving end of one download answer, shared by both fetchers: opens the destination as
+// the answer's status asks, writes each block, keeps the count the progress callback sees, and
+// words the failures ("cannot write <path>", "cancelled", "write failed (disk full?)").
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "net/download_file.h"
+#include "net/fetcher.h"
+
+namespace tu {
+
+class DownloadSink {
+ public:
+  explicit DownloadSink(const ProgressCallback& progress) : progress_(progress) {}
+
+  // Opens the destination: appended to when `append` is set (the count starts at `offset`),
+  // else rewritten (the count starts at 0). Fails with "cannot write <path>".
+  bool open(const std::filesystem::path& destination, bool append, std::uint64_t offset,
+            std::string& error);
+  // Writes one block and reports the new count. False (a refusal) when the write failed or the
+  // progress callback asked to stop.
+  bool write(const char* data, std::size_t size);
+  // Closes the file. When a write or the close failed, fails with "write failed (disk full?)";
+  // otherwise the body's own outcome stands.
+  bool finish(bool bodyOk, std::string& error);
+
+  bool isOpen() const { return file_.isOpen(); }
+  // Bytes the destination holds so far.
+  std::uint64_t count() const { return count_; }
+
+ private:
+  const ProgressCallback& progress_;
+  DownloadFile file_;
+  std::uint64_t count_ = 0;
+};
+
+}  // namespace tu

@@ -1,0 +1,30 @@
+// The launcher's fetcher on Windows, over WinHTTP. One instance per worker thread; the
+// session (user agent "TarnLauncher/1.0", automatic proxy discovery, TLS 1.2 and 1.3) lives as
+// long as the object, connections and requests only inside one call.
+#pragma once
+
+#include <memory>
+
+#include "net/fetch_timeouts.h"
+#include "net/fetcher.h"
+
+namespace tu {
+
+class WinHttpFetcher final : public Fetcher {
+ public:
+  explicit WinHttpFetcher(const FetchTimeouts& timeouts = {});
+  ~WinHttpFetcher() override;
+  WinHttpFetcher(const WinHttpFetcher&) = delete;
+  WinHttpFetcher& operator=(const WinHttpFetcher&) = delete;
+
+  bool getText(const std::string& url, std::string& out, std::string& error) override;
+  bool download(const std::string& url, const std::filesystem::path& destination,
+                std::uint64_t offset, const ProgressCallback& progress,
+                std::string& error) override;
+
+ private:
+  class Session;
+  std::unique_ptr<Session> session_;  // holds a null handle when opening it failed
+};
+
+}  // namespace tu

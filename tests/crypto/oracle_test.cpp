@@ -1,0 +1,136 @@
+// Randomized comparison with libsodium and OpenSSL (native builds only), seeded so that a
+// failure repeats.
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <sodium.h>
+
+#include <random>
+
+#include "crypto/ed25519.h"
+#include "crypto/ed25519_impl.h"
+#include "crypto/ed25519_sign.h"
+#include "crypto/field25.h"
+#include "crypto/sha256.h"
+#include "crypto/sha256_internal.h"
+#include "crypto/sha512.h"
+#include "crypto/sha512_internal.h"
+#include "vectors.h"
+
+namespace tu {
+namespace {
+
+namespace internal = ed25519_internal;
+using test::Bytes;
+using test::toHex;
+
+Bytes randomBytes(std::mt19937& rng, std::size_t size) {
+  Bytes out(size);
+  for (auto& b : out) b = static_cast<std::uint8_t>(rng());
+  return out;
+}
+
+Bytes openSsl(const EVP_MD* md, const Bytes& message) {
+  Bytes digest(EVP_MD_size(md));
+  unsigned int size = 0;
+  EXPECT_EQ(EVP_Digest(message.data(), message.size(), digest.data(), &size, md, nullptr), 1);
+  return digest;
+}
+
+// Feeds the message in random pieces, so the buffering is compared too.
+template <class H>
+Bytes inPieces(H hasher, const Bytes& message, std::mt19937& rng) {
+  std::size_t at = 0;
+  while (at < message.size()) {
+    const std::size_t take = std::min<std::size_t>(rng() % 300, message.size() - at);
+    hasher.update(message.data() + at, take);
+    at += take;
+  }
+  Bytes digest(H::kDigestSize);
+  hasher.final(digest.data());
+  return digest;
+}
+
+TEST(Oracle, ShaMatchesOpenSslOnRandomMessages) {
+  std::mt19937 rng(180);
+  for (int round = 0; round < 300; ++round) {
+    const Bytes message = randomBytes(rng, rng() % 5000);
+    const std::string sha256 = toHex(openSsl(EVP_sha256(), message));
+    const std::string sha512 = toHex(openSsl(EVP_sha512(), message));
+    EXPECT_EQ(toHex(inPieces(Sha256Paths::with(sha256BlocksPortable), message, rng)), sha256);
+    if (sha256ShaNiAvailable()) {
+      EXPECT_EQ(toHex(inPieces(Sha256Paths::with(sha256BlocksShaNi), message, rng)), sha256);
+    }
+    EXPECT_EQ(toHex(inPieces(Sha512Paths::with(sha512BlocksPortable), message, rng)), sha512);
+    if (sha512Avx2Available()) {
+      EXPECT_EQ(toHex(inPieces(Sha512Paths::with(sha512BlocksAvx2), message, rng)), sha512);
+    }
+  }
+}
+
+class OracleEd25519 : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_GE(sodium_init(), 0); }
+};
+
+TEST_F(OracleEd25519, KeysAndSignaturesMatchLibsodium) {
+  std::mt19937 rng(1032);
+  for (int round = 0; round < 64; ++round) {
+    const Bytes seed = randomBytes(rng, 32);
+    const Bytes message = randomBytes(rng, rng() % 400);
+    std::uint8_t sodiumKey[32], sodiumSecret[64], sodiumSignature[64];
+    crypto_sign_seed_keypair(sodiumKey, sodiumSecret, seed.data());
+    crypto_sign_detached(sodiumSignature, nullptr, message.data(), message.size(), sodiumSecret);
+
+    std::uint8_t key[32], signature[64];
+    ed25519PublicKey(seed.data(), key);
+    ed25519Sign(seed.data(), message.data(), message.size(), signature);
+    EXPECT_EQ(toHex(key, 32), toHex(sodiumKey, 32));
+    EXPECT_EQ(toHex(signature, 64), toHex(sodiumSignature, 64));
+    if (round % 4 != 0) continue;  // the 25.5-bit field is slow unoptimised: a quarter of them
+    internal::publicKeyWith<internal::Field25>(seed.data(), key);
+    internal::signWith<internal::Field25>(seed.data(), message.data(), message.size(), signature);
+    EXPECT_EQ(toHex(key, 32), toHex(sodiumKey, 32)) << "25.5-bit limbs";
+    EXPECT_EQ(toHex(signature, 64), toHex(sodiumSignature, 64)) << "25.5-bit limbs";
+  }
+}
+
+// On signatures made by libsodium and on random changes of them, both verifiers agree. (They
+// would part only on S >= L or small-order points, which random changes do not produce.)
+TEST_F(OracleEd25519, VerdictsMatchLibsodiumOnValidAndChangedSignatures) {
+  std::mt19937 rng(4242);
+  int accepted = 0, rejected = 0;
+  for (int round = 0; round < 90; ++round) {
+    const Bytes seed = randomBytes(rng, 32);
+    Bytes message = randomBytes(rng, rng() % 300);
+    std::uint8_t key[32], secret[64], signature[64];
+    crypto_sign_seed_keypair(key, secret, seed.data());
+    crypto_sign_detached(signature, nullptr, message.data(), message.size(), secret);
+    // Unchanged in one round of three; otherwise one to three random bytes changed anywhere.
+    if (round % 3 != 0) {
+      for (unsigned n = 1 + rng() % 3; n > 0; --n) {
+        const std::size_t where = rng() % (96 + message.size());
+        const auto flip = static_cast<std::uint8_t>(1 + rng() % 255);
+        if (where < 32)
+          key[where] ^= flip;
+        else if (where < 96)
+          signature[where - 32] ^= flip;
+        else
+          message[where - 96] ^= flip;
+      }
+    }
+    const bool sodium =
+        crypto_sign_verify_detached(signature, message.data(), message.size(), key) == 0;
+    EXPECT_EQ(ed25519Verify(signature, message.data(), message.size(), key), sodium)
+        << "round " << round;
+    EXPECT_EQ(
+        internal::verifyWith<internal::Field25>(signature, message.data(), message.size(), key),
+        sodium)
+        << "round " << round;
+    (sodium ? accepted : rejected) += 1;
+  }
+  EXPECT_EQ(accepted, 30);
+  EXPECT_EQ(rejected, 60);
+}
+
+}  // namespace
+}  // namespace tu

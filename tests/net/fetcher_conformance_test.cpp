@@ -1,0 +1,326 @@
+// One suite for every Fetcher: CurlFetcher natively, WinHttpFetcher under Wine. Each case sets
+// up the loopback server to answer (or misbehave) and checks the result, the error text the
+// player would read, the destination file and the requests the server saw.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/files.h"
+#include "fetcher_platform.h"
+#include "support/http_test_server.h"
+#include "support/temp_dir.h"
+
+namespace tu::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Short waits, so the failure cases finish quickly.
+constexpr FetchTimeouts kTestTimeouts{2000, 2000, 2000, 800};
+
+// A body whose every prefix differs from every other part, so misplaced bytes show.
+std::string patternBody(std::size_t size) {
+  std::string body(size, '\0');
+  std::uint32_t state = 12345;
+  for (char& c : body) {
+    state = state * 1103515245u + 12345u;
+    c = static_cast<char>(state >> 24);
+  }
+  return body;
+}
+
+class FetcherTest : public testing::Test {
+ protected:
+  // Runs a download and records every count the progress callback sees.
+  bool download(const std::string& path, std::uint64_t offset, std::string& error) {
+    counts.clear();
+    return fetcher->download(
+        server.url(path), destination, offset,
+        [this](std::uint64_t count) {
+          counts.push_back(count);
+          return true;
+        },
+        error);
+  }
+
+  HttpTestServer server;
+  TempDir dir;
+  fs::path destination = dir / "file.part";
+  std::unique_ptr<Fetcher> fetcher = makeFetcherUnderTest(kTestTimeouts);
+  std::vector<std::uint64_t> counts;
+};
+
+TEST_F(FetcherTest, FreshDownloadAsksForEverythingAndCountsUp) {
+  const std::string body = patternBody(300000);
+  server.serve("/f.bin", body);
+  std::string error = "untouched";
+  ASSERT_TRUE(download("/f.bin", 0, error));
+  EXPECT_EQ(error, "untouched");
+  EXPECT_EQ(readTestFile(destination), body);
+  ASSERT_EQ(server.requests().size(), 1u);
+  EXPECT_FALSE(server.requests()[0].header("Range"));
+  ASSERT_FALSE(counts.empty());
+  EXPECT_TRUE(std::is_sorted(counts.begin(), counts.end()));
+  EXPECT_EQ(counts.back(), body.size());
+}
+
+TEST_F(FetcherTest, ResumeSendsTheRangeLineAndAppendsThePartialAnswer) {
+  const std::string body = patternBody(50000);
+  server.serve("/f.bin", body);
+  writeTestFile(destination, body.substr(0, 1000));
+  std::string error;
+  ASSERT_TRUE(download("/f.bin", 1000, error)) << error;
+  EXPECT_EQ(readTestFile(destination), body);
+  const std::vector<std::string> lines = server.requests().at(0).headerLines;
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Range: bytes=1000-"), lines.end());
+  ASSERT_FALSE(counts.empty());
+  EXPECT_GT(counts.front(), 1000u);
+  EXPECT_EQ(counts.back(), body.size());
+}
+
+TEST_F(FetcherTest, WholeAnswerToARangedRequestRewritesFromTheStart) {
+  const std::string body = patternBody(500);
+  server.script("/f.bin", {.body = body, .honourRange = false});
+  writeTestFile(destination, std::string(1000, 'x'));
+  std::string error;
+  ASSERT_TRUE(download("/f.bin", 1000, error)) << error;
+  EXPECT_EQ(readTestFile(destination), body);
+  ASSERT_FALSE(counts.empty());
+  EXPECT_LE(counts.front(), body.size());
+  EXPECT_EQ(counts.back(), body.size());
+}
+
+TEST_F(FetcherTest, RangeNotSatisfiableIsRetriedOnceFromTheStart) {
+  const std::string body = patternBody(700);
+  server.scriptSequence("/f.bin", {{.status = 416}, {.body = body}});
+  writeTestFile(destination, std::string(1000, 'x'));
+  std::string error;
+  ASSERT_TRUE(download("/f.bin", 1000, error)) << error;
+  EXPECT_EQ(readTestFile(destination), body);
+  ASSERT_EQ(server.requests().size(), 2u);
+  EXPECT_FALSE(server.requests()[1].header("Range"));
+
+  server.clearRequests();
+  server.script("/again.bin", {.status = 416});
+  EXPECT_FALSE(download("/again.bin", 1000, error));
+  EXPECT_EQ(error, "HTTP 416");
+  EXPECT_EQ(server.requests().size(), 2u);
+
+  server.clearRequests();
+  EXPECT_FALSE(download("/again.bin", 0, error));
+  EXPECT_EQ(error, "HTTP 416");
+  EXPECT_EQ(server.requests().size(), 1u);
+}
+
+TEST_F(FetcherTest, PartialAnswerToAnUnrangedRequestIsRefused) {
+  server.script("/f.bin", {.body = "tail", .status = 206});
+  std::string error;
+  EXPECT_FALSE(download("/f.bin", 0, error));
+  EXPECT_EQ(error, "HTTP 206");
+}
+
+TEST_F(FetcherTest, StatusErrorsNameTheUrlOnlyForTexts) {
+  std::string out = "kept";
+  std::string error;
+  EXPECT_FALSE(fetcher->getText(server.url("/missing.json"), out, error));
+  EXPECT_EQ(error, "HTTP 404 " + server.url("/missing.json"));
+  EXPECT_EQ(out, "kept");
+  EXPECT_FALSE(download("/missing.bin", 0, error));
+  EXPECT_EQ(error, "HTTP 404");
+  server.script("/broken.json", {.body = "oops", .status = 500});
+  EXPECT_FALSE(fetcher->getText(server.url("/broken.json?x=1"), out, error));
+  EXPECT_EQ(error, "HTTP 500 " + server.url("/broken.json?x=1"));
+}
+
+TEST_F(FetcherTest, TextsUpToSixteenMebibytesAreAccepted) {
+  const std::string exact = patternBody(16777216);
+  server.serve("/exact", exact);
+  server.serve("/over", exact + "!");
+  std::string out = "old";
+  std::string error;
+  ASSERT_TRUE(fetcher->getText(server.url("/exact"), out, error)) << error;
+  EXPECT_TRUE(out == exact);
+  EXPECT_FALSE(fetcher->getText(server.url("/over"), out, error));
+  EXPECT_EQ(error, "cancelled");
+  server.serve("/empty", "");
+  ASSERT_TRUE(fetcher->getText(server.url("/empty"), out, error)) << error;
+  EXPECT_EQ(out, "");
+}
+
+TEST_F(FetcherTest, StoppingThroughTheCallbackKeepsWhatWasWritten) {
+  server.serve("/f.bin", patternBody(4 << 20));
+  std::uint64_t last = 0;
+  std::string error;
+  EXPECT_FALSE(fetcher->download(
+      server.url("/f.bin"), destination, 0,
+      [&last](std::uint64_t count) {
+        last = count;
+        return count < (1 << 20);
+      },
+      error));
+  EXPECT_EQ(error, "cancelled");
+  EXPECT_GE(last, 1u << 20);
+  EXPECT_EQ(readTestFile(destination), patternBody(4 << 20).substr(0, last));
+}
+
+TEST_F(FetcherTest, CutConnectionKeepsThePartAndASecondCallResumes) {
+  const std::string body = patternBody(300000);
+  server.scriptSequence("/f.bin", {{.body = body, .closeAfter = 100000}, {.body = body}});
+  std::string error;
+  EXPECT_FALSE(download("/f.bin", 0, error));
+  EXPECT_EQ(error, "download: connection reset");
+  EXPECT_EQ(readTestFile(destination), body.substr(0, 100000));
+
+  ASSERT_TRUE(download("/f.bin", 100000, error)) << error;
+  EXPECT_EQ(readTestFile(destination), body);
+  EXPECT_EQ(server.requests().at(1).header("Range"), "bytes=100000-");
+}
+
+TEST_F(FetcherTest, ResetDuringTheBodyFailsAsAReset) {
+  server.script("/f.bin", {.body = patternBody(300000), .closeAfter = 1000, .resetOnClose = true});
+  std::string out;
+  std::string error;
+  EXPECT_FALSE(fetcher->getText(server.url("/f.bin"), out, error));
+  EXPECT_EQ(error, "download: connection reset");
+}
+
+TEST_F(FetcherTest, StalledAnswersTimeOut) {
+  const std::string body = patternBody(5000);
+  server.script("/body", {.body = body, .stallAfter = 1000});
+  server.script("/head", {.body = "x", .stallBeforeHeaders = true});
+  std::string out;
+  std::string error;
+  EXPECT_FALSE(download("/body", 0, error));
+  EXPECT_EQ(error, "download: timeout");
+  const std::string kept = readTestFile(destination);
+  EXPECT_EQ(kept, body.substr(0, kept.size()));
+  EXPECT_FALSE(fetcher->getText(server.url("/head"), out, error));
+  EXPECT_EQ(error, "download: timeout");
+}
+
+TEST_F(FetcherTest, AnAnswerThatPausesBrieflyCompletes) {
+  const std::string body = patternBody(5000);
+  server.script("/body", {.body = body, .stallAfter = 1000});
+  std::thread releaser([this] {
+    server.waitUntilStalled();
+    server.release();
+  });
+  std::string error;
+  EXPECT_TRUE(download("/body", 0, error)) << error;
+  releaser.join();
+  EXPECT_EQ(readTestFile(destination), body);
+}
+
+TEST_F(FetcherTest, OddLengthsAndRedirects) {
+  const std::string body = patternBody(2000);
+  server.script("/long",
+                {.body = body, .length = Behaviour::Length::Announced, .announcedLength = 1500});
+  server.script("/open", {.body = body, .length = Behaviour::Length::Unannounced});
+  server.script("/moved", {.status = 302, .headers = {"Location: /open"}});
+  std::string out;
+  std::string error;
+  ASSERT_TRUE(fetcher->getText(server.url("/long"), out, error)) << error;
+  EXPECT_EQ(out, body.substr(0, 1500));
+  ASSERT_TRUE(fetcher->getText(server.url("/open"), out, error)) << error;
+  EXPECT_EQ(out, body);
+  ASSERT_TRUE(download("/moved", 0, error)) << error;
+  EXPECT_EQ(readTestFile(destination), body);
+  EXPECT_EQ(server.requests().back().target, "/open");
+}
+
+TEST_F(FetcherTest, EveryRequestCarriesTheUserAgentAndCacheHeaders) {
+  server.scriptSequence("/f.bin", {{.status = 416}, {.body = "data"}});
+  server.script("/moved", {.status = 302, .headers = {"Location: /f.bin"}});
+  std::string out;
+  std::string error;
+  fetcher->getText(server.url("/text"), out, error);
+  download("/f.bin", 10, error);
+  download("/moved", 0, error);
+  const std::vector<ReceivedRequest> requests = server.requests();
+  ASSERT_EQ(requests.size(), 5u);
+  for (const ReceivedRequest& request : requests) {
+    EXPECT_EQ(request.method, "GET") << request.requestLine;
+    EXPECT_EQ(request.header("User-Agent"), "TarnLauncher/1.0") << request.requestLine;
+    EXPECT_EQ(request.header("Cache-Control"), "no-cache") << request.requestLine;
+    EXPECT_EQ(request.header("Pragma"), "no-cache") << request.requestLine;
+  }
+}
+
+TEST_F(FetcherTest, UnsafeUrlBytesAreEscapedAndEscapesKept) {
+  std::string out;
+  std::string error;
+  fetcher->getText(server.url("/sp ace/\xC5\xBE.bin?q=1 2"), out, error);
+  fetcher->getText(server.url("/a%20b/c%2Fd"), out, error);
+  const std::vector<ReceivedRequest> requests = server.requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].target, "/sp%20ace/%C5%BE.bin?q=1%202");
+  EXPECT_EQ(requests[1].target, "/a%20b/c%2Fd");
+}
+
+TEST_F(FetcherTest, RefusedConnectionsNameTheirStep) {
+  std::string out;
+  std::string error;
+  const std::string refused =
+      "http://127.0.0.1:" + std::to_string(sockets::unusedLoopbackPort()) + "/x";
+  EXPECT_FALSE(fetcher->getText(refused, out, error));
+  EXPECT_EQ(error, kRefusedText);
+}
+
+TEST_F(FetcherTest, HttpsToAPlainServerFailsTheHandshake) {
+  std::string out;
+  std::string error;
+  const std::string url = "https://127.0.0.1:" + std::to_string(server.port()) + "/x";
+  EXPECT_FALSE(fetcher->getText(url, out, error));
+  EXPECT_EQ(error, kHandshakeFailedText);
+}
+
+TEST_F(FetcherTest, UnresolvableNamesSayTheServerWasNotFound) {
+  std::string error;
+  // .invalid names never resolve; the short timeouts bound the wait for the resolver.
+  EXPECT_FALSE(fetcher->download(
+      "http://tarn-test.invalid/x", destination, 0, [](std::uint64_t) { return true; }, error));
+  if (error.ends_with(": timeout")) GTEST_SKIP() << "the resolver does not answer here";
+  EXPECT_EQ(error, kUnresolvedText);
+}
+
+TEST_F(FetcherTest, UrlsWithoutAWebSchemeAreRefused) {
+  std::string out = "kept";
+  std::string error;
+  for (const std::string url : {"example.com/manifest.json", "ftp://127.0.0.1/x", ""}) {
+    EXPECT_FALSE(fetcher->getText(url, out, error));
+    EXPECT_EQ(error, "bad URL: " + url);
+    EXPECT_FALSE(fetcher->download(
+        url, destination, 0, [](std::uint64_t) { return true; }, error));
+    EXPECT_EQ(error, "bad URL: " + url);
+  }
+  EXPECT_EQ(out, "kept");
+  EXPECT_TRUE(server.requests().empty());
+}
+
+TEST_F(FetcherTest, UnwritableDestinationsAreNamed) {
+  server.serve("/f.bin", patternBody(1000));
+  const fs::path missingFolder = dir / "no/such/folder/file.part";
+  std::string error;
+  EXPECT_FALSE(fetcher->download(
+      server.url("/f.bin"), missingFolder, 0, [](std::uint64_t) { return true; }, error));
+  EXPECT_EQ(error, "cannot write " + pathToUtf8(missingFolder));
+}
+
+TEST_F(FetcherTest, FailedWritesReadAsAFullDisk) {
+  const fs::path full = fullDevice();
+  if (full.empty()) GTEST_SKIP() << "no device that refuses data here";
+  server.serve("/f.bin", patternBody(1000));
+  std::string error;
+  EXPECT_FALSE(fetcher->download(
+      server.url("/f.bin"), full, 0, [](std::uint64_t) { return true; }, error));
+  EXPECT_EQ(error, "write failed (disk full?)");
+}
+
+}  // namespace
+}  // namespace tu::test
