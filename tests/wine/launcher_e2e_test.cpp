@@ -62,6 +62,12 @@ std::string seededBytes(std::size_t size, unsigned seed) {
   return bytes;
 }
 
+std::wstring windowTitle(HWND window) {
+  wchar_t title[64] = {};
+  GetWindowTextW(window, title, 64);
+  return title;
+}
+
 class LauncherTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { e2e::useUnmanagedWindows(); }
@@ -169,9 +175,7 @@ TEST_F(LauncherTest, StartsOnTheUnpackedPageWithTheViewLockedDown) {
 
   HWND window = launcher.mainWindow();
   ASSERT_TRUE(window);
-  wchar_t title[64] = {};
-  GetWindowTextW(window, title, 64);
-  EXPECT_STREQ(title, L"Vazid Ureverivo");
+  EXPECT_EQ(windowTitle(window), L"Vazid Ureverivo");
   EXPECT_EQ(
       GetWindowLongW(window, GWL_STYLE) & (WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CAPTION),
       static_cast<LONG>(WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX));
@@ -330,6 +334,24 @@ TEST_F(LauncherTest, BrokenSettingsAreNamedAndTheLauncherEnds) {
   test::writeTestFile(client_ / L"TarnLauncher.json", R"({"serverName": "x", "options": "../x"})");
   LauncherProcess launcher = LauncherProcess::start(exe_, L"", client_);
   EXPECT_EQ(answerStartupError(launcher).text, L"TarnLauncher.json: bad \"options\" path");
+}
+
+// Staff who build their configuration into the launcher hand out the executable alone; a
+// TarnLauncher.json next to it still wins.
+TEST_F(LauncherTest, TheBuiltInConfigurationServesWhenNoFileLiesNextToTheLauncher) {
+  std::error_code error;
+  fs::copy_file(pathFromUtf8(TARN_CONFIGURED_LAUNCHER_EXE), exe_,
+                fs::copy_options::overwrite_existing, error);
+  ASSERT_FALSE(error) << error.message();
+  LauncherProcess builtIn = LauncherProcess::start(exe_, L"", client_);
+  ASSERT_TRUE(waitForPage(builtIn));
+  EXPECT_EQ(windowTitle(builtIn.mainWindow()), L"Built In");
+  closeNormally(builtIn);
+
+  LauncherProcess fromFile = start();
+  ASSERT_TRUE(waitForPage(fromFile));
+  EXPECT_EQ(windowTitle(fromFile.mainWindow()), L"Vazid Ureverivo");
+  closeNormally(fromFile);
 }
 
 TEST_F(LauncherTest, TheViewStaysOnThePageAndOutsideAddressesGoToTheBrowser) {
