@@ -4,7 +4,7 @@
 
 namespace tu::builder {
 
-bool CommandLine::parse(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+bool CommandLine::parse(const std::vector<std::string>& args, const std::vector<OptionSpec>& known,
                         std::string& err) {
   options_.clear();
   positionals_.clear();
@@ -26,14 +26,14 @@ bool CommandLine::parse(const std::vector<std::string>& args, const std::vector<
     const std::size_t equals = arg.find('=');
     const std::string name =
         arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-    const auto spec = std::find_if(specs.begin(), specs.end(),
+    const auto option = std::find_if(known.begin(), known.end(),
                                    [&](const OptionSpec& s) { return s.name == name; });
-    if (spec == specs.end()) {
+    if (option == known.end()) {
       err = "unknown option --" + name;
       return false;
     }
     std::string value;
-    if (spec->takesValue) {
+    if (option->takesValue) {
       if (equals != std::string::npos) {
         value = arg.substr(equals + 1);
       } else if (i + 1 < args.size()) {
@@ -47,7 +47,7 @@ bool CommandLine::parse(const std::vector<std::string>& args, const std::vector<
       return false;
     }
     std::vector<std::string>& slot = options_[name];
-    if (!slot.empty() && !spec->repeatable) {
+    if (!slot.empty() && !option->repeatable) {
       err = "--" + name + " given twice";
       return false;
     }

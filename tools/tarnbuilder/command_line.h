@@ -20,7 +20,7 @@ struct OptionSpec {
 class CommandLine {
  public:
   // False with a one-line usage error (unknown option, missing value, repeated option).
-  bool parse(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+  bool parse(const std::vector<std::string>& args, const std::vector<OptionSpec>& known,
              std::string& err);
 
   bool has(std::string_view name) const;

@@ -42,11 +42,11 @@ int failure(Console& console, std::string_view command, const std::string& text)
   return kExitFailure;
 }
 
-bool parseCommand(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+bool parseCommand(const std::vector<std::string>& args, const std::vector<OptionSpec>& known,
                   std::size_t positionals, std::string_view command, Console& console,
                   CommandLine& line, int& exitCode) {
   std::string err;
-  if (!line.parse(args, specs, err)) {
+  if (!line.parse(args, known, err)) {
     exitCode = usageError(console, command, err);
     return false;
   }

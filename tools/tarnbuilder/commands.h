@@ -41,9 +41,9 @@ int runConfig(const std::vector<std::string>& args, Console& console);
 bool wantsHelp(const std::vector<std::string>& args);
 int usageError(Console& console, std::string_view command, const std::string& text);
 int failure(Console& console, std::string_view command, const std::string& text);
-// Parses `args` against `specs` and checks the count of positional arguments; on a usage
+// Parses `args` against `known` and checks the count of positional arguments; on a usage
 // error prints it and returns false with `exitCode` set.
-bool parseCommand(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+bool parseCommand(const std::vector<std::string>& args, const std::vector<OptionSpec>& known,
                   std::size_t positionals, std::string_view command, Console& console,
                   CommandLine& line, int& exitCode);
 
