@@ -10,7 +10,10 @@ namespace tu {
 
 namespace {
 
+// The bar gives way to the figures on terminals narrower than 100 columns.
 constexpr int kBarWidth = 20;
+constexpr int kNarrowBarWidth = 10;
+constexpr int kWideColumns = 100;
 constexpr int kDefaultWidth = 80;
 
 // Columns of a UTF-8 text, counted as code points (close enough for paths and our labels).
@@ -105,14 +108,15 @@ std::string progressLine(const Json& progress, int width) {
     fraction =
         static_cast<double>(std::min(filesDone, filesTotal)) / static_cast<double>(filesTotal);
   }
-  const int filled = static_cast<int>(fraction * kBarWidth);
+  const int barWidth = width >= kWideColumns ? kBarWidth : kNarrowBarWidth;
+  const int filled = static_cast<int>(fraction * barWidth);
   char percent[8];
   std::snprintf(percent, sizeof percent, "%3d%%", static_cast<int>(fraction * 100));
 
   std::string label = liveLabel(phase);
   label.resize(std::max<std::size_t>(label.size(), 11), ' ');
   const std::string head = label + " [" + std::string(static_cast<std::size_t>(filled), '#') +
-                           std::string(static_cast<std::size_t>(kBarWidth - filled), '-') + "] " +
+                           std::string(static_cast<std::size_t>(barWidth - filled), '-') + "] " +
                            percent;
 
   // What follows the file, most important first; dropped from the end when the line is short.
@@ -126,7 +130,7 @@ std::string progressLine(const Json& progress, int width) {
 
   // One column stays free: some terminals wrap when the last one is written.
   const int room = std::max(width, 40) - 1;
-  constexpr int kMinFile = 12;
+  constexpr int kMinFile = 10;
   for (;;) {
     int used = columns(head);
     for (const std::string& extra : extras) used += 2 + columns(extra);
