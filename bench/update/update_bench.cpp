@@ -3,12 +3,16 @@
 //            not grow), and 20,000 files against a bare loop making the same two stat calls;
 //   repair:  hashing 2 GiB of files in the page cache against `openssl dgst -sha256`;
 //   install: unpacking a 1 GiB packed file against inflating and hashing its blocks in memory.
-// Every file lives under one temporary folder in /tmp, removed at the end.
+// Each figure is the best of several runs, ours and the reference alternating, in wall time and
+// in CPU time (user + system, of this process or of the reference's process): on a machine
+// that other work keeps busy the CPU-time ratio is the steadier one. Every file lives under one
+// temporary folder in /tmp, removed at the end.
 //
 //   update_bench [--benchmark_filter=REGEX]
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -95,6 +99,53 @@ class MemoryFetcher : public Fetcher {
   std::string signature_;
 };
 
+// Wall and CPU seconds of one measured stretch.
+struct Cost {
+  double wall = 1e30;
+  double cpu = 1e30;
+};
+
+double cpuSeconds(int who) {
+  rusage usage{};
+  getrusage(who, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Starts measuring at construction; cost() is what passed since, for this process (`who`
+// RUSAGE_SELF) or its waited-for children (RUSAGE_CHILDREN).
+class Stopwatch {
+ public:
+  explicit Stopwatch(int who = RUSAGE_SELF)
+      : who_(who), wall_(Clock::now()), cpu_(cpuSeconds(who)) {}
+  Cost cost() const {
+    return {std::chrono::duration<double>(Clock::now() - wall_).count(), cpuSeconds(who_) - cpu_};
+  }
+
+ private:
+  int who_;
+  Clock::time_point wall_;
+  double cpu_;
+};
+
+// The best of several costs, each measure on its own.
+struct Best {
+  Cost cost;
+  void add(const Cost& next) {
+    cost.wall = std::min(cost.wall, next.wall);
+    cost.cpu = std::min(cost.cpu, next.cpu);
+  }
+};
+
+// Ours against a reference over the same bytes: both throughputs and both ratios.
+void reportPair(benchmark::State& state, const Best& ours, const Best& reference,
+                std::uint64_t bytes) {
+  state.counters["ours_MBps"] = static_cast<double>(bytes) / ours.cost.wall / 1e6;
+  state.counters["reference_MBps"] = static_cast<double>(bytes) / reference.cost.wall / 1e6;
+  state.counters["ratio_wall"] = reference.cost.wall / ours.cost.wall;
+  state.counters["ratio_cpu"] = reference.cost.cpu / ours.cost.cpu;
+}
+
 // A client folder that already matches its manifest.
 struct Client {
   fs::path dir;
@@ -119,20 +170,20 @@ struct Client {
     manifest.files.push_back(std::move(entry));
   }
 
-  // Seconds from the start of the check phase to the end of the run (cache load, every file,
-  // cache save, clean-up).
-  double checkSeconds(CheckMode mode) {
-    Clock::time_point start;
-    Clock::time_point end;
+  // From the start of the check phase to the end of the run: cache load, every file, cache
+  // save, clean-up.
+  Cost check(CheckMode mode) {
+    std::optional<Stopwatch> watch;
+    Cost cost;
     std::string code;
     Updater updater(
         dir, {}, config, *fetcher,
         [&](const std::string& phase) {
-          if (phase == kPhaseCheck) start = Clock::now();
+          if (phase == kPhaseCheck) watch.emplace();
         },
         nullptr,
         [&](bool, bool, const std::string& doneCode, const std::string& detail) {
-          end = Clock::now();
+          if (watch) cost = watch->cost();
           code = doneCode + (detail.empty() ? "" : ": " + detail);
         },
         nullptr);
@@ -141,9 +192,17 @@ struct Client {
       std::fprintf(stderr, "benchmark run ended with %s\n", code.c_str());
       std::exit(1);
     }
-    return std::chrono::duration<double>(end - start).count();
+    return cost;
   }
 };
+
+std::uint64_t totalBytes(const Client& client) {
+  std::uint64_t total = 0;
+  for (const ManifestFile& entry : client.manifest.files) {
+    total += static_cast<std::uint64_t>(entry.size);
+  }
+  return total;
+}
 
 // ---- check ------------------------------------------------------------------------------------
 
@@ -159,24 +218,33 @@ Client& checkClient(int files) {
                  "content of file " + std::to_string(i));
     }
     client.sign();
-    client.checkSeconds(CheckMode::Check);  // fills the cache: the benchmark is the warm case
+    client.check(CheckMode::Check);  // fills the cache: the benchmark is the warm case
   }
   return client;
+}
+
+void reportPerFile(benchmark::State& state, const Best& best, int files) {
+  state.counters["wall_us_per_file"] = best.cost.wall / files * 1e6;
+  state.counters["cpu_us_per_file"] = best.cost.cpu / files * 1e6;
 }
 
 void BM_CheckWarm(benchmark::State& state) {
   const auto files = static_cast<int>(state.range(0));
   Client& client = checkClient(files);
-  for (auto _ : state) state.SetIterationTime(client.checkSeconds(CheckMode::Check));
-  state.counters["us_per_file"] = benchmark::Counter(
-      static_cast<double>(files) * 1e-6,
-      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  Best best;
+  for (auto _ : state) {
+    const Cost cost = client.check(CheckMode::Check);
+    best.add(cost);
+    state.SetIterationTime(cost.wall);
+  }
+  reportPerFile(state, best, files);
 }
 BENCHMARK(BM_CheckWarm)
     ->Arg(1000)
     ->Arg(5000)
     ->Arg(20000)
     ->Arg(50000)
+    ->MinTime(3)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
@@ -189,24 +257,24 @@ void BM_TwoStatsPerFile(benchmark::State& state) {
   for (const ManifestFile& entry : client.manifest.files) {
     paths.push_back(resolveRelative(client.dir, entry.path).native());
   }
-  double quickest = 1e30;
+  Best best;
   for (auto _ : state) {
-    const Clock::time_point start = Clock::now();
+    const Stopwatch watch;
     for (const std::string& path : paths) {
       struct stat first {};
       struct stat second {};
       benchmark::DoNotOptimize(::stat(path.c_str(), &first));
       benchmark::DoNotOptimize(::stat(path.c_str(), &second));
     }
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    quickest = std::min(quickest, seconds);
-    state.SetIterationTime(seconds);
+    const Cost cost = watch.cost();
+    best.add(cost);
+    state.SetIterationTime(cost.wall);
   }
-  state.counters["min_us_per_file"] = quickest / files * 1e6;
+  reportPerFile(state, best, files);
 }
 BENCHMARK(BM_TwoStatsPerFile)
     ->Arg(20000)
-    ->MinTime(2)
+    ->MinTime(3)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
@@ -232,40 +300,15 @@ Client& repairClient() {
   return *client;
 }
 
-// The quickest time of our code and of the reference it is measured against.
-struct MinPair {
-  double oursSeconds = 1e30;
-  double floorSeconds = 1e30;
-  double last = 0;
-  void ours(double seconds) {
-    oursSeconds = std::min(oursSeconds, seconds);
-    last = seconds;
-  }
-  void floor(double seconds) { floorSeconds = std::min(floorSeconds, seconds); }
-  // Counters: both throughputs in MB/s and ours / reference.
-  void report(benchmark::State& state, std::uint64_t bytes) const {
-    state.counters["ours_MBps"] = static_cast<double>(bytes) / oursSeconds / 1e6;
-    state.counters["reference_MBps"] = static_cast<double>(bytes) / floorSeconds / 1e6;
-    state.counters["ratio"] = floorSeconds / oursSeconds;
-  }
-};
-
-std::uint64_t totalBytes(const Client& client) {
-  std::uint64_t total = 0;
-  for (const ManifestFile& entry : client.manifest.files)
-    total += static_cast<std::uint64_t>(entry.size);
-  return total;
-}
-
-// Runs a program to its end; its wall time in seconds.
-double runProgram(const std::vector<std::string>& args) {
+// Runs a program to its end, its output thrown away; its cost (the child's CPU time).
+Cost runProgram(const std::vector<std::string>& args) {
   std::vector<char*> argv;
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  const Clock::time_point start = Clock::now();
+  const Stopwatch watch(RUSAGE_CHILDREN);
   pid_t pid = 0;
   int status = 0;
   if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0 ||
@@ -274,25 +317,26 @@ double runProgram(const std::vector<std::string>& args) {
     std::exit(1);
   }
   posix_spawn_file_actions_destroy(&actions);
-  return std::chrono::duration<double>(Clock::now() - start).count();
+  return watch.cost();
 }
 
-// Ours and openssl's over the same files, alternating so that both see the same machine; the
-// quickest of each counts.
+// A repair's hashing and openssl's over the same files, alternating.
 void BM_RepairVsOpenssl(benchmark::State& state) {
   Client& client = repairClient();
   std::vector<std::string> args{"openssl", "dgst", "-sha256"};
   for (const ManifestFile& entry : client.manifest.files) {
     args.push_back(resolveRelative(client.dir, entry.path).native());
   }
-  client.checkSeconds(CheckMode::Repair);  // into the page cache
-  MinPair times;
+  client.check(CheckMode::Repair);  // into the page cache
+  Best ours;
+  Best openssl;
   for (auto _ : state) {
-    times.ours(client.checkSeconds(CheckMode::Repair));
-    times.floor(runProgram(args));
-    state.SetIterationTime(times.last);
+    const Cost cost = client.check(CheckMode::Repair);
+    ours.add(cost);
+    openssl.add(runProgram(args));
+    state.SetIterationTime(cost.wall);
   }
-  times.report(state, totalBytes(client));
+  reportPair(state, ours, openssl, totalBytes(client));
 }
 BENCHMARK(BM_RepairVsOpenssl)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 
@@ -333,12 +377,12 @@ std::uint32_t le32(const unsigned char* p) {
 }
 
 // The floor: the same blocks inflated (or taken raw) and hashed straight from memory.
-double inflateAndHashInMemory(const std::string& packed, const PackedFixture& file) {
+Cost inflateAndHashInMemory(const std::string& packed, const PackedFixture& file) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(packed.data());
   const std::uint32_t blockSize = le32(bytes + 12);
   const std::uint32_t count = le32(bytes + 16);
   std::vector<unsigned char> output(blockSize);
-  const Clock::time_point start = Clock::now();
+  const Stopwatch watch;
   Sha256 hasher;
   std::size_t offset = kPackedHeaderSize + std::size_t{count} * 4;
   std::uint64_t left = file.size;
@@ -358,12 +402,12 @@ double inflateAndHashInMemory(const std::string& packed, const PackedFixture& fi
   }
   std::uint8_t digest[Sha256::kDigestSize];
   hasher.final(digest);
-  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  const Cost cost = watch.cost();
   if (hexEncode(digest, sizeof digest) != file.sha256) {
     std::fprintf(stderr, "in-memory digest differs\n");
     std::exit(1);
   }
-  return seconds;
+  return cost;
 }
 
 // installPackedFile from a packed file in the page cache, against the in-memory floor.
@@ -371,33 +415,35 @@ void BM_InstallVsMemory(benchmark::State& state) {
   const PackedFixture& file = packedFile();
   std::string packed;
   readFile(file.packed, packed);
-  MinPair times;
+  Best ours;
+  Best memory;
   std::string err;
   for (auto _ : state) {
-    const Clock::time_point start = Clock::now();
+    const Stopwatch watch;
     if (!installPackedFile(file.packed, file.target, file.size, file.sha256, err, nullptr)) {
       state.SkipWithError(err.c_str());
       break;
     }
-    times.ours(std::chrono::duration<double>(Clock::now() - start).count());
+    const Cost cost = watch.cost();
+    ours.add(cost);
     fs::remove(file.target);
-    times.floor(inflateAndHashInMemory(packed, file));
-    state.SetIterationTime(times.last);
+    memory.add(inflateAndHashInMemory(packed, file));
+    state.SetIterationTime(cost.wall);
   }
-  times.report(state, file.size);
+  reportPair(state, ours, memory, file.size);
 }
 BENCHMARK(BM_InstallVsMemory)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // ---- figures ----------------------------------------------------------------------------------
 
 // Keeps the counters of every benchmark for the figures.
-class RatioReporter : public benchmark::ConsoleReporter {
+class FigureReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       if (run.error_occurred) continue;
+      const std::string& args = run.run_name.args;
       for (const auto& [name, counter] : run.counters) {
-        const std::string& args = run.run_name.args;
         counters[run.run_name.function_name + (args.empty() ? "" : "/" + args) + ":" + name] =
             counter.value;
       }
@@ -412,39 +458,41 @@ void printFigures(const std::map<std::string, double>& c) {
     const auto it = c.find(name);
     return it == c.end() ? std::nullopt : std::optional<double>(it->second);
   };
-  double smallest = 1e30;
-  double largest = 0;
-  int sizes = 0;
-  for (const int files : {1000, 5000, 20000, 50000}) {
-    const auto perFile = value("BM_CheckWarm/" + std::to_string(files) + ":min_us_per_file");
-    if (!perFile) continue;
-    std::printf("check, %5d files: %.3f us per file\n", files, *perFile);
-    smallest = std::min(smallest, *perFile);
-    largest = std::max(largest, *perFile);
-    ++sizes;
+  for (const char* kind : {"wall", "cpu"}) {
+    const std::string counter = std::string(":") + kind + "_us_per_file";
+    double smallest = 1e30;
+    double largest = 0;
+    int sizes = 0;
+    for (const int files : {1000, 5000, 20000, 50000}) {
+      const auto perFile = value("BM_CheckWarm/" + std::to_string(files) + counter);
+      if (!perFile) continue;
+      std::printf("check, %5d files: %.3f us per file (%s)\n", files, *perFile, kind);
+      smallest = std::min(smallest, *perFile);
+      largest = std::max(largest, *perFile);
+      ++sizes;
+    }
+    if (sizes > 1) {
+      std::printf("check, %s time: largest / smallest per file = %.3f (target <= 1.3)\n", kind,
+                  largest / smallest);
+    }
+    const auto check = value("BM_CheckWarm/20000" + counter);
+    const auto stats = value("BM_TwoStatsPerFile/20000" + counter);
+    if (check && stats) {
+      std::printf("check, %s time: 20,000 files / two stat calls per file = %.3f (target <= 3)\n",
+                  kind, *check / *stats);
+    }
   }
-  if (sizes > 1) {
-    std::printf("check: largest / smallest time per file = %.3f (target <= 1.3)\n",
-                largest / smallest);
-  }
-  const auto check20 = value("BM_CheckWarm/20000:min_us_per_file");
-  const auto stats20 = value("BM_TwoStatsPerFile/20000:min_us_per_file");
-  if (check20 && stats20) {
-    std::printf("check of 20,000 files / two stat calls per file = %.3f (target <= 3)\n",
-                *check20 / *stats20);
-  }
-  if (const auto ratio = value("BM_RepairVsOpenssl:ratio")) {
-    std::printf("repair: %.0f MB/s, openssl dgst -sha256: %.0f MB/s, ratio %.3f (target >= 0.85)\n",
-                *value("BM_RepairVsOpenssl:ours_MBps"), *value("BM_RepairVsOpenssl:reference_MBps"),
-                *ratio);
-  }
-  if (const auto ratio = value("BM_InstallVsMemory:ratio")) {
+  const auto pair = [&](const std::string& name, const char* what, const char* reference) {
+    const auto ours = value(name + ":ours_MBps");
+    if (!ours) return;
     std::printf(
-        "install: %.0f MB/s, inflate and hash in memory: %.0f MB/s, ratio %.3f "
+        "%s: %.0f MB/s, %s: %.0f MB/s; ratio %.3f in wall time, %.3f in CPU time "
         "(target >= 0.85)\n",
-        *value("BM_InstallVsMemory:ours_MBps"), *value("BM_InstallVsMemory:reference_MBps"),
-        *ratio);
-  }
+        what, *ours, reference, *value(name + ":reference_MBps"), *value(name + ":ratio_wall"),
+        *value(name + ":ratio_cpu"));
+  };
+  pair("BM_RepairVsOpenssl", "repair hashing", "openssl dgst -sha256");
+  pair("BM_InstallVsMemory", "install", "inflate and hash in memory");
 }
 
 }  // namespace
@@ -453,10 +501,14 @@ void printFigures(const std::map<std::string, double>& c) {
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  tu::bench::RatioReporter reporter;
+  tu::bench::FigureReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  std::printf("\n");
+  std::printf("\nload average: ");
+  std::fflush(stdout);
+  std::string load;
+  tu::readFile("/proc/loadavg", load);
+  std::printf("%s\n", load.c_str());
   tu::bench::printFigures(reporter.counters);
   std::error_code ec;
   std::filesystem::remove_all(tu::bench::root(), ec);
