@@ -6,7 +6,8 @@
 //
 // installPackedFile unpacks such a file next to its target, hashing while it writes, and
 // replaces the target only when every block decoded and the SHA-256 matched. Memory use is
-// one stored block plus one unpacked block (and the block table), whatever the file's size.
+// one stored block plus three unpacked blocks (two in the hands of the thread that writes them)
+// and the block table, whatever the file's size.
 #pragma once
 
 #include <atomic>
@@ -47,6 +48,11 @@ class PackedReader {
   // truncated".
   bool next(const unsigned char*& data, std::size_t& size, std::string& err);
 
+  // Trades the storage holding the block that next() returned last for `other`'s, so that the
+  // block (still at the same address) can be kept while the reader goes on into `other`'s
+  // storage.
+  void exchangeBlock(std::vector<unsigned char>& other);
+
   std::uint32_t blockSize() const { return blockSize_; }
   std::uint64_t blockCount() const { return table_.size(); }
 
@@ -58,6 +64,7 @@ class PackedReader {
   std::uint64_t index_ = 0;
   std::vector<unsigned char> stored_;
   std::vector<unsigned char> output_;
+  bool lastRaw_ = false;  // the last block came straight from stored_
 };
 
 // Unpacks `packed` into `target` + ".tznew", then renames that over `target`. `sha256` is the
