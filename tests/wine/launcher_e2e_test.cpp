@@ -70,7 +70,7 @@ std::wstring windowTitle(HWND window) {
 
 class LauncherTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { e2e::useUnmanagedWindows(); }
+  static void SetUpTestSuite() { e2e::prepareWinePrefix(); }
 
   void SetUp() override {
     std::error_code error;
