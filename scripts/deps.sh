@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need, when any is missing.
 # Idempotent and quiet; never installs the i386 wine32.
+#   scripts/deps.sh           everything (scripts/test.sh)
+#   scripts/deps.sh --demo    only the linux-release build and nginx (scripts/demo.sh)
 set -euo pipefail
 
 packages=(
@@ -12,6 +14,15 @@ packages=(
   nginx-light curl openssl
   chromium nodejs npm
 )
+
+if [ "${1:-}" = "--demo" ]; then
+  packages=(
+    cmake ninja-build g++ pkg-config
+    libgtest-dev libbenchmark-dev
+    zlib1g-dev libcurl4-openssl-dev libsodium-dev libssl-dev valgrind
+    nginx-light
+  )
+fi
 
 missing=()
 for package in "${packages[@]}"; do

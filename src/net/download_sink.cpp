@@ -21,6 +21,10 @@ bool DownloadSink::write(const char* data, std::size_t size) {
   return !progress_ || progress_(count_);  // a missing callback never stops the transfer
 }
 
+bool DownloadSink::poll() {
+  return !file_.isOpen() || progress_(count_);
+}
+
 bool DownloadSink::finish(bool bodyOk, std::string& error) {
   if (!file_.close()) {
     error = kWriteFailedText;

@@ -1,0 +1,162 @@
+#include "publish/packed_writer.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+#include <vector>
+
+#include "core/files.h"
+#include "crypto/sha256.h"
+#include "update/packed_file.h"
+#include "update/paths.h"
+
+namespace tu {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void putLe32(unsigned char* p, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+bool writeBytes(std::ostream& out, const void* data, std::size_t size) {
+  out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+  return static_cast<bool>(out);
+}
+
+}  // namespace
+
+bool writePacked(std::istream& in, std::uint64_t size, std::ostream& out,
+                 const PackOptions& options, PackResult& result, std::string& err) {
+  if (options.blockSize < 1 || options.blockSize > kPackedMaxBlockSize) {
+    err = "block size must be 1 to 16777216";
+    return false;
+  }
+  if (options.level < 0 || options.level > 9) {
+    err = "compression level must be 0 to 9";
+    return false;
+  }
+  const std::uint64_t count = packedBlockCount(size, options.blockSize);
+  if (count > 0xffffffffu) {
+    err = "file has too many blocks for this block size";
+    return false;
+  }
+
+  const std::streampos start = out.tellp();
+  unsigned char header[kPackedHeaderSize];
+  std::copy(kPackedMagic, kPackedMagic + 4, header);
+  putLe32(header + 4, static_cast<std::uint32_t>(size));
+  putLe32(header + 8, static_cast<std::uint32_t>(size >> 32));
+  putLe32(header + 12, options.blockSize);
+  putLe32(header + 16, static_cast<std::uint32_t>(count));
+  if (!writeBytes(out, header, sizeof header)) {
+    err = "write failed";
+    return false;
+  }
+  // Room for the table, filled in once every block's stored length is known.
+  const std::vector<unsigned char> zeros(65536, 0);
+  for (std::uint64_t left = count * 4; left > 0;) {
+    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(left, zeros.size()));
+    if (!writeBytes(out, zeros.data(), n)) {
+      err = "write failed";
+      return false;
+    }
+    left -= n;
+  }
+
+  std::vector<std::uint32_t> table;
+  table.reserve(static_cast<std::size_t>(count));
+  std::vector<unsigned char> block(
+      static_cast<std::size_t>(std::min<std::uint64_t>(options.blockSize, size)));
+  std::vector<unsigned char> deflated(compressBound(static_cast<uLong>(block.size())));
+  Sha256 hasher;
+  std::uint64_t packed = kPackedHeaderSize + count * 4;
+  for (std::uint64_t i = 0; i < count; ++i) {
+    const auto expected = static_cast<std::size_t>(
+        std::min<std::uint64_t>(options.blockSize, size - i * options.blockSize));
+    in.read(reinterpret_cast<char*>(block.data()), static_cast<std::streamsize>(expected));
+    if (static_cast<std::size_t>(in.gcount()) != expected) {
+      err = "source is shorter than its size";
+      return false;
+    }
+    hasher.update(block.data(), expected);
+    uLongf length = static_cast<uLongf>(deflated.size());
+    const bool compressed = compress2(deflated.data(), &length, block.data(),
+                                      static_cast<uLong>(expected), options.level) == Z_OK &&
+                            length < expected;
+    const unsigned char* data = compressed ? deflated.data() : block.data();
+    const std::size_t stored = compressed ? static_cast<std::size_t>(length) : expected;
+    table.push_back(static_cast<std::uint32_t>(stored) | (compressed ? 0 : kPackedRawFlag));
+    if (!writeBytes(out, data, stored)) {
+      err = "write failed";
+      return false;
+    }
+    packed += stored;
+  }
+
+  std::vector<unsigned char> words(table.size() * 4);
+  for (std::size_t i = 0; i < table.size(); ++i) putLe32(words.data() + 4 * i, table[i]);
+  out.seekp(start + static_cast<std::streamoff>(kPackedHeaderSize));
+  if (!out || !writeBytes(out, words.data(), words.size())) {
+    err = "write failed";
+    return false;
+  }
+  out.seekp(0, std::ios::end);
+
+  std::uint8_t digest[Sha256::kDigestSize];
+  hasher.final(digest);
+  result.size = size;
+  result.sha256 = hexEncode(digest, sizeof digest);
+  result.packed = packed;
+  return true;
+}
+
+bool packFile(const fs::path& source, const fs::path& destination, const PackOptions& options,
+              PackResult& result, std::string& err) {
+  std::error_code ec;
+  const std::uint64_t size = fs::file_size(source, ec);
+  std::ifstream in(source, std::ios::binary);
+  if (ec || !in) {
+    err = "cannot read " + pathToUtf8(source);
+    return false;
+  }
+  if (destination.has_parent_path()) fs::create_directories(destination.parent_path(), ec);
+  const fs::path temporary = withSuffix(destination, ".tmp");
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out) {
+      err = "cannot write " + pathToUtf8(temporary);
+      return false;
+    }
+    std::string packError;
+    bool ok = writePacked(in, size, out, options, result, packError);
+    out.close();
+    if (ok && !out) packError = "write failed", ok = false;
+    if (!ok) {
+      fs::remove(temporary, ec);
+      err = pathToUtf8(source) + ": " + packError;
+      return false;
+    }
+  }
+  if (replaceFile(temporary, destination) != 0) {
+    fs::remove(temporary, ec);
+    err = "cannot replace " + pathToUtf8(destination);
+    return false;
+  }
+  return true;
+}
+
+std::string packBytes(std::string_view data, const PackOptions& options) {
+  std::istringstream in{std::string(data)};
+  std::ostringstream out;
+  PackResult result;
+  std::string err;
+  if (!writePacked(in, data.size(), out, options, result, err)) return {};
+  return out.str();
+}
+
+}  // namespace tu

@@ -1,0 +1,15 @@
+// Where the server keeps an entry's packed file (Updater::downloadOne fetches it).
+#pragma once
+
+#include <string>
+
+#include "update/manifest.h"
+
+namespace tu {
+
+// "files/" + the entry's path percent-encoded (every byte except ASCII letters, digits and
+// - _ . ~ / becomes %XX, uppercase) + ".tz". The full URL is the configured update URL, this,
+// and "?v=" with the first 12 digits of the sha256, so that caches see new content as new.
+std::string fileUrlPath(const ManifestFile& entry);
+
+}  // namespace tu

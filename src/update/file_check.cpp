@@ -1,0 +1,74 @@
+// The check phase's verdict on one file, with the hash cache's shortcut.
+#include "update/file_check.h"
+
+#include <fstream>
+#include <memory>
+#include <system_error>
+
+#include "core/files.h"
+#include "crypto/sha256.h"
+#include "update/updater.h"
+
+namespace tu {
+
+namespace fs = std::filesystem;
+
+bool sha256File(const fs::path& path, std::string& digest, const std::atomic<bool>* cancel) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  // One buffer per call, read sequentially: a repair runs this over every file of the client,
+  // so no file is ever held whole in memory.
+  constexpr std::size_t kBufferSize = 1048576;
+  const std::unique_ptr<char[]> buffer(new char[kBufferSize]);
+  Sha256 hasher;
+  for (;;) {
+    if (cancel != nullptr && cancel->load()) return false;
+    in.read(buffer.get(), kBufferSize);
+    const auto got = static_cast<std::size_t>(in.gcount());
+    if (got > 0) hasher.update(buffer.get(), got);
+    if (got < kBufferSize) break;
+  }
+  if (in.bad()) return false;
+  std::uint8_t bytes[Sha256::kDigestSize];
+  hasher.final(bytes);
+  digest = hexEncode(bytes, sizeof bytes);
+  return true;
+}
+
+bool Updater::checkFile(const ManifestFile& entry, const fs::path& local, CheckMode mode) {
+  std::error_code ec;
+  const std::uint64_t size = fs::file_size(local, ec);
+  if (ec) return false;
+  // A file installed "once" belongs to the player after that: only its presence counts.
+  if (entry.once) return true;
+  if (size != static_cast<std::uint64_t>(entry.size)) return false;
+
+  const std::string stamp = fileStamp(local);
+  if (mode == CheckMode::Check) {
+    const Json& known = cache.get(entry.path);
+    const Json& knownSize = known.at(0);
+    const Json& knownStamp = known.at(1);
+    const Json& knownHash = known.at(2);
+    const std::int64_t cachedSize =
+        knownSize.isNumber() ? truncateToInt64(knownSize.asNumber()) : -1;
+    if (known.isArray() && cachedSize >= 0 && static_cast<std::uint64_t>(cachedSize) == size &&
+        !stamp.empty() && knownStamp.isString() && knownStamp.asString() == stamp &&
+        knownHash.isString() && knownHash.asString() == entry.sha256) {
+      return true;
+    }
+  }
+
+  std::string digest;
+  if (!sha256File(local, digest, &cancelFlag)) return false;
+  ++filesHashed;
+  // Remembered even when it does not match, so a damaged file is not hashed again until it
+  // changes.
+  Json record = Json::array();
+  record.push(size);
+  record.push(stamp);
+  record.push(digest);
+  cache.set(entry.path, std::move(record));
+  return digest == entry.sha256;
+}
+
+}  // namespace tu

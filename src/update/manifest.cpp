@@ -1,0 +1,113 @@
+#include "update/manifest.h"
+
+#include <unordered_set>
+
+#include "core/files.h"
+#include "crypto/ed25519.h"
+
+namespace tu {
+
+namespace {
+
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The truncated number, or -1 when the member is not a number; -1 is never a valid size.
+std::int64_t sizeField(const Json& entry, std::string_view key) {
+  const Json& value = entry.get(key);
+  return value.isNumber() ? truncateToInt64(value.asNumber()) : -1;
+}
+
+}  // namespace
+
+bool hexDecode(std::string_view hex, std::vector<std::uint8_t>& out) {
+  out.clear();
+  if (hex.size() % 2 != 0) return false;
+  out.reserve(hex.size() / 2);
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    const int high = hexDigit(hex[i]);
+    const int low = hexDigit(hex[i + 1]);
+    if (high < 0 || low < 0) return false;
+    out.push_back(static_cast<std::uint8_t>(high << 4 | low));
+  }
+  return true;
+}
+
+bool verifyManifestSignature(std::string_view body, std::string_view signature,
+                             std::string_view publicKey) {
+  // Editors and servers add line ends; only the end of the text is forgiven.
+  std::string_view digits = signature;
+  while (!digits.empty() &&
+         (digits.back() == '\n' || digits.back() == '\r' || digits.back() == ' ')) {
+    digits.remove_suffix(1);
+  }
+  std::vector<std::uint8_t> sig;
+  std::vector<std::uint8_t> key;
+  if (!hexDecode(digits, sig) || sig.size() != 64) return false;
+  if (!hexDecode(publicKey, key) || key.size() != 32) return false;
+  return ed25519Verify(sig.data(), reinterpret_cast<const std::uint8_t*>(body.data()), body.size(),
+                       key.data());
+}
+
+bool parseManifestFile(const Json& entry, ManifestFile& out, std::string& err) {
+  out.path = entry.getString("path");
+  out.size = sizeField(entry, "size");
+  out.sha256 = toLowerAscii(entry.getString("sha256"));
+  out.packed = sizeField(entry, "packed");
+  const Json& mode = entry.get("mode");
+  out.once = mode.isString() && mode.asString() == "once";
+
+  // The path is judged first: it is what could reach outside the client folder.
+  if (!isSafeRelativePath(out.path)) {
+    err = "unsafe path in manifest: " + out.path;
+    return false;
+  }
+  std::vector<std::uint8_t> digest;
+  if (out.sha256.size() != 64 || !hexDecode(out.sha256, digest) || out.size < 0 || out.packed < 0) {
+    err = "bad entry in manifest: " + out.path;
+    return false;
+  }
+  return true;
+}
+
+bool parseManifest(const Json& root, Manifest& out, std::string& err) {
+  out = Manifest{};
+  const Json& format = root.get("format");
+  if (!root.isObject() || !format.isNumber() || truncateToInt64(format.asNumber()) != 1) {
+    err = "unknown manifest format";
+    return false;
+  }
+  out.generated = root.getString("generated");
+  out.build = root.getString("build");
+
+  const Json& launcher = root.get("launcher");
+  if (launcher.isObject() && !parseManifestFile(launcher, out.launcher, err)) return false;
+
+  std::unordered_set<std::string> seen;
+  for (const Json& element : root.get("files").elements()) {
+    ManifestFile entry;
+    if (!parseManifestFile(element, entry, err)) return false;
+    // Windows folders ignore letter case: two such entries would fight over one file.
+    if (!seen.insert(toLowerAscii(entry.path)).second) {
+      err = "duplicate path in manifest: " + entry.path;
+      return false;
+    }
+    out.files.push_back(std::move(entry));
+  }
+
+  for (const Json& element : root.get("remove").elements()) {
+    const std::string path = element.isString() ? element.asString() : std::string();
+    if (!isSafeRelativePath(path)) {
+      err = "unsafe path in manifest: " + path;
+      return false;
+    }
+    out.remove.push_back(path);
+  }
+  return true;
+}
+
+}  // namespace tu

@@ -1,0 +1,74 @@
+// The packed file: how the update server carries one client file. A 20-byte header (magic
+// "TZ1\0", unpacked size u64, block size u32, block count u32, all little-endian), a table of
+// one u32 per block (bit 31: stored raw; bits 0-30: stored length), then the blocks back to
+// back. Each block is either its unpacked bytes or one zlib stream that inflates to exactly
+// them. docs/formats.md has the full layout.
+//
+// installPackedFile unpacks such a file next to its target, hashing while it writes, and
+// replaces the target only when every block decoded and the SHA-256 matched. Memory use is
+// one stored block plus one unpacked block (and the block table), whatever the file's size.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <istream>
+#include <string>
+#include <vector>
+
+namespace tu {
+
+inline constexpr char kPackedMagic[4] = {'T', 'Z', '1', '\0'};
+inline constexpr std::size_t kPackedHeaderSize = 20;
+inline constexpr std::uint32_t kPackedMaxBlockSize = 16777216;  // 16 MiB
+inline constexpr std::uint32_t kPackedRawFlag = 0x80000000u;
+inline constexpr std::uint32_t kPackedLengthMask = 0x7fffffffu;
+
+// The largest stored length a block may have for this block size: deflate's worst-case
+// expansion with headroom, max(n*110/100 + 128, n + 5*(n/31744 + 1) + 128) + 64, computed in
+// unsigned 32-bit arithmetic. 72,281 for 64 KiB blocks, 18,455,129 for 16 MiB blocks.
+std::uint32_t packedStoredLengthLimit(std::uint32_t blockSize);
+
+// ceil(size / blockSize) without overflow; blockSize must not be 0.
+std::uint64_t packedBlockCount(std::uint64_t size, std::uint32_t blockSize);
+
+// Reads a packed file from a seekable stream block by block. Used by the installer, and by the
+// fuzzer on bytes in memory.
+class PackedReader {
+ public:
+  // Reads and checks the header and the block table against the expected unpacked size.
+  // Failures: "not a packed file", "packed file header does not match the manifest",
+  // "packed file is truncated".
+  bool open(std::istream& in, std::uint64_t expectedSize, std::string& err);
+
+  // The next block's unpacked bytes; `data`/`size` stay valid until the next call. False at
+  // the end (with `err` empty) or on failure: "packed file is damaged" or "packed file is
+  // truncated".
+  bool next(const unsigned char*& data, std::size_t& size, std::string& err);
+
+  std::uint32_t blockSize() const { return blockSize_; }
+  std::uint64_t blockCount() const { return table_.size(); }
+
+ private:
+  std::istream* in_ = nullptr;
+  std::uint64_t size_ = 0;
+  std::uint32_t blockSize_ = 0;
+  std::vector<std::uint32_t> table_;
+  std::uint64_t index_ = 0;
+  std::vector<unsigned char> stored_;
+  std::vector<unsigned char> output_;
+};
+
+// Unpacks `packed` into `target` + ".tznew", then renames that over `target`. `sha256` is the
+// expected digest in hexadecimal (either case). Never changes or deletes `packed`. On failure
+// the target is untouched (except that a second, last-chance rename may have deleted it) and
+// no temporary is left; `err` is one of the texts of PackedReader or "cannot open downloaded
+// file", "cannot write <temporary> (file in use or no permission?)", "cancelled",
+// "write failed (disk full?)", "checksum mismatch after download",
+// "cannot replace <target> (is the game running?)". `cancel` may be null.
+bool installPackedFile(const std::filesystem::path& packed, const std::filesystem::path& target,
+                       std::uint64_t size, const std::string& sha256, std::string& err,
+                       const std::atomic<bool>* cancel);
+
+}  // namespace tu

@@ -1,0 +1,147 @@
+#include "update/update_controller.h"
+
+#include <system_error>
+#include <utility>
+
+#include "core/json.h"
+#include "update/updater.h"
+
+namespace tu {
+
+namespace fs = std::filesystem;
+
+UpdateController::UpdateController(MainThread& mainThread, const LauncherConfig& config,
+                                   fs::path clientDir, fs::path launcherPath,
+                                   FetcherFactory fetcherFactory)
+    : mainThread(mainThread),
+      config(config),
+      clientDir(std::move(clientDir)),
+      launcherPath(std::move(launcherPath)),
+      fetcherFactory(std::move(fetcherFactory)) {}
+
+UpdateController::~UpdateController() {
+  cancelUpdate();
+  joinWorker();
+}
+
+void UpdateController::startUpdate(CheckMode mode) {
+  if (busy) return;
+  joinWorker();
+  {
+    std::lock_guard<std::mutex> lock(updateMutex);
+    cancelRequested = false;
+  }
+  busy = true;
+  try {
+    updateThread = std::thread(&UpdateController::updateWorker, this, mode);
+  } catch (const std::system_error&) {
+    busy = false;  // no thread: nothing is running
+  }
+}
+
+void UpdateController::cancelUpdate() {
+  std::lock_guard<std::mutex> lock(updateMutex);
+  if (!busy) return;
+  cancelRequested = true;
+  if (currentUpdater != nullptr) currentUpdater->cancelFlag = true;
+}
+
+void UpdateController::onUpdateDone() {
+  joinWorker();
+  busy = false;
+}
+
+void UpdateController::joinWorker() {
+  if (updateThread.joinable()) updateThread.join();
+}
+
+bool UpdateController::isBusy() const {
+  return busy;
+}
+
+void UpdateController::setBusy(bool value) {
+  busy = value;
+}
+
+void UpdateController::disableSelfUpdate() {
+  std::lock_guard<std::mutex> lock(updateMutex);
+  selfUpdateDisabled = true;
+}
+
+void UpdateController::postJson(const std::string& text) {
+  MainMessage message;
+  message.kind = MainMessage::Kind::PostJson;
+  message.text = text;
+  mainThread.post(std::move(message));
+}
+
+void UpdateController::updateWorker(CheckMode mode) {
+  std::unique_ptr<Fetcher> fetcher = fetcherFactory ? fetcherFactory() : nullptr;
+  bool selfUpdateOff = false;
+  {
+    std::lock_guard<std::mutex> lock(updateMutex);
+    selfUpdateOff = selfUpdateDisabled;
+  }
+
+  // The callbacks run on this thread; each turns a report into one posted message.
+  bool handedOver = false;
+  Updater* self = nullptr;
+  auto onPhase = [this, &self](const std::string& phase) {
+    if (phase == kPhaseManifest && self != nullptr) {
+      // The run forgets older cancels when it starts; one that the front end asked for while
+      // this worker was starting up must still count (a window closing right after start).
+      std::lock_guard<std::mutex> lock(updateMutex);
+      if (cancelRequested) self->cancelFlag = true;
+    }
+    Json message = Json::object();
+    message.set("type", "phase");
+    message.set("phase", phase);
+    postJson(message.dump());
+  };
+  auto onProgress = [this](const Json& progress) { postJson(progress.dump()); };
+  auto onDone = [this, &self](bool ok, bool canPlay, const std::string& code,
+                              const std::string& detail) {
+    Json message = Json::object();
+    message.set("type", "done");
+    message.set("ok", ok);
+    message.set("canPlay", canPlay);
+    message.set("code", code);
+    message.set("detail", detail);
+    message.set("build", self != nullptr ? self->build : std::string());
+    postJson(message.dump());
+  };
+  auto onSelfUpdate = [this, &handedOver](const fs::path& replacement) {
+    handedOver = true;
+    MainMessage message;
+    message.kind = MainMessage::Kind::SelfUpdate;
+    message.path = replacement;
+    mainThread.post(std::move(message));
+  };
+
+  if (!fetcher) {
+    // Without an HTTP client the run cannot reach the server; say so the usual way.
+    onPhase(kPhaseManifest);
+    onDone(false, true, "offline", "no HTTP client");
+  } else {
+    Updater updater(clientDir, selfUpdateOff ? fs::path() : launcherPath, config, *fetcher, onPhase,
+                    onProgress, onDone, onSelfUpdate);
+    self = &updater;
+    {
+      std::lock_guard<std::mutex> lock(updateMutex);
+      currentUpdater = &updater;
+    }
+    updater.run(mode);
+    {
+      std::lock_guard<std::mutex> lock(updateMutex);
+      currentUpdater = nullptr;
+    }
+  }
+
+  if (!handedOver) {
+    MainMessage message;
+    message.kind = MainMessage::Kind::UpdateDone;
+    mainThread.post(std::move(message));
+  }
+}
+
+}  // namespace tu

@@ -1,0 +1,115 @@
+// Updater::run: one update run from manifest to "done".
+#include <system_error>
+#include <vector>
+
+#include "core/files.h"
+#include "update/counts.h"
+#include "update/updater.h"
+
+namespace tu {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Partial downloads that a finished run no longer needs; an early end keeps them for resuming.
+void removePartFiles(const fs::path& workDir) {
+  std::error_code ec;
+  std::vector<fs::path> parts;
+  for (fs::directory_iterator it(workDir, ec), end; !ec && it != end; it.increment(ec)) {
+    if (it->path().extension() == fs::path(pathFromUtf8(".part"))) parts.push_back(it->path());
+  }
+  for (const fs::path& part : parts) fs::remove(part, ec);
+}
+
+}  // namespace
+
+void Updater::run(CheckMode mode) {
+  cancelFlag = false;  // a cancel from before this run is forgotten
+  announce(kPhaseManifest);
+
+  Manifest manifest;
+  std::string code;
+  std::string detail;
+  if (!fetchManifest(manifest, code, detail)) {
+    finish(false, true, code, detail);
+    return;
+  }
+  if (selfUpdate(manifest)) return;  // the main thread takes over with the new launcher
+
+  announce(kPhaseCheck);
+  loadCache();
+
+  const auto fileCount = static_cast<std::uint32_t>(manifest.files.size());
+  std::uint64_t sizeTotal = 0;
+  for (const ManifestFile& entry : manifest.files) {
+    sizeTotal = addSaturated(sizeTotal, static_cast<std::uint64_t>(entry.size));
+  }
+  std::uint64_t sizeDone = 0;
+  std::uint32_t checked = 0;
+  std::vector<const ManifestFile*> needed;
+  const auto cancelledInCheck = [this] {
+    if (!cancelFlag) return false;
+    saveCache();
+    finish(false, true, "cancelled", "");
+    return true;
+  };
+  for (const ManifestFile& entry : manifest.files) {
+    if (cancelledInCheck()) return;
+    if (!checkFile(entry, resolveRelative(clientDir, entry.path), mode)) needed.push_back(&entry);
+    sizeDone = addSaturated(sizeDone, static_cast<std::uint64_t>(entry.size));
+    ++checked;
+    // The last one is forced so that the page always sees the check complete.
+    sendProgress(kPhaseCheck, entry, checked, fileCount, sizeDone, sizeTotal, checked == fileCount);
+  }
+  // A cancel that arrived while the last file was hashed still belongs to the check phase:
+  // that file only looked wrong because its hashing stopped.
+  if (cancelledInCheck()) return;
+  saveCache();
+
+  bool changed = false;
+  if (!needed.empty()) {
+    announce(kPhaseDownload);
+    bytesBase = 0;
+    bytesTotal = 0;
+    for (const ManifestFile* entry : needed) {
+      bytesTotal = addSaturated(bytesTotal, static_cast<std::uint64_t>(entry->packed));
+    }
+    filesTotal = static_cast<std::uint32_t>(needed.size());
+    speedTime = 0;
+    speed = 0;
+
+    std::uint32_t finished = 0;
+    for (const ManifestFile* entry : needed) {
+      filesDone = finished;
+      sendProgress(kPhaseDownload, *entry, finished, filesTotal, bytesBase, bytesTotal, true);
+      std::string error;
+      if (!downloadOne(*entry, resolveRelative(clientDir, entry->path), error)) {
+        saveCache();
+        const bool cancelled = cancelFlag;
+        finish(false, !cancelled, cancelled ? "cancelled" : "failed", error);
+        return;
+      }
+      bytesBase = addSaturated(bytesBase, static_cast<std::uint64_t>(entry->packed));
+      ++finished;
+      filesDone = finished;
+      changed = true;
+      sendProgress(kPhaseDownload, *entry, finished, filesTotal, bytesBase, bytesTotal, true);
+      // An interrupted long download keeps the hashes of what it already installed.
+      if (finished % 20 == 0) saveCache();
+    }
+    saveCache();
+  }
+
+  for (const std::string& path : manifest.remove) {
+    const fs::path local = resolveRelative(clientDir, path);
+    std::error_code ec;
+    // Files only: a folder may hold the player's own things.
+    if (fs::is_regular_file(local, ec) && fs::remove(local, ec)) changed = true;
+  }
+
+  removePartFiles(workDir);
+  finish(true, true, changed ? "updated" : "uptodate", "");
+}
+
+}  // namespace tu

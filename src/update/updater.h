@@ -1,0 +1,115 @@
+// Updater: the state of one update run, created by the update worker for that run and
+// destroyed after it. It fetches and verifies the manifest, replaces the launcher when the
+// manifest offers another one, checks every file (with the hash cache), downloads and installs
+// what differs, deletes what the manifest removes, and reports through four callbacks:
+// phases, throttled progress objects, exactly one end ("done") unless a launcher replacement
+// was handed over.
+//
+// Threads: everything runs on the worker that calls run(), the callbacks included. Only
+// cancelFlag may be set from another thread, at any time.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "core/config.h"
+#include "core/json.h"
+#include "net/fetcher.h"
+#include "update/check_mode.h"
+#include "update/manifest.h"
+
+namespace tu {
+
+// The phase words a run announces, in the order it can announce them.
+inline constexpr const char* kPhaseManifest = "manifest";
+inline constexpr const char* kPhaseSelfUpdate = "selfupdate";
+inline constexpr const char* kPhaseCheck = "check";
+inline constexpr const char* kPhaseDownload = "download";
+
+class Updater {
+ public:
+  using PhaseHandler = std::function<void(const std::string& phase)>;
+  using ProgressHandler = std::function<void(const Json& progress)>;
+  using DoneHandler = std::function<void(bool ok, bool canPlay, const std::string& code,
+                                         const std::string& detail)>;
+  using SelfUpdateHandler = std::function<void(const std::filesystem::path& replacement)>;
+  // Monotonic seconds.
+  using Clock = std::function<double()>;
+
+  // Any callback may be empty; the run then skips it. An empty launcherPath disables the
+  // launcher's self-update.
+  Updater(std::filesystem::path clientDir, std::filesystem::path launcherPath,
+          const LauncherConfig& config, Fetcher& fetcher, PhaseHandler onPhase,
+          ProgressHandler onProgress, DoneHandler onDone, SelfUpdateHandler onSelfUpdate);
+  Updater(const Updater&) = delete;
+  Updater& operator=(const Updater&) = delete;
+
+  // One whole run. Blocking; reports only through the callbacks.
+  void run(CheckMode mode);
+
+  // Fetches manifest.json and manifest.sig, verifies and parses. On failure sets `code`
+  // ("noconfig", "offline", "badsig", "badmanifest") and `message`; on success keeps the
+  // manifest's build text in `build`.
+  bool fetchManifest(Manifest& out, std::string& code, std::string& message);
+
+  // When the manifest offers a launcher that differs from launcherPath, downloads it to
+  // launcherPath + ".new" and hands it over through onSelfUpdate: true means the run must stop
+  // at once. Any failure is silent (false) and the run goes on.
+  bool selfUpdate(const Manifest& manifest);
+
+  // The hash cache in workDir/cache.json: a missing or malformed file gives an empty cache;
+  // a failed save is ignored (the next run hashes again).
+  void loadCache();
+  void saveCache();
+
+  // Whether the local file at `local` is correct for `entry`: it exists, and for entries not
+  // installed "once" its size matches and its content hashes to the entry's sha256 (taken
+  // from the cache when size and stamp are unchanged and the mode is Check). Records every
+  // hash it computes in the cache, matching or not.
+  bool checkFile(const ManifestFile& entry, const std::filesystem::path& local, CheckMode mode);
+
+  // Reports one progress object (phase, entry path, counts, bytes, smoothed speed), at most
+  // one per 0.1 s unless `force` is set. Keeps the speed estimate: a rate per window of at
+  // least one second, smoothed with weight 0.4 on the newest window.
+  void sendProgress(const std::string& phase, const ManifestFile& entry, std::uint32_t doneFiles,
+                    std::uint32_t totalFiles, std::uint64_t bytesDone, std::uint64_t totalBytes,
+                    bool force);
+
+  std::filesystem::path clientDir;
+  std::filesystem::path launcherPath;
+  std::filesystem::path workDir;  // clientDir/.tarn_update: cache.json and the .part files
+  const LauncherConfig& config;
+  Fetcher& fetcher;
+  PhaseHandler onPhase;
+  ProgressHandler onProgress;
+  DoneHandler onDone;
+  SelfUpdateHandler onSelfUpdate;
+  std::atomic<bool> cancelFlag{false};
+  std::string build;  // the verified manifest's build text; empty before
+  Json cache;         // the hash cache: an object keyed by manifest path; null before loadCache
+  double lastSent = 0;
+  double speedTime = 0;  // start of the current speed window; 0: no window yet
+  std::uint64_t speedBytes = 0;
+  double speed = 0;
+  std::uint64_t bytesBase = 0;
+  std::uint64_t bytesTotal = 0;
+  std::uint32_t filesDone = 0;
+  std::uint32_t filesTotal = 0;
+
+  // Files whose content this run hashed in checkFile (a figure for front ends and tests).
+  std::uint32_t filesHashed = 0;
+  // Where sendProgress takes its time; a steady clock unless a test drives it.
+  Clock clock;
+
+ private:
+  // Brings one entry to `target` through its resumable .part file: up to three attempts.
+  bool downloadOne(const ManifestFile& entry, const std::filesystem::path& target,
+                   std::string& err);
+  void announce(const char* phase);
+  void finish(bool ok, bool canPlay, const std::string& code, const std::string& detail);
+};
+
+}  // namespace tu

@@ -1,0 +1,208 @@
+// The command line as staff use it: keys, config, exit codes, and the whole sequence
+// keygen -> pubkey -> config -> publish -> verify through runTarnbuilder.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "core/config.h"
+#include "core/files.h"
+#include "support/temp_dir.h"
+#include "tarnbuilder/commands.h"
+#include "tarnbuilder/glob.h"
+
+namespace tu::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+Result tarnbuilder(const std::vector<std::string>& args) {
+  std::ostringstream out;
+  std::ostringstream err;
+  builder::Console console{out, err};
+  Result run;
+  run.code = builder::runTarnbuilder(args, console);
+  run.out = out.str();
+  run.err = err.str();
+  return run;
+}
+
+std::string trimmed(std::string text) {
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  return text;
+}
+
+TEST(Commands, KeysAreMadeOnceAndOwnerOnly) {
+  TempDir dir;
+  const std::string key = pathToUtf8(dir / "key.txt");
+  const Result made = tarnbuilder({"keygen", key});
+  ASSERT_EQ(made.code, 0) << made.err;
+  const std::string stored = readTestFile(dir / "key.txt");
+  ASSERT_EQ(stored.size(), 65u);
+  EXPECT_EQ(stored.find_first_not_of("0123456789abcdef"), 64u);
+  EXPECT_EQ(trimmed(made.out).size(), 64u);
+  EXPECT_EQ(tarnbuilder({"pubkey", key}).out, made.out);
+#ifndef _WIN32
+  EXPECT_EQ(fs::status(dir / "key.txt").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+#endif
+
+  const Result again = tarnbuilder({"keygen", key});
+  EXPECT_EQ(again.code, 1);
+  EXPECT_EQ(again.err,
+            "tarnbuilder keygen: " + key + " already exists; keygen never replaces a key\n");
+  EXPECT_EQ(readTestFile(dir / "key.txt"), stored);
+  EXPECT_NE(tarnbuilder({"keygen", pathToUtf8(dir / "other.txt")}).out, made.out);
+
+  writeTestFile(dir / "bad.txt", std::string(63, 'a') + "\n");
+  EXPECT_EQ(tarnbuilder({"pubkey", pathToUtf8(dir / "bad.txt")}).err,
+            "tarnbuilder pubkey: " + pathToUtf8(dir / "bad.txt") +
+                " is not a tarnbuilder key (64 hexadecimal digits expected)\n");
+}
+
+TEST(Commands, ConfigIsWhatTheLauncherLoads) {
+  TempDir dir;
+  const std::string key(64, 'A');
+  const Result run = tarnbuilder({"config",
+                                  "--pubkey",
+                                  key,
+                                  "--update-url",
+                                  "https://example.com/updater",
+                                  "--server-name",
+                                  "Tarn \xc5\xa0ilas",
+                                  "--news-url",
+                                  "https://example.com/news.json",
+                                  "--link",
+                                  "website=https://example.com",
+                                  "--link",
+                                  "forum=http://forum.example.com",
+                                  "--language",
+                                  "EN",
+                                  "--status-host",
+                                  "game.example.com",
+                                  "--status-port",
+                                  "7777",
+                                  "--no-desktop-shortcut",
+                                  pathToUtf8(dir.path())});
+  ASSERT_EQ(run.code, 0) << run.err;
+  LauncherConfig config;
+  std::string err;
+  ASSERT_TRUE(loadConfig(dir / "TarnLauncher.json", config, err)) << err;
+  EXPECT_EQ(config.serverName, "Tarn \xc5\xa0ilas");
+  EXPECT_EQ(config.updateUrl, "https://example.com/updater/");
+  EXPECT_EQ(config.publicKey, std::string(64, 'a'));
+  EXPECT_EQ(config.newsUrl, "https://example.com/news.json");
+  EXPECT_EQ(config.statusHost, "game.example.com");
+  EXPECT_EQ(config.statusPort, 7777);
+  EXPECT_EQ(config.language, "en");
+  EXPECT_EQ(config.game, "system/L2.exe");
+  EXPECT_TRUE(config.closeOnPlay);
+  EXPECT_FALSE(config.desktopShortcut);
+  EXPECT_EQ(config.links,
+            (std::vector<std::pair<std::string, std::string>>{
+                {"website", "https://example.com"}, {"forum", "http://forum.example.com"}}));
+
+  // What the launcher would refuse, or quietly drop, is a usage error; nothing is written.
+  const std::string out = pathToUtf8(dir / "refused.json");
+  const std::vector<std::string> base = {"config", "--pubkey", key, "--update-url", "https://x/"};
+  const auto with = [&](std::vector<std::string> extra) {
+    std::vector<std::string> args = base;
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back(out);
+    return tarnbuilder(args);
+  };
+  EXPECT_EQ(with({"--link", "mail=mailto:staff@example.com"}).code, 2);
+  EXPECT_EQ(with({"--game", "../L2.exe"}).code, 2);
+  EXPECT_EQ(with({"--language", "de"}).code, 2);
+  EXPECT_EQ(with({"--update-url", "ftp://x/"}).code, 2);
+  EXPECT_EQ(tarnbuilder({"config", "--pubkey", "abc", "--update-url", "https://x/", out}).code, 2);
+  EXPECT_FALSE(fs::exists(dir / "refused.json"));
+}
+
+TEST(Commands, ExitCodesAndHelp) {
+  EXPECT_EQ(tarnbuilder({}).code, 2);
+  EXPECT_EQ(tarnbuilder({"frobnicate"}).code, 2);
+  EXPECT_EQ(tarnbuilder({"--help"}).code, 0);
+  for (const char* command : {"keygen", "pubkey", "publish", "verify", "config"}) {
+    const Result help = tarnbuilder({command, "--help"});
+    EXPECT_EQ(help.code, 0) << command;
+    EXPECT_EQ(help.out.rfind(std::string("Usage: tarnbuilder ") + command, 0), 0u) << help.out;
+  }
+  EXPECT_EQ(tarnbuilder({"keygen"}).code, 2);
+  EXPECT_EQ(tarnbuilder({"keygen", "a", "b"}).code, 2);
+  const Result missing = tarnbuilder({"publish", "--key", "k", "--client", "c"});
+  EXPECT_EQ(missing.code, 2);
+  EXPECT_EQ(missing.err,
+            "tarnbuilder publish: --out is required\nRun \"tarnbuilder publish --help\" for its "
+            "arguments.\n");
+  EXPECT_EQ(
+      tarnbuilder({"publish", "--key", "k", "--client", "c", "--out", "o", "--levle", "1"}).code,
+      2);
+  EXPECT_EQ(
+      tarnbuilder({"publish", "--key", "k", "--client", "c", "--out", "o", "--level", "10"}).code,
+      2);
+  EXPECT_EQ(tarnbuilder({"verify", "--dir", "d"}).code, 2);
+  EXPECT_EQ(tarnbuilder({"pubkey", "no-such-key.txt"}).code, 1);
+}
+
+TEST(Commands, KeygenPublishVerify) {
+  TempDir dir;
+  writeTestFile(dir / "client/system/L2.ini", "[Video]\n");
+  writeTestFile(dir / "client/readme.txt", "hello");
+  const std::string key = pathToUtf8(dir / "key.txt");
+  const std::string out = pathToUtf8(dir / "out");
+  const std::string publicKey = trimmed(tarnbuilder({"keygen", key}).out);
+  const Result publish =
+      tarnbuilder({"publish", "--key", key, "--client", pathToUtf8(dir / "client"), "--out", out,
+                   "--build", "one", "--block-size", "64K", "--jobs", "2"});
+  ASSERT_EQ(publish.code, 0) << publish.err;
+  EXPECT_EQ(publish.out.rfind("published 2 files ", 0), 0u) << publish.out;
+  EXPECT_NE(publish.out.find("public key: " + publicKey), std::string::npos);
+  const Result verified = tarnbuilder({"verify", "--dir", out, "--pubkey", publicKey});
+  EXPECT_EQ(verified.code, 0) << verified.err;
+  EXPECT_EQ(verified.out.rfind("verified " + out + ": signature good, 2 entries", 0), 0u)
+      << verified.out;
+
+  fs::remove(dir / "out/files/readme.txt.tz");
+  const Result broken = tarnbuilder({"verify", "--dir", out, "--key", key});
+  EXPECT_EQ(broken.code, 1);
+  EXPECT_EQ(broken.err, "tarnbuilder verify: 1 problem in " + out +
+                            ":\n  readme.txt: files/readme.txt.tz is missing\n");
+}
+
+TEST(Commands, ExcludePatterns) {
+  const auto matches = [](const char* pattern, const char* path, bool folder = false) {
+    builder::ExcludeRules rules;
+    rules.add(pattern);
+    return rules.excludes(path, folder);
+  };
+  EXPECT_TRUE(matches("*.log", "system/crash.LOG"));
+  EXPECT_FALSE(matches("*.log", "system/crash.log.txt"));
+  EXPECT_TRUE(matches("system/*.bak", "system/a.bak"));
+  EXPECT_FALSE(matches("system/*.bak", "system/sub/a.bak"));
+  EXPECT_FALSE(matches("system/*.bak", "other/system/a.bak"));
+  EXPECT_TRUE(matches("docs/**/*.pdf", "docs/a.pdf"));
+  EXPECT_TRUE(matches("docs/**/*.pdf", "docs/x/y/a.pdf"));
+  EXPECT_TRUE(matches("screen?[0-9].png", "shots/screen1 2.png") == false);
+  EXPECT_TRUE(matches("screen?[0-9].png", "shots/screen_2.png"));
+  EXPECT_TRUE(matches("[!a-c]*", "d.txt"));
+  EXPECT_FALSE(matches("[!a-c]*", "B.txt"));
+  EXPECT_TRUE(matches("logs/", "logs", true));
+  EXPECT_FALSE(matches("logs/", "logs", false));
+  EXPECT_TRUE(matches("/readme.txt", "readme.txt"));
+  EXPECT_FALSE(matches("/readme.txt", "docs/readme.txt"));
+  EXPECT_TRUE(matches("system\\*.tmp", "system/x.tmp"));
+  builder::ExcludeRules always;
+  EXPECT_TRUE(always.excludes(".tarn_update", true));
+  EXPECT_TRUE(always.excludes("system/L2.exe.tznew", false));
+  EXPECT_TRUE(always.excludes("big.part", false));
+  EXPECT_FALSE(always.excludes("partial.dat", false));
+}
+
+}  // namespace
+}  // namespace tu::test

@@ -1,0 +1,77 @@
+#include "tools/tarnbuilder_fixture.h"
+
+#include <algorithm>
+
+#include "core/files.h"
+#include "core/json.h"
+#include "tarnbuilder/key_file.h"
+
+namespace tu::test {
+
+namespace fs = std::filesystem;
+
+TarnbuilderTest::TarnbuilderTest() {
+  fs::create_directories(client);
+  builder::Seed seed;
+  std::string err;
+  EXPECT_TRUE(builder::createKeyFile(keyFile, seed, err)) << err;
+  publicKey = builder::publicKeyOf(seed);
+}
+
+void TarnbuilderTest::writeClient(const std::map<std::string, std::string>& files) {
+  for (const auto& [path, content] : files) writeTestFile(resolveRelative(client, path), content);
+}
+
+void TarnbuilderTest::prepare(builder::PublishOptions& options) const {
+  if (options.keyFile.empty()) options.keyFile = keyFile;
+  options.client = client;
+  if (options.out.empty()) options.out = out;
+  // Small blocks, so small test files have several.
+  if (options.pack.blockSize == 1048576) options.pack.blockSize = 4096;
+}
+
+builder::PublishSummary TarnbuilderTest::publish(builder::PublishOptions options) {
+  prepare(options);
+  builder::PublishSummary summary;
+  std::string err;
+  EXPECT_TRUE(builder::publishClient(options, summary, err)) << err;
+  return summary;
+}
+
+std::string TarnbuilderTest::publishFails(builder::PublishOptions options) {
+  prepare(options);
+  builder::PublishSummary summary;
+  std::string err;
+  EXPECT_FALSE(builder::publishClient(options, summary, err));
+  return err;
+}
+
+Manifest TarnbuilderTest::manifest() const {
+  const std::string body = readTestFile(out / "manifest.json");
+  EXPECT_TRUE(verifyManifestSignature(body, readTestFile(out / "manifest.sig"), publicKey));
+  Manifest parsed;
+  std::string err;
+  EXPECT_TRUE(parseManifest(Json::parse(body), parsed, err)) << err;
+  return parsed;
+}
+
+std::map<std::string, std::string> TarnbuilderTest::tree(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(folder, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    if (it->path().filename() == ".tarn_update") {
+      it.disable_recursion_pending();
+      continue;
+    }
+    if (!it->is_regular_file()) continue;
+    std::string relative;
+    for (const fs::path& piece : fs::relative(it->path(), folder)) {
+      relative += (relative.empty() ? "" : "/") + pathToUtf8(piece);
+    }
+    files[relative] = readTestFile(it->path());
+  }
+  return files;
+}
+
+}  // namespace tu::test

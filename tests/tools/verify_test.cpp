@@ -1,0 +1,104 @@
+// verify: a good publish passes; every kind of damage is found and listed, all at once.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "core/files.h"
+#include "publish/manifest_writer.h"
+#include "tarnbuilder/key_file.h"
+#include "tarnbuilder/verifier.h"
+#include "tools/tarnbuilder_fixture.h"
+
+namespace tu::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string noise(std::size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string out(size, '\0');
+  for (char& c : out) c = static_cast<char>(random());
+  return out;
+}
+
+class Verify : public TarnbuilderTest {
+ protected:
+  Verify() {
+    // b and c hold different bytes that pack to the same size, so swapping them passes the
+    // size test and must be caught by the checksum.
+    writeClient({{"a.txt", std::string(10000, 'a')},
+                 {"b.bin", noise(3000, 1)},
+                 {"c.bin", noise(3000, 2)},
+                 {"d.txt", std::string(20000, 'd')},
+                 {"e.txt", "e"},
+                 {"f.txt", "untouched"}});
+    publish();
+  }
+  builder::VerifyReport verify(const std::string& key) const {
+    builder::VerifyReport report;
+    const bool ok = builder::verifyPublished({out, key, 2}, report);
+    EXPECT_EQ(ok, report.problems.empty());
+    return report;
+  }
+};
+
+TEST_F(Verify, PassesAGoodPublish) {
+  const builder::VerifyReport report = verify(publicKey);
+  EXPECT_EQ(report.problems, std::vector<std::string>{});
+  EXPECT_TRUE(report.signatureGood && report.manifestGood);
+  EXPECT_EQ(report.entries, 6u);
+  EXPECT_EQ(report.bytes, 10000u + 3000 + 3000 + 20000 + 1 + 9);
+}
+
+TEST_F(Verify, ListsEveryDamagedPackedFile) {
+  const std::string a = readTestFile(packed("a.txt"));
+  writeTestFile(packed("a.txt"), a.substr(0, a.size() - 1));
+  fs::rename(packed("b.bin"), root / "b.tz");
+  fs::rename(packed("c.bin"), packed("b.bin"));
+  fs::rename(root / "b.tz", packed("c.bin"));
+  std::string d = readTestFile(packed("d.txt"));
+  d[d.size() - 3] ^= 0x40;  // inside the last compressed block
+  writeTestFile(packed("d.txt"), d);
+  fs::remove(packed("e.txt"));
+
+  const builder::VerifyReport report = verify(publicKey);
+  EXPECT_TRUE(report.signatureGood);
+  EXPECT_EQ(report.problems, (std::vector<std::string>{
+                                 "a.txt: files/a.txt.tz has " + std::to_string(a.size() - 1) +
+                                     " bytes, the manifest says " + std::to_string(a.size()),
+                                 "b.bin: files/b.bin.tz: checksum mismatch after download",
+                                 "c.bin: files/c.bin.tz: checksum mismatch after download",
+                                 "d.txt: files/d.txt.tz: packed file is damaged",
+                                 "e.txt: files/e.txt.tz is missing",
+                             }));
+}
+
+TEST_F(Verify, FindsBadSignaturesAndManifestsTheLauncherRefuses) {
+  builder::Seed other;
+  std::string err;
+  ASSERT_TRUE(builder::createKeyFile(root / "other.txt", other, err)) << err;
+  const std::string badsig =
+      "manifest.sig: does not verify manifest.json with this public key (launchers would report "
+      "\"badsig\" and install nothing)";
+  EXPECT_EQ(verify(builder::publicKeyOf(other)).problems, std::vector<std::string>{badsig});
+
+  // One byte more in manifest.json: the signature no longer covers it.
+  const std::string body = readTestFile(out / "manifest.json");
+  writeTestFile(out / "manifest.json", body + "\n");
+  EXPECT_EQ(verify(publicKey).problems, std::vector<std::string>{badsig});
+
+  // Signed, but against the launcher's rules.
+  std::string dup = body;
+  dup.replace(dup.find("\"f.txt\""), 7, "\"A.TXT\"");
+  ASSERT_TRUE(builder::readKeyFile(keyFile, other, err)) << err;
+  writeTestFile(out / "manifest.json", dup);
+  writeTestFile(out / "manifest.sig", signatureText(dup, other.bytes.data()));
+  EXPECT_EQ(verify(publicKey).problems,
+            std::vector<std::string>{"manifest.json: duplicate path in manifest: A.TXT"});
+
+  fs::remove(out / "manifest.sig");
+  EXPECT_EQ(verify(publicKey).problems[0], "manifest.sig: missing or unreadable");
+}
+
+}  // namespace
+}  // namespace tu::test

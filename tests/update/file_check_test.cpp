@@ -1,0 +1,161 @@
+#include "update/file_check.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "core/files.h"
+#include "support/temp_dir.h"
+#include "update/null_fetcher.h"
+#include "update/packed_bytes.h"
+#include "update/updater.h"
+
+namespace tu {
+namespace {
+
+namespace fs = std::filesystem;
+using test::readTestFile;
+using test::sha256Hex;
+using test::TempDir;
+using test::writeTestFile;
+
+TEST(Sha256File, EmptyMissingAndCancelled) {
+  TempDir dir;
+  writeTestFile(dir / "empty", "");
+  std::string digest = "unchanged";
+  ASSERT_TRUE(sha256File(dir / "empty", digest));
+  EXPECT_EQ(digest, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  // Larger than the buffer, so more than one read.
+  const std::string big(1048576 * 2 + 3, 'q');
+  writeTestFile(dir / "big", big);
+  ASSERT_TRUE(sha256File(dir / "big", digest));
+  EXPECT_EQ(digest, sha256Hex(big));
+
+  digest = "unchanged";
+  EXPECT_FALSE(sha256File(dir / "missing", digest));
+  const std::atomic<bool> cancel{true};
+  EXPECT_FALSE(sha256File(dir / "big", digest, &cancel));
+  EXPECT_EQ(digest, "unchanged");
+}
+
+// One client file "data/file.bin" checked against its entry, with the cache of the Updater.
+class CheckFile : public ::testing::Test {
+ protected:
+  CheckFile() : updater(dir.path(), {}, config, fetcher, nullptr, nullptr, nullptr, nullptr) {
+    writeTestFile(local, content);
+    updater.loadCache();
+  }
+
+  bool check(CheckMode mode = CheckMode::Check) { return updater.checkFile(entry, local, mode); }
+  // Rewrites the file with the same content, so that only its stamp changes.
+  void touch() {
+    const std::string before = fileStamp(local);
+    while (fileStamp(local) == before) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      writeTestFile(local, readTestFile(local));
+    }
+  }
+
+  TempDir dir;
+  LauncherConfig config;
+  test::NullFetcher fetcher;
+  Updater updater;
+  const std::string content = "file content";
+  fs::path local = dir / "data/file.bin";
+  ManifestFile entry{"data/file.bin", 12, sha256Hex("file content"), 40, false};
+};
+
+TEST_F(CheckFile, CacheSparesHashingAnUnchangedFile) {
+  EXPECT_TRUE(check());
+  EXPECT_EQ(updater.filesHashed, 1u);
+  const Json& record = updater.cache.get("data/file.bin");
+  EXPECT_EQ(record.dump(), "[12,\"" + fileStamp(local) + "\",\"" + entry.sha256 + "\"]");
+  EXPECT_TRUE(check());
+  EXPECT_EQ(updater.filesHashed, 1u) << "the second check took the cache";
+  EXPECT_TRUE(check(CheckMode::Repair));
+  EXPECT_EQ(updater.filesHashed, 2u) << "a repair always hashes";
+  EXPECT_TRUE(updater.checkFile(entry, local, static_cast<CheckMode>(7)));
+  EXPECT_EQ(updater.filesHashed, 3u) << "any mode other than Check is a repair";
+}
+
+TEST_F(CheckFile, TouchedFileIsHashedOnceAndGetsTheNewStamp) {
+  EXPECT_TRUE(check());
+  touch();
+  EXPECT_TRUE(check());
+  EXPECT_TRUE(check());
+  EXPECT_EQ(updater.filesHashed, 2u);
+  EXPECT_EQ(updater.cache.get("data/file.bin").at(1).asString(), fileStamp(local));
+}
+
+TEST_F(CheckFile, DamagedFileIsRememberedWithItsOwnHash) {
+  writeTestFile(local, "file c0ntent");
+  EXPECT_FALSE(check());
+  EXPECT_EQ(updater.cache.get("data/file.bin").at(2).asString(), sha256Hex("file c0ntent"));
+  EXPECT_EQ(updater.cache.get("data/file.bin").at(1).asString(), fileStamp(local));
+}
+
+TEST_F(CheckFile, NewContentOfTheSameSizeForcesAHash) {
+  EXPECT_TRUE(check());
+  entry.sha256 = sha256Hex("file c0ntent");
+  EXPECT_FALSE(check());
+  EXPECT_EQ(updater.filesHashed, 2u);
+}
+
+TEST_F(CheckFile, WrongSizeIsNotHashedAndKeepsTheOldRecord) {
+  EXPECT_TRUE(check());
+  const std::string record = updater.cache.get("data/file.bin").dump();
+  writeTestFile(local, "longer file content");
+  EXPECT_FALSE(check());
+  EXPECT_EQ(updater.filesHashed, 1u);
+  EXPECT_EQ(updater.cache.get("data/file.bin").dump(), record);
+}
+
+TEST_F(CheckFile, RecordsOfAnotherShapeNeverMatch) {
+  for (const char* record : {R"("x")", R"([12])", R"(["12","s","h"])", R"([12,5,"h"])"}) {
+    updater.cache.set("data/file.bin", Json::parse(record));
+    EXPECT_TRUE(check());
+  }
+  EXPECT_EQ(updater.filesHashed, 4u);
+}
+
+TEST_F(CheckFile, OnceEntriesOnlyNeedToExist) {
+  entry.once = true;
+  entry.size = 999;
+  entry.sha256 = std::string(64, '0');
+  EXPECT_TRUE(check());
+  EXPECT_EQ(updater.filesHashed, 0u);
+  EXPECT_FALSE(updater.cache.has("data/file.bin"));
+  fs::remove(local);
+  EXPECT_FALSE(check());
+}
+
+TEST_F(CheckFile, CancelledHashLeavesTheCacheAlone) {
+  updater.cancelFlag = true;
+  EXPECT_FALSE(check());
+  EXPECT_FALSE(updater.cache.has("data/file.bin"));
+}
+
+TEST(HashCache, LoadsOnlyAnObjectAndSavesCompactTextWithALineFeed) {
+  TempDir dir;
+  LauncherConfig config;
+  test::NullFetcher fetcher;
+  Updater updater(dir.path(), {}, config, fetcher, nullptr, nullptr, nullptr, nullptr);
+  const fs::path file = dir / ".tarn_update/cache.json";
+  for (const char* text : {"[1,2]", "garbage", "{\"a\":"}) {
+    writeTestFile(file, text);
+    updater.loadCache();
+    EXPECT_TRUE(updater.cache.isObject());
+    EXPECT_TRUE(updater.cache.members().empty());
+  }
+  writeTestFile(file, R"({ "a/b" : [1, "2", "3"] })");
+  updater.loadCache();
+  updater.cache.set("c", Json::array());
+  updater.saveCache();
+  EXPECT_EQ(readTestFile(file), "{\"a/b\":[1,\"2\",\"3\"],\"c\":[]}\n");
+  fs::remove(file);
+  updater.loadCache();
+  EXPECT_TRUE(updater.cache.isObject());
+}
+
+}  // namespace
+}  // namespace tu

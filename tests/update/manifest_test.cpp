@@ -1,0 +1,154 @@
+#include "update/manifest.h"
+
+#include <gtest/gtest.h>
+
+#include "publish/manifest_writer.h"
+
+namespace tu {
+namespace {
+
+const std::uint8_t kSeed[32] = {9, 8, 7, 6, 5, 4, 3, 2, 1};
+const std::string kSha(64, 'a');
+
+TEST(HexDecode, DigitsOfBothCases) {
+  std::vector<std::uint8_t> bytes;
+  ASSERT_TRUE(hexDecode("00aBFf", bytes));
+  EXPECT_EQ(bytes, (std::vector<std::uint8_t>{0x00, 0xab, 0xff}));
+  EXPECT_TRUE(hexDecode("", bytes));
+  EXPECT_TRUE(bytes.empty());
+  EXPECT_FALSE(hexDecode("abc", bytes));
+  EXPECT_FALSE(hexDecode("0g", bytes));
+  EXPECT_FALSE(hexDecode(" 0", bytes));
+}
+
+TEST(ManifestSignature, ExactBytesOnly) {
+  const std::string body = "{\"format\":1}\n";
+  const std::string key = publicKeyText(kSeed);
+  const std::string sig = signatureText(body, kSeed);  // digits + "\n"
+  const std::string digits = sig.substr(0, 128);
+  EXPECT_TRUE(verifyManifestSignature(body, digits, key));
+  EXPECT_TRUE(verifyManifestSignature(body, digits + "\r\n \n", key));
+  std::string upper = digits;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  EXPECT_TRUE(verifyManifestSignature(body, upper, key));
+  EXPECT_FALSE(verifyManifestSignature(body, " " + digits, key));
+  EXPECT_FALSE(verifyManifestSignature(body, digits + "\t", key));
+  EXPECT_FALSE(verifyManifestSignature(body, digits.substr(0, 126), key));
+  EXPECT_FALSE(verifyManifestSignature(body, digits + "00", key));
+  EXPECT_FALSE(verifyManifestSignature(body + "\n", digits, key));
+  EXPECT_FALSE(verifyManifestSignature(body, digits, key.substr(0, 62)));
+  EXPECT_FALSE(verifyManifestSignature(body, digits, "zz" + key.substr(2)));
+  for (std::size_t i = 0; i < body.size(); ++i) {
+    std::string changed = body;
+    changed[i] = static_cast<char>(changed[i] ^ 0x20);
+    EXPECT_FALSE(verifyManifestSignature(changed, digits, key)) << i;
+  }
+}
+
+// Parses a document text; returns the error, or "" on success.
+std::string parseError(const std::string& text, Manifest* out = nullptr) {
+  Manifest manifest;
+  std::string err;
+  if (parseManifest(Json::parse(text), manifest, err)) err.clear();
+  if (out != nullptr) *out = manifest;
+  return err;
+}
+
+std::string withFile(const std::string& entry) {
+  return R"({"format":1,"files":[)" + entry + "]}";
+}
+
+std::string entry(const std::string& path, const std::string& size = "1",
+                  const std::string& packed = "30", const std::string& sha = kSha) {
+  return R"({"path":")" + path + R"(","size":)" + size + R"(,"sha256":")" + sha + R"(","packed":)" +
+         packed + "}";
+}
+
+TEST(ParseManifest, Format) {
+  EXPECT_EQ(parseError(R"({"format":1})"), "");
+  EXPECT_EQ(parseError(R"({"format":1.9})"), "");
+  EXPECT_EQ(parseError(R"({"format":"1"})"), "unknown manifest format");
+  EXPECT_EQ(parseError(R"({"format":2})"), "unknown manifest format");
+  EXPECT_EQ(parseError(R"({})"), "unknown manifest format");
+  EXPECT_EQ(parseError(R"([1])"), "unknown manifest format");
+  EXPECT_EQ(parseError("not json"), "unknown manifest format");
+  EXPECT_EQ(parseError(std::string(65, '[') + std::string(65, ']')), "unknown manifest format");
+}
+
+TEST(ParseManifest, OptionalMembersAndTheirFallbacks) {
+  Manifest m;
+  EXPECT_EQ(parseError(R"({"format":1,"generated":5,"build":"b1","launcher":"x",)"
+                       R"("files":{},"remove":"a","extra":[]})",
+                       &m),
+            "");
+  EXPECT_EQ(m.generated, "");
+  EXPECT_EQ(m.build, "b1");
+  EXPECT_EQ(m.launcher.path, "");
+  EXPECT_TRUE(m.files.empty());
+  EXPECT_TRUE(m.remove.empty());
+}
+
+TEST(ParseManifest, EntryFields) {
+  Manifest m;
+  std::string upper(64, 'B');
+  ASSERT_EQ(parseError(withFile(entry("a.txt", "10.7", "-0.5", upper) + "," +
+                                R"({"path":"b","size":0,"sha256":")" + kSha +
+                                R"(","packed":20,"mode":"once"})"),
+                       &m),
+            "");
+  ASSERT_EQ(m.files.size(), 2u);
+  EXPECT_EQ(m.files[0].size, 10);
+  EXPECT_EQ(m.files[0].packed, 0);
+  EXPECT_EQ(m.files[0].sha256, std::string(64, 'b'));
+  EXPECT_FALSE(m.files[0].once);
+  EXPECT_TRUE(m.files[1].once);
+  // Sizes beyond 64 bits saturate instead of overflowing.
+  ASSERT_EQ(parseError(withFile(entry("huge", "1e300", "1e19")), &m), "");
+  EXPECT_EQ(m.files[0].size, INT64_MAX);
+  EXPECT_EQ(m.files[0].packed, INT64_MAX);
+}
+
+TEST(ParseManifest, BadEntries) {
+  const std::string bad = "bad entry in manifest: a/b";
+  EXPECT_EQ(parseError(withFile(entry("a/b", "-1"))), bad);
+  EXPECT_EQ(parseError(withFile(entry("a/b", "1", "-1"))), bad);
+  EXPECT_EQ(parseError(withFile(entry("a/b", "-1e300"))), bad);
+  EXPECT_EQ(parseError(withFile(entry("a/b", "\"1\""))), bad);
+  EXPECT_EQ(parseError(withFile(entry("a/b", "1", "1", kSha.substr(1)))), bad);
+  EXPECT_EQ(parseError(withFile(entry("a/b", "1", "1", kSha + "a"))), bad);
+  EXPECT_EQ(parseError(withFile(entry("a/b", "1", "1", "g" + kSha.substr(1)))), bad);
+  EXPECT_EQ(parseError(withFile(R"({"path":"a/b","size":1,"sha256":")" + kSha + "\"}")), bad);
+  // The launcher entry follows the same rules when it is an object.
+  EXPECT_EQ(parseError(R"({"format":1,"launcher":)" + entry("a/b", "null") + "}"), bad);
+}
+
+TEST(ParseManifest, UnsafePaths) {
+  for (const std::string& path : std::vector<std::string>{
+           "", "/x", "\\\\x", "a\\\\b", "c:x", "a//b", "a/", "./a", "a/../b", "..", "a/b?", "a*",
+           "a<b", "a>b", "a|b", "a\\\"b", "a\\u0001b", "a\\tb", std::string(401, 'p')}) {
+    SCOPED_TRACE(path);
+    const std::string err = parseError(withFile(entry(path)));
+    EXPECT_EQ(err.rfind("unsafe path in manifest: ", 0), 0u) << err;
+    EXPECT_EQ(parseError(R"({"format":1,"remove":[")" + path + "\"]}").rfind("unsafe path", 0), 0u);
+  }
+  EXPECT_EQ(parseError(withFile(entry(std::string(400, 'p')))), "");
+  EXPECT_EQ(parseError(withFile(entry("a/b?"))), "unsafe path in manifest: a/b?");
+  EXPECT_EQ(parseError(withFile("7")), "unsafe path in manifest: ");
+  EXPECT_EQ(parseError(withFile(R"({"path":5})")), "unsafe path in manifest: ");
+  EXPECT_EQ(parseError(R"({"format":1,"remove":[5]})"), "unsafe path in manifest: ");
+  // The path is judged before the other fields.
+  EXPECT_EQ(parseError(withFile(entry("../x", "-1"))), "unsafe path in manifest: ../x");
+}
+
+TEST(ParseManifest, DuplicatesByLetterCase) {
+  EXPECT_EQ(parseError(withFile(entry("a/b.txt") + "," + entry("A/B.TXT"))),
+            "duplicate path in manifest: A/B.TXT");
+  EXPECT_EQ(parseError(withFile(entry("x") + "," + entry("x"))), "duplicate path in manifest: x");
+  // The launcher and the remove list take no part in it.
+  EXPECT_EQ(parseError(R"({"format":1,"launcher":)" + entry("x") + R"(,"files":[)" + entry("x") +
+                       R"(],"remove":["x","x"]})"),
+            "");
+}
+
+}  // namespace
+}  // namespace tu

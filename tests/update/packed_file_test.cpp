@@ -1,0 +1,217 @@
+#include "update/packed_file.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <random>
+#include <sstream>
+
+#include "publish/packed_writer.h"
+#include "support/temp_dir.h"
+#include "update/packed_bytes.h"
+
+namespace tu {
+namespace {
+
+namespace fs = std::filesystem;
+using test::CraftedBlock;
+using test::craftPacked;
+using test::deflated;
+using test::readTestFile;
+using test::sha256Hex;
+using test::TempDir;
+using test::writeTestFile;
+
+std::string randomBytes(std::size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string out(size, '\0');
+  for (char& c : out) c = static_cast<char>(random());
+  return out;
+}
+
+// Installs `packed` over a target that holds "old content"; on failure checks that the
+// target is untouched and no temporary is left.
+class PackedInstall : public ::testing::Test {
+ protected:
+  bool install(const std::string& packed, std::uint64_t size, const std::string& sha256,
+               const std::atomic<bool>* cancel = nullptr) {
+    writeTestFile(part, packed);
+    writeTestFile(target, "old content");
+    err.clear();
+    const bool ok = installPackedFile(part, target, size, sha256, err, cancel);
+    EXPECT_EQ(readTestFile(part), packed) << "the packed file itself is never changed";
+    EXPECT_FALSE(fs::exists(dir / "game/file.bin.tznew"));
+    if (!ok) {
+      EXPECT_EQ(readTestFile(target), "old content");
+    }
+    return ok;
+  }
+
+  TempDir dir;
+  fs::path part = dir / "work/abc.part";
+  fs::path target = dir / "game/file.bin";
+  std::string err;
+};
+
+TEST(PackedFormat, StoredLengthLimit) {
+  EXPECT_EQ(packedStoredLengthLimit(65536), 72281u);
+  EXPECT_EQ(packedStoredLengthLimit(1048576), 1153625u);
+  EXPECT_EQ(packedStoredLengthLimit(16777216), 18455129u);
+  EXPECT_EQ(packedBlockCount(0, 7), 0u);
+  EXPECT_EQ(packedBlockCount(14, 7), 2u);
+  EXPECT_EQ(packedBlockCount(15, 7), 3u);
+  EXPECT_EQ(packedBlockCount(~0ull, 1u << 24), (~0ull >> 24) + 1);
+}
+
+TEST_F(PackedInstall, EmptyFileIsTwentyBytes) {
+  const std::string packed = packBytes("", {4096, 9});
+  ASSERT_EQ(packed.size(), 20u);
+  ASSERT_TRUE(install(packed, 0, sha256Hex(""))) << err;
+  EXPECT_EQ(readTestFile(target), "");
+}
+
+TEST_F(PackedInstall, ExactlyKBlocksAndOneMore) {
+  for (const std::size_t size : {3 * 64, 3 * 64 + 1}) {
+    const std::string data = randomBytes(size, 7);
+    const std::string packed = packBytes(data, {64, 9});
+    std::istringstream in(packed);
+    PackedReader reader;
+    ASSERT_TRUE(reader.open(in, size, err));
+    EXPECT_EQ(reader.blockCount(), size == 192 ? 3u : 4u);
+    ASSERT_TRUE(install(packed, size, sha256Hex(data))) << err;
+    EXPECT_EQ(readTestFile(target), data);
+  }
+}
+
+TEST_F(PackedInstall, MixedRawAndCompressedBlocksRoundTrip) {
+  // Zeros compress, random bytes do not: the writer stores those raw.
+  const std::string data = std::string(5000, '\0') + randomBytes(3000, 1) + std::string(100, 'x');
+  const std::string packed = packBytes(data, {1024, 6});
+  ASSERT_TRUE(install(packed, data.size(), sha256Hex(data))) << err;
+  EXPECT_EQ(readTestFile(target), data);
+  // Upper-case expected digests are accepted.
+  std::string upper = sha256Hex(data);
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  EXPECT_TRUE(install(packed, data.size(), upper)) << err;
+}
+
+TEST_F(PackedInstall, EveryTruncationFailsWithTheRightText) {
+  const std::string data = std::string(300, 'a') + randomBytes(200, 2);
+  const std::string packed = packBytes(data, {128, 9});  // 4 blocks
+  const std::size_t tableEnd = 20 + 4 * 4;
+  for (std::size_t length = 0; length < packed.size(); ++length) {
+    SCOPED_TRACE(length);
+    EXPECT_FALSE(install(packed.substr(0, length), data.size(), sha256Hex(data)));
+    EXPECT_EQ(err, length < 20 ? "not a packed file" : "packed file is truncated");
+  }
+  EXPECT_GT(packed.size(), tableEnd);
+}
+
+TEST_F(PackedInstall, EveryFlippedByteFails) {
+  const std::string data = std::string(200, 'a') + randomBytes(100, 3);
+  const std::string packed = packBytes(data, {128, 9});
+  for (std::size_t i = 0; i < packed.size(); ++i) {
+    SCOPED_TRACE(i);
+    std::string bad = packed;
+    bad[i] = static_cast<char>(bad[i] ^ 0x01);
+    EXPECT_FALSE(install(bad, data.size(), sha256Hex(data)));
+    // A changed block size may still give the same block count; sizes and counts may not.
+    if (i < 4) {
+      EXPECT_EQ(err, "not a packed file");
+    } else if (i < 12 || (i >= 16 && i < 20)) {
+      EXPECT_EQ(err, "packed file header does not match the manifest");
+    }
+  }
+}
+
+TEST_F(PackedInstall, HeaderMustMatchTheManifest) {
+  const std::string five = "hello";
+  const std::string sha = sha256Hex(five);
+  EXPECT_TRUE(install(craftPacked(5, 16777216, 1, {{true, five}}), 5, sha)) << err;
+  for (const std::uint32_t blockSize : {0u, 16777217u}) {
+    EXPECT_FALSE(install(craftPacked(5, blockSize, 1, {{true, five}}), 5, sha));
+    EXPECT_EQ(err, "packed file header does not match the manifest");
+  }
+  EXPECT_FALSE(install(craftPacked(5, 4, 1, {{true, five}}), 5, sha));  // needs 2 blocks
+  EXPECT_EQ(err, "packed file header does not match the manifest");
+  EXPECT_FALSE(install(craftPacked(6, 8, 1, {{true, five}}), 5, sha));  // size differs
+  EXPECT_EQ(err, "packed file header does not match the manifest");
+  // A size near 2^64 must not wrap the block count.
+  EXPECT_FALSE(install(craftPacked(~0ull, 1, 0, {}), ~0ull, sha));
+  EXPECT_EQ(err, "packed file header does not match the manifest");
+}
+
+TEST_F(PackedInstall, RawAndCompressedLengthRules) {
+  const std::string data = "abcdefgh";
+  const std::string sha = sha256Hex(data);
+  EXPECT_TRUE(install(craftPacked(8, 8, 1, {{true, data}}), 8, sha)) << err;
+  EXPECT_FALSE(install(craftPacked(8, 8, 1, {{true, data.substr(0, 7)}}), 8, sha));
+  EXPECT_EQ(err, "packed file is damaged");
+  EXPECT_TRUE(install(craftPacked(8, 8, 1, {{false, deflated(data)}}), 8, sha)) << err;
+  EXPECT_FALSE(install(craftPacked(8, 8, 1, {{false, deflated(data + "i")}}), 8, sha));
+  EXPECT_EQ(err, "packed file is damaged");
+  EXPECT_FALSE(install(craftPacked(8, 8, 1, {{false, deflated(data.substr(0, 7))}}), 8, sha));
+  EXPECT_EQ(err, "packed file is damaged");
+  std::string cut = deflated(data);
+  cut.pop_back();  // the Adler-32 is incomplete
+  EXPECT_FALSE(install(craftPacked(8, 8, 1, {{false, cut}}), 8, sha));
+  EXPECT_EQ(err, "packed file is damaged");
+  EXPECT_FALSE(install(craftPacked(8, 8, 1, {{false, ""}}), 8, sha));
+  EXPECT_EQ(err, "packed file is damaged");
+}
+
+TEST_F(PackedInstall, StoredLengthOverTheLimitIsDamagedBeforeReading) {
+  // The table claims 2 GiB for a 64 KiB block; nothing that large is read or allocated.
+  const std::string sha = sha256Hex("x");
+  EXPECT_FALSE(install(craftPacked(1, 65536, 1, {{false, "", 0x7fffffffu}}), 1, sha));
+  EXPECT_EQ(err, "packed file is damaged");
+  EXPECT_FALSE(install(craftPacked(1, 65536, 1, {{false, "", 72282}}), 1, sha));
+  EXPECT_EQ(err, "packed file is damaged");
+  EXPECT_FALSE(install(craftPacked(1, 65536, 1, {{false, "", 72281}}), 1, sha));
+  EXPECT_EQ(err, "packed file is truncated");
+}
+
+TEST_F(PackedInstall, ChecksumMismatchAndCancel) {
+  const std::string packed = packBytes("some content", {4, 9});
+  EXPECT_FALSE(install(packed, 12, sha256Hex("other content")));
+  EXPECT_EQ(err, "checksum mismatch after download");
+  std::atomic<bool> cancel{true};
+  EXPECT_FALSE(install(packed, 12, sha256Hex("some content"), &cancel));
+  EXPECT_EQ(err, "cancelled");
+}
+
+TEST_F(PackedInstall, MissingPackedFile) {
+  EXPECT_FALSE(installPackedFile(dir / "none.part", target, 0, sha256Hex(""), err, nullptr));
+  EXPECT_EQ(err, "cannot open downloaded file");
+}
+
+TEST_F(PackedInstall, TemporaryThatCannotBeCreated) {
+  // The target's folder is a file, so neither the folder nor the temporary can be made.
+  writeTestFile(dir / "blocker", "a file");
+  writeTestFile(part, packBytes("data"));
+  const fs::path inside = dir / "blocker/file.bin";
+  EXPECT_FALSE(installPackedFile(part, inside, 4, sha256Hex("data"), err, nullptr));
+  EXPECT_EQ(err, "cannot write " + pathToUtf8(inside) + ".tznew (file in use or no permission?)");
+}
+
+TEST_F(PackedInstall, TargetThatCannotBeReplaced) {
+  // A folder that is not empty stands where the file should go: both renames fail.
+  writeTestFile(dir / "game/file.bin/keep", "the player's");
+  writeTestFile(part, packBytes("data"));
+  EXPECT_FALSE(installPackedFile(part, target, 4, sha256Hex("data"), err, nullptr));
+  EXPECT_EQ(err, "cannot replace " + pathToUtf8(target) + " (is the game running?)");
+  EXPECT_FALSE(fs::exists(dir / "game/file.bin.tznew"));
+  EXPECT_EQ(readTestFile(dir / "game/file.bin/keep"), "the player's");
+}
+
+TEST_F(PackedInstall, ReadOnlyTargetIsReplaced) {
+  writeTestFile(target, "old content");
+  fs::permissions(target, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  writeTestFile(part, packBytes("new"));
+  ASSERT_TRUE(installPackedFile(part, target, 3, sha256Hex("new"), err, nullptr)) << err;
+  EXPECT_EQ(readTestFile(target), "new");
+}
+
+}  // namespace
+}  // namespace tu

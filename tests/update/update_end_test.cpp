@@ -1,0 +1,197 @@
+// How runs end before the check: every manifest failure, hostile manifests, and the launcher's
+// self-update.
+#include <gtest/gtest.h>
+
+#include "core/files.h"
+#include "net/fetcher.h"
+#include "publish/manifest_writer.h"
+#include "support/test_socket.h"
+#include "update/update_fixture.h"
+
+namespace tu::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+using UpdateEnd = UpdateFixture;
+
+void expectEnd(const RunRecord& record, const std::string& code, const std::string& detail) {
+  EXPECT_TRUE(record.done);
+  EXPECT_FALSE(record.ok);
+  EXPECT_TRUE(record.canPlay);
+  EXPECT_EQ(record.code, code);
+  EXPECT_EQ(record.detail, detail);
+  EXPECT_EQ(record.build, "");
+  EXPECT_EQ(record.phases, std::vector<std::string>{"manifest"});
+}
+
+TEST_F(UpdateEnd, NoConfiguration) {
+  publish({{"a.txt", "a"}});
+  const std::string detail = "updateUrl / publicKey missing in TarnLauncher.json";
+  const LauncherConfig good = config;
+  config.updateUrl.clear();
+  expectEnd(run(), "noconfig", detail);
+  config = good;
+  config.publicKey.pop_back();
+  expectEnd(run(), "noconfig", detail);
+  EXPECT_TRUE(server.requests().empty());
+}
+
+TEST_F(UpdateEnd, Offline) {
+  publish({{"a.txt", "a"}});
+  server.script("/manifest.sig", {.status = 404});
+  expectEnd(run(), "offline", "HTTP 404 " + server.url("/manifest.sig"));
+  server.script("/manifest.json", {.status = 500});
+  server.clearRequests();
+  expectEnd(run(), "offline", "HTTP 500 " + server.url("/manifest.json"));
+  EXPECT_EQ(server.requests().size(), 1u) << "no signature is fetched without a manifest";
+  config.updateUrl = "http://127.0.0.1:" + std::to_string(sockets::unusedLoopbackPort()) + "/";
+  // Nothing listens there: the detail is whatever the platform's fetcher says about it.
+  std::string body;
+  std::string error;
+  EXPECT_FALSE(makeFetcher()->getText(config.updateUrl + "manifest.json", body, error));
+  expectEnd(run(), "offline", error);
+}
+
+TEST_F(UpdateEnd, Signatures) {
+  publish({});
+  const std::string body = servedManifest;
+  const std::string digits = servedSignature.substr(0, 128);
+  const auto withSignature = [&](const std::string& manifest, const std::string& signature) {
+    server.serve("/manifest.json", manifest);
+    server.serve("/manifest.sig", signature);
+    return run();
+  };
+  EXPECT_EQ(withSignature(body, digits + "\r\n").code, "uptodate");
+  std::string upper = digits;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  EXPECT_EQ(withSignature(body, upper).code, "uptodate");
+  const std::string badsig = "manifest signature does not match";
+  expectEnd(withSignature(body, " " + digits), "badsig", badsig);
+  expectEnd(withSignature(body + "\n", digits), "badsig", badsig);
+  std::string changed = body;
+  changed[changed.find("build 1") + 6] = '2';
+  expectEnd(withSignature(changed, digits), "badsig", badsig);
+  expectEnd(withSignature(body, ""), "badsig", badsig);
+}
+
+TEST_F(UpdateEnd, HostileManifestsChangeNothing) {
+  writeTestFile(root / "victim.txt", "outside the client");
+  writeTestFile(at("mine.txt"), "the player's");
+  const std::string sha(64, 'a');
+  const auto file = [&](const std::string& path, const std::string& size = "1") {
+    return R"({"path":")" + path + R"(","size":)" + size + R"(,"sha256":")" + sha +
+           R"(","packed":30})";
+  };
+  const auto files = [](const std::string& list) {
+    return R"({"format":1,"build":"evil","files":[)" + list + "]}";
+  };
+  struct Case {
+    std::string manifest;
+    std::string detail;
+  };
+  const std::vector<Case> cases = {
+      {files(file("../victim.txt")), "unsafe path in manifest: ../victim.txt"},
+      {files(file("a/../../victim.txt")), "unsafe path in manifest: a/../../victim.txt"},
+      {files(file("/etc/passwd")), "unsafe path in manifest: /etc/passwd"},
+      {files(file("C:/x")), "unsafe path in manifest: C:/x"},
+      {files(file("..\\\\victim.txt")), "unsafe path in manifest: ..\\victim.txt"},
+      {R"({"format":1,"remove":["../victim.txt"]})", "unsafe path in manifest: ../victim.txt"},
+      {R"({"format":1,"remove":["mine.txt","/mine.txt"]})", "unsafe path in manifest: /mine.txt"},
+      {files(file("Mine.txt") + "," + file("mine.TXT")), "duplicate path in manifest: mine.TXT"},
+      {files(file("x", "-1")), "bad entry in manifest: x"},
+      {files(file("x", "\"5\"")), "bad entry in manifest: x"},
+      {R"({"format":1,"deep":)" + std::string(64, '[') + std::string(64, ']') + "}",
+       "unknown manifest format"},
+      {R"({"format":2})", "unknown manifest format"},
+      {"\xef\xbb\xbf{\"format\":1}", "unknown manifest format"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.manifest);
+    serveManifest(c.manifest);
+    expectEnd(run(), "badmanifest", c.detail);
+    EXPECT_EQ(readTestFile(root / "victim.txt"), "outside the client");
+    EXPECT_EQ(readTestFile(at("mine.txt")), "the player's");
+    std::size_t entries = 0;
+    for (const auto& item : fs::directory_iterator(client)) entries += item.exists() ? 1 : 0;
+    EXPECT_EQ(entries, 1u) << "nothing created in the client folder";
+  }
+  // 63 levels inside the top-level object parse: the manifest is fine.
+  serveManifest(R"({"format":1,"deep":)" + std::string(63, '[') + std::string(63, ']') + "}");
+  EXPECT_EQ(run().code, "uptodate");
+}
+
+TEST_F(UpdateEnd, HugeSizesFailTheDownloadWithoutOverflow) {
+  const std::string sha(64, 'b');
+  serveManifest(R"({"format":1,"files":[)"
+                R"({"path":"a.bin","size":1e300,"sha256":")" +
+                sha +
+                R"(","packed":1e300},)"
+                R"({"path":"b.bin","size":9.3e18,"sha256":")" +
+                sha + R"(","packed":9.3e18}]})");
+  server.serve("/files/a.bin.tz?v=bbbbbbbbbbbb", "short");
+  const RunRecord record = run();
+  EXPECT_EQ(record.code, "failed");
+  EXPECT_EQ(record.detail, "a.bin: download size does not match");
+  const Json& check = record.progress.at(1);
+  EXPECT_EQ(check.getString("phase"), "check");
+  EXPECT_EQ(check.get("bytesTotal").asNumber(), 18446744073709551615.0) << "a saturated sum";
+}
+
+class SelfUpdate : public UpdateFixture {
+ protected:
+  fs::path exe = at("TarnLauncher.exe");
+  const ClientFile launcher{"TarnLauncher.exe", "new launcher, version 2"};
+  const ClientFile file{"readme.txt", "hello"};
+};
+
+TEST_F(SelfUpdate, OnlyWhenTheOfferedLauncherDiffers) {
+  writeTestFile(exe, launcher.content);
+  publish({file});  // no launcher entry
+  EXPECT_EQ(run(CheckMode::Check, exe).phases,
+            (std::vector<std::string>{"manifest", "check", "download"}));
+  publish({file}, {}, launcher);
+  const RunRecord current = run(CheckMode::Check, exe);
+  EXPECT_EQ(current.phases, (std::vector<std::string>{"manifest", "check"}));
+  EXPECT_TRUE(current.handedOver.empty());
+  writeTestFile(exe, "new launcher, version 1");  // same size, other content
+  EXPECT_EQ(run(CheckMode::Check, {}).code, "uptodate") << "an empty launcher path disables it";
+  EXPECT_FALSE(fs::exists(at("TarnLauncher.exe.new")));
+}
+
+TEST_F(SelfUpdate, DifferentLauncherIsDownloadedAndHandedOver) {
+  writeTestFile(exe, "old launcher");
+  publish({file}, {}, launcher);
+  const RunRecord record = run(CheckMode::Check, exe);
+  EXPECT_FALSE(record.done) << "no \"done\" after a hand-over";
+  EXPECT_EQ(record.phases, (std::vector<std::string>{"manifest", "selfupdate"}));
+  for (const Json& progress : record.progress) EXPECT_EQ(progress.getString("phase"), "download");
+  ASSERT_EQ(record.handedOver.size(), 1u);
+  EXPECT_EQ(record.handedOver[0], at("TarnLauncher.exe.new"));
+  EXPECT_EQ(readTestFile(at("TarnLauncher.exe.new")), launcher.content);
+  EXPECT_EQ(readTestFile(exe), "old launcher");
+  EXPECT_FALSE(fs::exists(at("readme.txt")));
+}
+
+TEST_F(SelfUpdate, FailedOrCancelledLauncherDownloadLetsTheRunGoOn) {
+  writeTestFile(exe, "old launcher");
+  publish({file}, {}, launcher);
+  scriptFile(launcher.path, {.status = 404});
+  RunRecord record = run(CheckMode::Check, exe);
+  EXPECT_EQ(record.phases,
+            (std::vector<std::string>{"manifest", "selfupdate", "check", "download"}));
+  EXPECT_EQ(record.code, "updated");
+  EXPECT_TRUE(record.handedOver.empty());
+  EXPECT_EQ(readTestFile(exe), "old launcher");
+
+  onPhase = [](Updater& updater, const std::string& phase) {
+    if (phase == "selfupdate") updater.cancelFlag = true;
+  };
+  record = run(CheckMode::Check, exe);
+  EXPECT_EQ(record.code, "cancelled");
+  EXPECT_TRUE(record.canPlay);
+  EXPECT_EQ(record.phases, (std::vector<std::string>{"manifest", "selfupdate", "check"}));
+}
+
+}  // namespace
+}  // namespace tu::test
