@@ -45,14 +45,9 @@ MainWindow::MainWindow(HINSTANCE module, MainWindowEvents& events, bool devMode)
                },
                devMode) {}
 
-MainWindow::~MainWindow() {
-  destroy();
-  if (background_) DeleteObject(background_);
-}
+MainWindow::~MainWindow() { destroy(); }
 
 bool MainWindow::create(const std::wstring& title) {
-  background_ = CreateSolidBrush(RGB(0x0E, 0x0C, 0x0F));  // the page's background colour
-
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof(windowClass);
   windowClass.style = CS_DROPSHADOW;
@@ -65,9 +60,13 @@ bool MainWindow::create(const std::wstring& title) {
       LoadImageW(module_, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                  GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR | LR_SHARED));
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = background_;
+  windowClass.hbrBackground = CreateSolidBrush(RGB(0x0E, 0x0C, 0x0F));  // the page's background
   windowClass.lpszClassName = kMainWindowClass;
-  RegisterClassExW(&windowClass);
+  // A registered class owns its brush; the system deletes it with the class. A class already
+  // registered (a second window in one process) keeps its own.
+  if (!RegisterClassExW(&windowClass) && windowClass.hbrBackground) {
+    DeleteObject(windowClass.hbrBackground);
+  }
 
   const SIZE size = mainWindowSize(systemDpi());
   RECT work{};
