@@ -1,37 +1,27 @@
 // resgen: makes the binary resource files of TarnLauncher.exe on the build machine (CMake
-// cannot write binary files). Built with the build machine's own compiler, standalone.
+// cannot write binary files). Built with the build machine's own compiler, together with the
+// program's own UI pack writer (src/ui/ui_pack.cpp) and what that needs of src/core.
 //
-//   resgen uipack OUT NAME=FILE...   the UI pack ("TUI1", little-endian counts and sizes,
-//                                    entries in the order given)
+//   resgen uipack OUT NAME=FILE...   the UI pack of these files under these names
 //   resgen ico OUT PNG...            an icon file whose images are the PNG files as they are
 //
 // Exits 1 with a message on stderr when an input cannot be read or does not fit the format.
 #include <cstdint>
-#include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "core/files.h"
+#include "ui/ui_pack.h"
 
 namespace {
 
 bool readAll(const std::string& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  return tu::readFile(tu::pathFromUtf8(path), out);
 }
 
 bool writeAll(const std::string& path, const std::string& data) {
-  // A sibling first, renamed over the target, so a failed run leaves no half file behind.
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(data.data(), static_cast<std::streamsize>(data.size()));
-    if (!out.flush()) return false;
-  }
-  return std::rename(temporary.c_str(), path.c_str()) == 0;
+  return tu::writeFileAtomic(tu::pathFromUtf8(path), data);
 }
 
 void put16(std::string& out, std::uint32_t value) {
@@ -57,22 +47,18 @@ int fail(const std::string& message) {
 }
 
 int makeUiPack(const std::string& output, const std::vector<std::string>& inputs) {
-  std::string pack = "TUI1";
-  put32(pack, static_cast<std::uint32_t>(inputs.size()));
+  std::vector<tu::UiPackEntry> entries;
   for (const std::string& input : inputs) {
     const std::size_t equals = input.find('=');
-    if (equals == std::string::npos || equals == 0 || equals > 0xFFFF) {
-      return fail("expected NAME=FILE, got " + input);
-    }
-    const std::string name = input.substr(0, equals);
-    std::string data;
-    if (!readAll(input.substr(equals + 1), data)) return fail("cannot read " + input);
-    if (data.size() > 0xFFFFFFFFu) return fail(input + " is too large");
-    put16(pack, static_cast<std::uint32_t>(name.size()));
-    pack += name;
-    put32(pack, static_cast<std::uint32_t>(data.size()));
-    pack += data;
+    if (equals == std::string::npos || equals == 0) return fail("expected NAME=FILE, got " + input);
+    tu::UiPackEntry entry;
+    entry.name = input.substr(0, equals);
+    if (!readAll(input.substr(equals + 1), entry.data)) return fail("cannot read " + input);
+    entries.push_back(std::move(entry));
   }
+  std::string pack;
+  std::string error;
+  if (!tu::buildUiPack(std::move(entries), pack, error)) return fail(error);
   return writeAll(output, pack) ? 0 : fail("cannot write " + output);
 }
 

@@ -89,7 +89,7 @@ int runLauncher(HINSTANCE module, const wchar_t* commandLine) {
 
   LauncherConfig config;
   std::string error;
-  if (!loadLauncherConfig(module, paths.clientDir, config, error)) {
+  if (!loadLauncherConfig(paths.clientDir, config, error)) {
     showStartupError(error);
     return 1;
   }

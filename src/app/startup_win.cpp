@@ -9,24 +9,16 @@
 #include "core/files.h"
 #include "core/text_win.h"
 #include "ui/main_window_win.h"
+#include "ui/program_resources.h"
 
 namespace tu {
 namespace {
 
+constexpr int kDefaultConfigResource = 200;  // the staff's TarnLauncher.json, built in
+
 constexpr char kNoSettings[] =
     "This launcher has no settings yet: prepare it with TarnBuilder (make_update.bat), or put "
     "TarnLauncher.json next to it.";
-
-// The configuration document built into the executable, or false when it has none.
-bool builtInConfig(HINSTANCE module, std::string& document) {
-  HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(200), MAKEINTRESOURCEW(10));  // RCDATA
-  if (!resource) return false;
-  HGLOBAL loaded = LoadResource(module, resource);
-  const void* data = loaded ? LockResource(loaded) : nullptr;
-  if (!data) return false;
-  document.assign(static_cast<const char*>(data), SizeofResource(module, resource));
-  return true;
-}
 
 }  // namespace
 
@@ -83,15 +75,16 @@ void removeOldExecutable(const std::wstring& exePath) {
   }
 }
 
-bool loadLauncherConfig(HINSTANCE module, const std::filesystem::path& clientDir,
-                        LauncherConfig& config, std::string& error) {
+bool loadLauncherConfig(const std::filesystem::path& clientDir, LauncherConfig& config,
+                        std::string& error) {
   const std::filesystem::path file = resolveRelative(clientDir, "TarnLauncher.json");
   std::error_code testError;
   if (std::filesystem::exists(file, testError) && !testError) {
     return loadConfig(file, config, error);
   }
-  std::string document;
-  if (builtInConfig(module, document)) return parseConfig(document, config, error);
+  if (const std::optional<std::string> document = loadProgramResource(kDefaultConfigResource)) {
+    return parseConfig(*document, config, error);
+  }
   error = kNoSettings;
   return false;
 }

@@ -50,8 +50,8 @@ void removeOldExecutable(const std::wstring& exePath);
 
 // The configuration: clientDir \ TarnLauncher.json when it exists, else the document built into
 // the executable (RCDATA 200), else the "no settings yet" error.
-bool loadLauncherConfig(HINSTANCE module, const std::filesystem::path& clientDir,
-                        LauncherConfig& config, std::string& error);
+bool loadLauncherConfig(const std::filesystem::path& clientDir, LauncherConfig& config,
+                        std::string& error);
 
 // The start-up error box: no owner, caption "TarnLauncher", OK and the error icon.
 void showStartupError(const std::string& error);

@@ -1,11 +1,11 @@
 #include "ui/main_window_win.h"
 
 #include <dwmapi.h>
-#include <shellapi.h>
 
 #include <memory>
 
 #include "core/text_win.h"
+#include "game/host_services_win.h"
 
 namespace tu {
 namespace {
@@ -45,14 +45,9 @@ MainWindow::MainWindow(HINSTANCE module, MainWindowEvents& events, bool devMode)
                },
                devMode) {}
 
-MainWindow::~MainWindow() {
-  destroy();
-  if (background_) DeleteObject(background_);
-}
+MainWindow::~MainWindow() { destroy(); }
 
 bool MainWindow::create(const std::wstring& title) {
-  background_ = CreateSolidBrush(RGB(0x0E, 0x0C, 0x0F));  // the page's background colour
-
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof(windowClass);
   windowClass.style = CS_DROPSHADOW;
@@ -65,9 +60,13 @@ bool MainWindow::create(const std::wstring& title) {
       LoadImageW(module_, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                  GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR | LR_SHARED));
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = background_;
+  windowClass.hbrBackground = CreateSolidBrush(RGB(0x0E, 0x0C, 0x0F));  // the page's background
   windowClass.lpszClassName = kMainWindowClass;
-  RegisterClassExW(&windowClass);
+  // A registered class owns its brush; the system deletes it with the class. A class already
+  // registered (a second window in one process) keeps its own.
+  if (!RegisterClassExW(&windowClass) && windowClass.hbrBackground) {
+    DeleteObject(windowClass.hbrBackground);
+  }
 
   const SIZE size = mainWindowSize(systemDpi());
   RECT work{};
@@ -206,8 +205,7 @@ void MainWindow::startWindowDrag() {
 }
 
 void MainWindow::shellOpen(const std::string& url) {
-  const std::wstring address = utf8ToWide(url);
-  ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  shellOpenUrl(url);
 }
 
 }  // namespace tu
@@ -217,58 +215,11 @@ namespace tu {
 ProcessStartResult MainWindow::startProcess(const std::filesystem::path& program,
                                             const std::string& arguments,
                                             const std::filesystem::path& workingFolder) {
-  ProcessStartResult result;
-  std::wstring commandLine = L"\"" + program.native() + L"\"";
-  if (!arguments.empty()) commandLine += L" " + utf8ToWide(arguments);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                     workingFolder.c_str(), &startup, &process)) {
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    result.started = true;
-    return result;
-  }
-  const DWORD error = GetLastError();
-  if (error != 740) {  // ERROR_ELEVATION_REQUIRED
-    result.error = error;
-    return result;
-  }
-  // The program asks for administrator rights: let the shell ask the player.
-  const std::wstring parameters = utf8ToWide(arguments);
-  SHELLEXECUTEINFOW shell{};
-  shell.cbSize = sizeof(shell);
-  shell.fMask = SEE_MASK_NOASYNC;
-  shell.hwnd = window_.load();
-  shell.lpVerb = L"open";
-  shell.lpFile = program.c_str();
-  shell.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
-  shell.lpDirectory = workingFolder.c_str();
-  shell.nShow = SW_SHOWNORMAL;
-  if (ShellExecuteExW(&shell)) {
-    result.started = true;
-    return result;
-  }
-  const DWORD shellError = GetLastError();
-  if (shellError == ERROR_CANCELLED) {
-    result.declined = true;
-  } else {
-    result.error = shellError;
-  }
-  return result;
+  return startGameProcess(window_.load(), program, arguments, workingFolder);
 }
 
 std::vector<DisplayMode> MainWindow::displayModes() {
-  std::vector<DisplayMode> modes;
-  DEVMODEW mode{};
-  mode.dmSize = sizeof(mode);
-  for (DWORD i = 0; EnumDisplaySettingsW(nullptr, i, &mode); ++i) {
-    modes.push_back(DisplayMode{static_cast<int>(mode.dmPelsWidth),
-                                static_cast<int>(mode.dmPelsHeight),
-                                static_cast<int>(mode.dmBitsPerPel)});
-  }
-  return modes;
+  return currentDisplayModes();
 }
 
 }  // namespace tu

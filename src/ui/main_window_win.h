@@ -80,7 +80,6 @@ class MainWindow final : public Host {
   HINSTANCE module_;
   MainWindowEvents& events_;
   std::atomic<HWND> window_{nullptr};
-  HBRUSH background_ = nullptr;
   WebView webView_;
 };
 

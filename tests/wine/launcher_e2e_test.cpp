@@ -70,7 +70,7 @@ std::wstring windowTitle(HWND window) {
 
 class LauncherTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { e2e::useUnmanagedWindows(); }
+  static void SetUpTestSuite() { e2e::prepareWinePrefix(); }
 
   void SetUp() override {
     std::error_code error;
@@ -80,6 +80,8 @@ class LauncherTest : public ::testing::Test {
     fs::create_directories(browser_.parent_path(), error);
     fs::copy_file(pathFromUtf8(TARN_RECORDER_EXE), browser_, error);
     registerBrowser(browser_);
+    // Every launcher of this prefix shares the data folder; no player choices carry over.
+    fs::remove(localAppData() / L"TarnLauncher" / L"prefs.json", error);
     config_.set("serverName", "Vazid Ureverivo");
     config_.set("desktopShortcut", false);
   }

@@ -60,7 +60,7 @@ bool hasEvent(const std::vector<Event>& events, const std::string& name, const s
 
 class WebViewWindowTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { e2e::useUnmanagedWindows(); }
+  static void SetUpTestSuite() { e2e::prepareWinePrefix(); }
 
   void SetUp() override {
     runtime_.clearEvents();

@@ -56,15 +56,23 @@ HWND findTopWindow(DWORD pid, const wchar_t* className) {
   return search.found;
 }
 
-void useUnmanagedWindows() {
-  HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", 0, nullptr, 0,
-                      KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+namespace {
+void setText(HKEY root, const wchar_t* key, const wchar_t* name, const std::wstring& value) {
+  HKEY handle = nullptr;
+  if (RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
+      ERROR_SUCCESS) {
     return;
   }
-  RegSetValueExW(key, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"N"),
-                 2 * sizeof(wchar_t));
-  RegCloseKey(key);
+  RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(handle);
+}
+}  // namespace
+
+void prepareWinePrefix() {
+  setText(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", L"Managed", L"N");
+  setText(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug",
+          L"Debugger", L"");
 }
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {

@@ -15,11 +15,13 @@
 
 namespace tu::e2e {
 
-// Under Wine without a window manager (Xvfb), makes top-level windows unmanaged in this
-// prefix: the X11 driver otherwise waits up to two seconds for window states that no window
-// manager will ever confirm, each time a window appears or goes. Call before the first window
-// of the test program; launchers started later read it too. Nothing changes on Windows.
-void useUnmanagedWindows();
+// Prepares this Wine prefix for unattended runs; call before the program's first window.
+// - Top-level windows are unmanaged: without a window manager (Xvfb) Wine's X11 driver otherwise
+//   waits up to two seconds, each time a window appears or goes, for states nobody confirms.
+// - No crash debugger: a process that crashes ends at once instead of waiting in winedbg until
+//   the test times out.
+// Launchers started later read both. Only meant for a test prefix.
+void prepareWinePrefix();
 
 // Polls `condition` every 20 ms until it holds or `timeoutMs` has passed; returns its last value.
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 30000);
