@@ -12,8 +12,8 @@ int main(int argc, char** argv) {
   }
   const std::unique_ptr<tu::Fetcher> fetcher = tu::makeFetcher();
   std::string error;
-  if (!fetcher->download(argv[1], tu::pathFromUtf8(argv[2]), 0,
-                         [](std::uint64_t) { return true; }, error)) {
+  if (!fetcher->download(
+          argv[1], tu::pathFromUtf8(argv[2]), 0, [](std::uint64_t) { return true; }, error)) {
     std::fprintf(stderr, "fetch_file: %s\n", error.c_str());
     return 1;
   }

@@ -24,6 +24,8 @@ using Clock = std::chrono::steady_clock;
 
 // libcurl's largest receive buffer: fewer callbacks and larger file writes.
 constexpr long kReceiveBufferSize = CURL_MAX_READ_SIZE;
+// How long nothing moves before the caller is asked whether to go on.
+constexpr std::chrono::milliseconds kIdleAsk{500};
 // The number of redirects WinHTTP follows by default.
 constexpr long kMaxRedirects = 10;
 
@@ -117,6 +119,10 @@ struct Exchange {
   Clock::duration receiveTimeout{};
   std::function<bool(long status)> onStatus;
   std::function<bool(const char* data, std::size_t size)> onBody;
+  // Asked while no bytes have moved for kIdleAsk (then about once a second), so that a caller
+  // who wants to stop is not kept waiting for data or for the receive timeout; false stops.
+  // May be empty.
+  std::function<bool()> onIdle;
 
   bool connected = false;     // the connection (TLS included) is open
   bool finalHeaders = false;  // the headers of an answer that is not followed are complete
@@ -125,6 +131,7 @@ struct Exchange {
   bool timedOut = false;
   bool stoppedByStatus = false;
   bool stoppedByBody = false;
+  bool stoppedWhileIdle = false;
   Clock::time_point lastActivity;
   curl_off_t lastMoved = -1;
 };
@@ -202,6 +209,10 @@ int onProgress(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off
     exchange.lastMoved = moved;
     exchange.lastActivity = now;
     return 0;
+  }
+  if (now - exchange.lastActivity >= kIdleAsk && exchange.onIdle && !exchange.onIdle()) {
+    exchange.stoppedWhileIdle = true;
+    return 1;
   }
   if (now - exchange.lastActivity < exchange.receiveTimeout) return 0;
   exchange.timedOut = true;
@@ -382,6 +393,7 @@ bool CurlFetcher::download(const std::string& url, const std::filesystem::path& 
     exchange.onBody = [&sink](const char* data, std::size_t size) {
       return sink.write(data, size);
     };
+    exchange.onIdle = [&sink] { return sink.poll(); };
     CURLcode result = CURLE_OK;
     if (!perform(easy_.get(), url, rangeHeader(offset), exchange, result, error)) return false;
     if (exchange.stoppedByStatus) {
@@ -394,7 +406,7 @@ bool CurlFetcher::download(const std::string& url, const std::filesystem::path& 
       return false;
     }
     bool bodyOk = true;
-    if (exchange.stoppedByBody) {
+    if (exchange.stoppedByBody || exchange.stoppedWhileIdle) {
       error = kCancelledText;
       bodyOk = false;
     } else if (result != CURLE_OK) {

@@ -18,7 +18,11 @@ bool DownloadSink::open(const std::filesystem::path& destination, bool append, s
 bool DownloadSink::write(const char* data, std::size_t size) {
   if (!file_.write(data, size)) return false;
   count_ += size;
-  return progress_(count_);
+  return !progress_ || progress_(count_);  // a missing callback never stops the transfer
+}
+
+bool DownloadSink::poll() {
+  return !file_.isOpen() || progress_(count_);
 }
 
 bool DownloadSink::finish(bool bodyOk, std::string& error) {

@@ -27,6 +27,9 @@ class DownloadSink {
   // Closes the file. When a write or the close failed, fails with "write failed (disk full?)";
   // otherwise the body's own outcome stands.
   bool finish(bool bodyOk, std::string& error);
+  // While the body stalls: reports the unchanged count again, so the progress callback can
+  // still ask to stop. True (go on) before the destination is open.
+  bool poll();
 
   bool isOpen() const { return file_.isOpen(); }
   // Bytes the destination holds so far.

@@ -12,7 +12,8 @@
 namespace tu {
 
 // Called with the number of bytes the destination holds so far (a resumed prefix included);
-// returns false to stop the transfer, which then fails with "cancelled".
+// returns false to stop the transfer, which then fails with "cancelled". CurlFetcher also calls
+// it again with the same count while the body stalls, so a stop does not wait for data.
 using ProgressCallback = std::function<bool(std::uint64_t bytesSoFar)>;
 
 class Fetcher {

@@ -10,8 +10,6 @@ namespace tu::test {
 namespace {
 
 constexpr std::size_t kSendChunk = 1 << 20;
-// How often a waiting connection thread looks whether the server is stopping.
-constexpr int kStopCheckMs = 20;
 constexpr std::size_t kRequestHeadLimit = 1 << 16;
 
 char lower(char c) {
@@ -98,6 +96,7 @@ std::optional<std::string> ReceivedRequest::header(std::string_view name) const 
 }
 
 HttpTestServer::HttpTestServer() {
+  stopSignal_ = sockets::createStopSignal();
   listener_ = sockets::listenOnLoopback(port_);
   if (listener_ == sockets::kNoSocket) {
     ADD_FAILURE() << "the test server cannot listen on 127.0.0.1";
@@ -108,6 +107,7 @@ HttpTestServer::HttpTestServer() {
 
 HttpTestServer::~HttpTestServer() {
   stop();
+  sockets::closeStopSignal(stopSignal_);
 }
 
 std::string HttpTestServer::url(std::string_view path) const {
@@ -171,6 +171,7 @@ void HttpTestServer::stop() {
     stopping_ = true;
     changed_.notify_all();
   }
+  sockets::raiseStopSignal(stopSignal_);
   if (acceptor_.joinable()) {
     // Wake the acceptor with a connection of our own; it sees the stop and ends.
     const sockets::Handle wake = sockets::connectToLoopback(port_);
@@ -180,7 +181,6 @@ void HttpTestServer::stop() {
   if (listener_ != sockets::kNoSocket) sockets::closeSocket(listener_);
   listener_ = sockets::kNoSocket;
 
-  // Connection threads notice the stop within kStopCheckMs.
   std::list<std::shared_ptr<Connection>> connections;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -218,6 +218,7 @@ void HttpTestServer::reapFinished() {
 }
 
 void HttpTestServer::serveConnection(const std::shared_ptr<Connection>& connection) {
+  connection->watch = sockets::startWatching(connection->socket);
   std::string pending;
   char buffer[16384];
   bool open = true;
@@ -334,7 +335,10 @@ bool HttpTestServer::sendAll(Connection& connection, std::string_view data) {
     const long sent =
         sockets::sendSome(connection.socket, data.data(), std::min(data.size(), kSendChunk));
     if (sent == sockets::kWouldBlock) {
-      sockets::waitUntilReady(connection.socket, sockets::Direction::Send, kStopCheckMs);
+      if (!sockets::waitUntilReady(connection.socket, connection.watch, sockets::Direction::Send,
+                                   stopSignal_)) {
+        return false;
+      }
       continue;
     }
     if (sent <= 0) return false;
@@ -348,7 +352,10 @@ long HttpTestServer::receive(Connection& connection, char* data, std::size_t siz
     if (stopping_) return -1;
     const long got = sockets::receiveSome(connection.socket, data, size);
     if (got != sockets::kWouldBlock) return got;
-    sockets::waitUntilReady(connection.socket, sockets::Direction::Receive, kStopCheckMs);
+    if (!sockets::waitUntilReady(connection.socket, connection.watch, sockets::Direction::Receive,
+                                 stopSignal_)) {
+      return -1;
+    }
   }
 }
 
@@ -362,6 +369,7 @@ bool HttpTestServer::waitForRelease() {
 
 void HttpTestServer::closeConnection(Connection& connection, bool reset) {
   if (connection.socket == sockets::kNoSocket) return;
+  sockets::stopWatching(connection.socket, connection.watch);
   if (reset) {
     sockets::closeWithReset(connection.socket);
   } else {

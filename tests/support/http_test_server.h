@@ -106,6 +106,7 @@ class HttpTestServer {
   };
   struct Connection {
     sockets::Handle socket = sockets::kNoSocket;  // used and closed by `thread` only
+    sockets::Handle watch = sockets::kNoSocket;
     std::thread thread;
     std::atomic<bool> finished{false};
   };
@@ -127,6 +128,7 @@ class HttpTestServer {
 
   int port_ = 0;
   sockets::Handle listener_ = sockets::kNoSocket;
+  sockets::Handle stopSignal_ = sockets::kNoSocket;
   std::thread acceptor_;
 
   mutable std::mutex mutex_;

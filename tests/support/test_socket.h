@@ -22,8 +22,21 @@ Handle connectToLoopback(int port);
 // return kWouldBlock when nothing can be done yet; waitUntilReady waits for that.
 inline constexpr long kWouldBlock = -2;
 enum class Direction { Receive, Send };
-// True when the socket is ready (or broken) for `direction` within `timeoutMs`.
-bool waitUntilReady(Handle socket, Direction direction, int timeoutMs);
+
+// A signal, raised once when the server stops, that ends every waitUntilReady.
+Handle createStopSignal();
+void raiseStopSignal(Handle signal);
+void closeStopSignal(Handle signal);
+
+// What a connection's thread waits on. On Windows an event tied to the socket: waiting in
+// select() with short timeouts, many threads at once, can crash Wine's server. Elsewhere the
+// socket itself. stopWatching before the socket is closed.
+Handle startWatching(Handle socket);
+void stopWatching(Handle socket, Handle watch);
+// Waits until `socket` may be ready for `direction` (spurious wakes happen: try again) and
+// returns true, or returns false once `stopSignal` is raised.
+bool waitUntilReady(Handle socket, Handle watch, Direction direction, Handle stopSignal);
+
 // Up to `size` bytes: the count, 0 at the peer's end of stream, kWouldBlock, or -1 on failure.
 long receiveSome(Handle socket, char* data, std::size_t size);
 // Some of the bytes: the count, kWouldBlock, or -1 when the connection broke.

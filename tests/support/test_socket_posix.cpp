@@ -1,6 +1,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -62,10 +63,32 @@ Handle connectToLoopback(int port) {
   return fd;
 }
 
-bool waitUntilReady(Handle socket, Direction direction, int timeoutMs) {
-  pollfd watch{static_cast<int>(socket),
-               static_cast<short>(direction == Direction::Receive ? POLLIN : POLLOUT), 0};
-  return poll(&watch, 1, timeoutMs) > 0;
+Handle createStopSignal() {
+  return eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+}
+
+void raiseStopSignal(Handle signal) {
+  const std::uint64_t one = 1;
+  [[maybe_unused]] const ssize_t written = write(static_cast<int>(signal), &one, sizeof one);
+}
+
+void closeStopSignal(Handle signal) {
+  close(static_cast<int>(signal));
+}
+
+Handle startWatching(Handle socket) {
+  return socket;
+}
+
+void stopWatching(Handle, Handle) {}
+
+bool waitUntilReady(Handle socket, Handle, Direction direction, Handle stopSignal) {
+  pollfd watch[2] = {{static_cast<int>(socket),
+                      static_cast<short>(direction == Direction::Receive ? POLLIN : POLLOUT), 0},
+                     {static_cast<int>(stopSignal), POLLIN, 0}};
+  while (poll(watch, 2, -1) < 0 && errno == EINTR) {
+  }
+  return (watch[1].revents & POLLIN) == 0;
 }
 
 long receiveSome(Handle socket, char* data, std::size_t size) {

@@ -84,16 +84,39 @@ Handle connectToLoopback(int port) {
   return toHandle(connection);
 }
 
-bool waitUntilReady(Handle socket, Direction direction, int timeoutMs) {
-  fd_set ready;
-  fd_set failed;
-  FD_ZERO(&ready);
-  FD_ZERO(&failed);
-  FD_SET(toSocket(socket), &ready);
-  FD_SET(toSocket(socket), &failed);
-  timeval timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-  const bool receive = direction == Direction::Receive;
-  return select(0, receive ? &ready : nullptr, receive ? nullptr : &ready, &failed, &timeout) > 0;
+Handle createStopSignal() {
+  return reinterpret_cast<Handle>(WSACreateEvent());
+}
+
+void raiseStopSignal(Handle signal) {
+  WSASetEvent(reinterpret_cast<WSAEVENT>(signal));
+}
+
+void closeStopSignal(Handle signal) {
+  WSACloseEvent(reinterpret_cast<WSAEVENT>(signal));
+}
+
+Handle startWatching(Handle socket) {
+  const WSAEVENT event = WSACreateEvent();
+  WSAEventSelect(toSocket(socket), event, FD_READ | FD_WRITE | FD_CLOSE);
+  return reinterpret_cast<Handle>(event);
+}
+
+void stopWatching(Handle socket, Handle watch) {
+  WSAEventSelect(toSocket(socket), nullptr, 0);
+  WSACloseEvent(reinterpret_cast<WSAEVENT>(watch));
+}
+
+bool waitUntilReady(Handle socket, Handle watch, Direction, Handle stopSignal) {
+  // The stop comes first, so a raised stop wins over a ready socket. Socket events are
+  // edge-triggered (recorded again only after a call that would have blocked), which is how
+  // the callers use them; the bounded wait is a safety net.
+  WSAEVENT events[2] = {reinterpret_cast<WSAEVENT>(stopSignal), reinterpret_cast<WSAEVENT>(watch)};
+  const DWORD woken = WSAWaitForMultipleEvents(2, events, FALSE, 1000, FALSE);
+  if (woken == WSA_WAIT_EVENT_0) return false;
+  WSANETWORKEVENTS happened;
+  WSAEnumNetworkEvents(toSocket(socket), events[1], &happened);  // also resets the event
+  return true;
 }
 
 long receiveSome(Handle socket, char* data, std::size_t size) {

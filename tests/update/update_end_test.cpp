@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/files.h"
+#include "net/fetcher.h"
 #include "publish/manifest_writer.h"
 #include "support/test_socket.h"
 #include "update/update_fixture.h"
@@ -45,9 +46,11 @@ TEST_F(UpdateEnd, Offline) {
   expectEnd(run(), "offline", "HTTP 500 " + server.url("/manifest.json"));
   EXPECT_EQ(server.requests().size(), 1u) << "no signature is fetched without a manifest";
   config.updateUrl = "http://127.0.0.1:" + std::to_string(sockets::unusedLoopbackPort()) + "/";
-  const RunRecord record = run();
-  EXPECT_EQ(record.code, "offline");
-  EXPECT_EQ(record.detail.rfind("connect: ", 0), 0u) << record.detail;
+  // Nothing listens there: the detail is whatever the platform's fetcher says about it.
+  std::string body;
+  std::string error;
+  EXPECT_FALSE(makeFetcher()->getText(config.updateUrl + "manifest.json", body, error));
+  expectEnd(run(), "offline", error);
 }
 
 TEST_F(UpdateEnd, Signatures) {

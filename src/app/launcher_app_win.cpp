@@ -1,0 +1,119 @@
+#include "app/launcher_app_win.h"
+
+#include "app/launch_paths.h"
+#include "app/self_update_swap.h"
+#include "app/startup_win.h"
+#include "core/text_win.h"
+#include "game/desktop_shortcut.h"
+#include "game/external_url.h"
+#include "ui/client_folder_hash.h"
+#include "ui/page_assets.h"
+#include "ui/page_messages.h"
+#include "ui/start_page_url.h"
+
+namespace tu {
+
+LauncherApp::LauncherApp(HINSTANCE module, const LauncherConfig& config, const LauncherPaths& paths,
+                         Prefs& prefs, bool devMode)
+    : config_(config),
+      paths_(paths),
+      window_(module, *this, devMode),
+      controller_(window_, config, paths.clientDir, paths.exePath),
+      launcher_(window_, config, paths, prefs, *this) {}
+
+bool LauncherApp::createWindow() {
+  return window_.create(utf8ToWide(config_.serverName));
+}
+
+void LauncherApp::createWebView() {
+  window_.createWebView(paths_.dataFolder);
+}
+
+void LauncherApp::handleMainMessage(MainMessage message) {
+  launcher_.handleMainMessage(std::move(message));
+}
+
+void LauncherApp::closing() {
+  launcher_.prepareToClose();
+}
+
+void LauncherApp::handleWebMessage(const std::string& text) {
+  launcher_.handleWebMessage(text);
+}
+
+void LauncherApp::openExternalUrl(const std::string& url) {
+  tu::openExternalUrl(window_, url);
+}
+
+std::wstring LauncherApp::startPageUrl() {
+  return tu::startPageUrl(resolveUiStartPage(paths_.clientDir, paths_.dataFolder));
+}
+
+void LauncherApp::onSelfUpdate(const std::filesystem::path& replacement) {
+  // The worker ends right after handing the replacement over; nothing may run while the
+  // executables move.
+  controller_.joinWorker();
+  controller_.setBusy(false);
+  if (swapInReplacement(paths_.exePath, replacement, paths_.clientDir, window_)) {
+    // The new instance waits for this one's mutex, released once the loop has ended.
+    launcher_.markQuitting();
+    window_.destroy();
+    return;
+  }
+  sendNotice(window_, "selfUpdateFailed", "");
+  // A launcher that cannot replace itself must not try again and loop.
+  controller_.disableSelfUpdate();
+  controller_.startUpdate(CheckMode::Check);
+}
+
+int runLauncher(HINSTANCE module, const wchar_t* commandLine) {
+  const LaunchSwitches switches = parseLaunchSwitches(commandLine ? commandLine : L"");
+
+  LauncherPaths paths;
+  const std::wstring exePath = currentExecutablePath();
+  const std::wstring clientDir = clientDirOf(exePath);
+  paths.exePath = exePath;
+  paths.clientDir = clientDir;
+  paths.dataFolder = launcherDataFolder(clientDir);
+  const std::uint32_t folderHash = clientFolderHash(paths.clientDir);
+
+  SingleInstance instance(instanceMutexName(folderHash));
+  if (instance.anotherIsRunning()) {
+    // A self-update's new instance waits for the old one to finish closing.
+    if (!switches.updated || !instance.waitForOther(10000)) {
+      activateRunningLauncher();
+      return 0;
+    }
+  }
+  removeOldExecutable(exePath);
+
+  LauncherConfig config;
+  std::string error;
+  if (!loadLauncherConfig(module, paths.clientDir, config, error)) {
+    showStartupError(error);
+    return 1;
+  }
+
+  Prefs prefs;
+  loadPrefs(prefs, paths.dataFolder, config);
+  ComApartment com;
+  if (!com.ok()) return 1;
+  placeDesktopShortcut(config, ShortcutTarget{paths.exePath, paths.clientDir, folderHash}, prefs,
+                       paths.dataFolder);
+
+  {
+    LauncherApp app(module, config, paths, prefs, switches.dev);
+    if (!app.createWindow()) return 1;
+    app.createWebView();
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    MainWindow::discardQueuedMessages();
+  }
+  // COM is left, then the mutex released, as the objects above go in reverse order.
+  return 0;
+}
+
+}  // namespace tu

@@ -1,0 +1,8 @@
+// The entry point of TarnLauncher.exe (a GUI program with a UTF-16 command line).
+#include <windows.h>
+
+#include "app/launcher_app_win.h"
+
+int WINAPI wWinMain(HINSTANCE module, HINSTANCE, PWSTR commandLine, int) {
+  return tu::runLauncher(module, commandLine);
+}

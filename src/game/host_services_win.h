@@ -1,0 +1,35 @@
+// The desktop services behind the window's Host, as free functions for the Win32 window to
+// call: starting the game, listing display modes, opening an address in the browser.
+// Windows builds only.
+#pragma once
+
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "ui/host.h"
+
+namespace tu {
+
+// The command line the game sees: the program path between double quotes, then, when
+// `arguments` is not empty, one blank and the arguments unchanged (UTF-8 -> UTF-16).
+std::wstring gameCommandLine(const std::filesystem::path& program, const std::string& arguments);
+
+// CreateProcessW with that command line, the program as application name, no inherited
+// handles and the working folder; on ERROR_ELEVATION_REQUIRED the shell's elevation path
+// (ShellExecuteExW "open", SEE_MASK_NOASYNC, owned by `owner`), where ERROR_CANCELLED (the
+// player said no) is `declined`. The process is not waited for; its handles are closed.
+ProcessStartResult startGameProcess(HWND owner, const std::filesystem::path& program,
+                                    const std::string& arguments,
+                                    const std::filesystem::path& workingFolder);
+
+// EnumDisplaySettingsW of the current display device, mode numbers 0, 1, 2, ... until it
+// fails.
+std::vector<DisplayMode> currentDisplayModes();
+
+// ShellExecuteW "open" of an "http://" or "https://" address (anything else is dropped).
+void shellOpenUrl(const std::string& url);
+
+}  // namespace tu

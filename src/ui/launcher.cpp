@@ -1,0 +1,229 @@
+#include "ui/launcher.h"
+
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+#include "core/files.h"
+#include "game/display_settings.h"
+#include "game/external_url.h"
+#include "game/game_launch.h"
+#include "net/news_worker.h"
+#include "ui/page_messages.h"
+
+namespace tu {
+
+namespace {
+
+constexpr const char* kLauncherVersion = "1.0.0";
+
+}  // namespace
+
+// What the detached pollers share with the Launcher. Held by shared pointer, so it outlives
+// whichever of them ends last; the host pointer is cleared when the Launcher goes.
+struct Launcher::PollerLink {
+  std::mutex mutex;
+  MainThread* target = nullptr;
+  std::atomic<bool> quitting{false};
+
+  void send(const Json& message) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (target) tu::postToPage(*target, message);
+  }
+};
+
+PollerServices defaultPollerServices() {
+  PollerServices services;
+  services.makeFetcher = [] { return makeFetcher(); };
+  services.probe = defaultTcpProbe();
+  // Detached: a poller inside a network call must not hold up closing. Failing to start a
+  // thread only leaves that part of the page empty.
+  services.runDetached = [](std::function<void()> body) {
+    try {
+      std::thread(std::move(body)).detach();
+    } catch (const std::system_error&) {
+    }
+  };
+  return services;
+}
+
+Launcher::Launcher(Host& host, const LauncherConfig& config, LauncherPaths paths, Prefs& prefs,
+                   UpdateControl& update, PollerServices services)
+    : host_(host),
+      config_(config),
+      paths_(std::move(paths)),
+      prefs_(prefs),
+      update_(update),
+      services_(std::move(services)),
+      bridge_(host),
+      link_(std::make_shared<PollerLink>()) {
+  link_->target = &host_;
+}
+
+Launcher::~Launcher() {
+  link_->quitting = true;
+  std::lock_guard<std::mutex> lock(link_->mutex);
+  link_->target = nullptr;
+}
+
+void Launcher::postToPage(const Json& message) {
+  tu::postToPage(host_, message);
+}
+
+void Launcher::handleMainMessage(MainMessage message) {
+  switch (message.kind) {
+    case MainMessage::Kind::PostJson: bridge_.deliverToPage(std::move(message.text)); break;
+    case MainMessage::Kind::SelfUpdate: update_.onSelfUpdate(message.path); break;
+    case MainMessage::Kind::UpdateDone: update_.onUpdateDone(); break;
+  }
+}
+
+void Launcher::handleWebMessage(std::string_view text) {
+  using Handler = void (Launcher::*)(const Json&);
+  // Compared byte for byte, in this order; the first equal name runs.
+  static const struct {
+    std::string_view name;
+    Handler handler;
+  } kCommands[] = {
+      {"ready", &Launcher::onReady},
+      {"play", &Launcher::onPlay},
+      {"check", &Launcher::onCheck},
+      {"repair", &Launcher::onRepair},
+      {"cancel", &Launcher::onCancel},
+      {"link", &Launcher::onLink},
+      {"openUrl", &Launcher::onOpenUrl},
+      {"minimize", &Launcher::onMinimize},
+      {"close", &Launcher::onClose},
+      {"drag", &Launcher::onDrag},
+      {"getSettings", &Launcher::onGetSettings},
+      {"saveSettings", &Launcher::onSaveSettings},
+      {"setLanguage", &Launcher::onSetLanguage},
+  };
+  const Json command = Json::parse(text);
+  const Json& name = command.get("cmd");
+  if (!name.isString()) return;
+  for (const auto& entry : kCommands) {
+    if (name.asString() == entry.name) {
+      (this->*entry.handler)(command);
+      return;
+    }
+  }
+}
+
+void Launcher::prepareToClose() {
+  link_->quitting = true;
+  update_.cancelUpdate();
+  update_.joinWorker();
+}
+
+void Launcher::markQuitting() {
+  link_->quitting = true;
+}
+
+bool Launcher::quitting() const {
+  return link_->quitting;
+}
+
+void Launcher::sendInit() {
+  Json links = Json::object();
+  for (const auto& link : config_.links) links.set(link.first, true);
+  Json message = Json::object();
+  message.set("type", "init");
+  message.set("serverName", config_.serverName);
+  message.set("version", kLauncherVersion);
+  message.set("lang", prefs_.currentLanguage);
+  message.set("links", std::move(links));
+  message.set("news", !config_.newsUrl.empty());
+  message.set("status", !config_.statusUrl.empty() ||
+                            (!config_.statusHost.empty() && config_.statusPort > 0));
+  postToPage(message);
+}
+
+void Launcher::onReady(const Json&) {
+  bridge_.pageAnnounced();
+  // Through the queue like every other message, so "init" comes after whatever was already
+  // posted.
+  sendInit();
+  if (workersStarted_) return;
+  workersStarted_ = true;
+  startPollers();
+  update_.startUpdate(CheckMode::Check);
+}
+
+void Launcher::startPollers() {
+  const auto link = link_;
+  const auto makeFetcher = services_.makeFetcher;
+  const PageSink send = [link](const Json& message) { link->send(message); };
+  if (!config_.newsUrl.empty()) {
+    services_.runDetached([url = config_.newsUrl, makeFetcher, send] {
+      const auto fetcher = makeFetcher();
+      if (fetcher) newsWorker(url, *fetcher, send);
+    });
+  }
+  const StatusSource source{config_.statusUrl, config_.statusHost, config_.statusPort};
+  if (statusConfigured(source)) {
+    services_.runDetached([source, link, makeFetcher, send, probe = services_.probe] {
+      const auto fetcher = makeFetcher();
+      if (fetcher) statusWorker(source, *fetcher, link->quitting, send, probe);
+    });
+  }
+}
+
+std::filesystem::path Launcher::optionsFile() const {
+  return resolveRelative(paths_.clientDir, config_.options);
+}
+
+void Launcher::onPlay(const Json&) {
+  launchGame(host_, config_, paths_.clientDir, update_.isBusy());
+}
+
+// A run in progress keeps its mode; the page disables these buttons meanwhile anyway.
+void Launcher::onCheck(const Json&) {
+  if (!update_.isBusy()) update_.startUpdate(CheckMode::Check);
+}
+
+void Launcher::onRepair(const Json&) {
+  if (!update_.isBusy()) update_.startUpdate(CheckMode::Repair);
+}
+
+void Launcher::onCancel(const Json&) {
+  update_.cancelUpdate();
+}
+
+void Launcher::onLink(const Json& command) {
+  openExternalUrl(host_, linkUrl(config_, command.getString("name")));
+}
+
+void Launcher::onOpenUrl(const Json& command) {
+  openExternalUrl(host_, command.getString("url"));
+}
+
+void Launcher::onMinimize(const Json&) {
+  host_.minimizeWindow();
+}
+
+void Launcher::onClose(const Json&) {
+  host_.closeWindow();
+}
+
+void Launcher::onDrag(const Json&) {
+  host_.startWindowDrag();
+}
+
+void Launcher::onGetSettings(const Json&) {
+  sendSettings(host_, optionsFile(), prefs_.currentLanguage);
+}
+
+void Launcher::onSaveSettings(const Json& command) {
+  handleSaveSettings(host_, optionsFile(), command);
+}
+
+void Launcher::onSetLanguage(const Json& command) {
+  const std::string language = command.getString("lang");
+  if (!isPageLanguage(language)) return;
+  prefs_.currentLanguage = language;
+  savePrefs(prefs_, paths_.dataFolder);
+}
+
+}  // namespace tu

@@ -1,0 +1,125 @@
+// The options file: the three [Video] keys read and merged, every other byte kept.
+#include "game/game_options.h"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
+
+namespace tu {
+namespace {
+
+namespace fs = std::filesystem;
+using test::readTestFile;
+using test::TempDir;
+using test::writeTestFile;
+
+DisplayOptions read(std::string_view text) {
+  DisplayOptions options;
+  applyGameOptionsText(text, options);
+  return options;
+}
+
+std::string merge(std::string_view text, bool windowed, int width, int height) {
+  return mergeGameOptionsText(text, DisplayOptions{windowed, width, height});
+}
+
+TEST(GameOptionsRead, TakesTheThreeKeysOfTheVideoSection) {
+  const DisplayOptions options = read(
+      "[Audio]\nGamePlayViewportX=1\n[VIDEO]\r\n  gameplayviewportx = 1280abc \r\n"
+      "GamePlayViewportY=-720\nStartupFullScreen=TRUE\n");
+  EXPECT_EQ(options.width, 1280);
+  EXPECT_EQ(options.height, -720);
+  EXPECT_FALSE(options.windowed);
+}
+
+TEST(GameOptionsRead, ValuesFollowAtoiAndTheFullScreenRule) {
+  EXPECT_TRUE(read("[Video]\nStartupFullScreen=1").windowed);
+  EXPECT_TRUE(read("[Video]\nStartupFullScreen=yes").windowed);
+  EXPECT_FALSE(read("[Video]\nStartupFullScreen= True ").windowed);
+  EXPECT_EQ(read("[Video]\nGamePlayViewportX=abc").width, 0);
+  EXPECT_EQ(read("[Video]\nGamePlayViewportX=+800x600").width, 800);
+  EXPECT_EQ(read("[Video]\nGamePlayViewportX=99999999999").width, 2147483647);
+  EXPECT_EQ(read("[Video]\nGamePlayViewportX=-99999999999").width, -2147483647 - 1);
+}
+
+TEST(GameOptionsRead, LaterLinesAndSectionsWin) {
+  const DisplayOptions options = read(
+      "[Video]\nGamePlayViewportX=800\nGamePlayViewportX=1024\n[Other]\n[Video]\n"
+      "GamePlayViewportY=600\n");
+  EXPECT_EQ(options.width, 1024);
+  EXPECT_EQ(options.height, 600);
+  EXPECT_TRUE(options.windowed);  // not given: the default stays
+}
+
+TEST(GameOptionsRead, AByteOrderMarkHidesTheFirstHeader) {
+  EXPECT_EQ(read("\xEF\xBB\xBF[Video]\nGamePlayViewportX=800").width, 1024);
+}
+
+TEST(GameOptionsMerge, ReplacesAndAddsKeysBeforeTheSectionsBlankLines) {
+  EXPECT_EQ(
+      merge("[Video]\nGamePlayViewportX=800\nGamePlayViewportY=600\n\n[Audio]\n", true, 1280, 1024),
+      "[Video]\r\nGamePlayViewportX=1280\r\nGamePlayViewportY=1024\r\n"
+      "StartupFullScreen=False\r\n\r\n[Audio]\r\n");
+}
+
+TEST(GameOptionsMerge, AnEmptyTextBecomesTheSectionWithoutAFinalLineBreak) {
+  EXPECT_EQ(
+      merge("", false, 1920, 1080),
+      "[Video]\r\nGamePlayViewportX=1920\r\nGamePlayViewportY=1080\r\nStartupFullScreen=True");
+}
+
+TEST(GameOptionsMerge, KeepsEveryOtherLineByteForByte) {
+  const std::string text =
+      "; comment\r\n[Audio]\r\nGamePlayViewportX=5\r\n  Volume = 7  \t\r\n"
+      "[video]\n  gameplayviewportx = 1024 ; old\r\nOther=\xC3\xA9\nno equals here\n\n\n";
+  EXPECT_EQ(merge(text, true, 800, 600),
+            "; comment\r\n[Audio]\r\nGamePlayViewportX=5\r\n  Volume = 7  \t\r\n"
+            "[video]\r\nGamePlayViewportX=800\r\nOther=\xC3\xA9\r\nno equals here\r\n"
+            "GamePlayViewportY=600\r\nStartupFullScreen=False\r\n\r\n\r\n");
+}
+
+TEST(GameOptionsMerge, RewritesBothVideoSections) {
+  EXPECT_EQ(merge("[Video]\nGamePlayViewportX=1\n[Video]\nGamePlayViewportX=2\n", true, 800, 600),
+            "[Video]\r\nGamePlayViewportX=800\r\nGamePlayViewportY=600\r\nStartupFullScreen=False"
+            "\r\n[Video]\r\nGamePlayViewportX=800\r\n");
+}
+
+TEST(GameOptionsMerge, ASectionAtTheEndGetsItsKeysBeforeTrailingBlankLines) {
+  EXPECT_EQ(merge("[Audio]\nA=1\n[Video]\nGamePlayViewportY=1\n\n\n", true, -1, 600),
+            "[Audio]\r\nA=1\r\n[Video]\r\nGamePlayViewportY=600\r\nGamePlayViewportX=-1\r\n"
+            "StartupFullScreen=False\r\n\r\n\r\n");
+}
+
+TEST(GameOptionsMerge, ABomLineGetsANewSectionAtTheTop) {
+  EXPECT_EQ(merge("\xEF\xBB\xBF[Video]\nGamePlayViewportX=800", true, 640, 480),
+            "[Video]\r\nGamePlayViewportX=640\r\nGamePlayViewportY=480\r\nStartupFullScreen=False"
+            "\r\n\xEF\xBB\xBF[Video]\r\nGamePlayViewportX=800\r\n");
+}
+
+TEST(GameOptionsMerge, AnEmptyVideoSectionFilledRightAfterItsHeader) {
+  EXPECT_EQ(merge("[Video]\n\n[Audio]", false, 800, 600),
+            "[Video]\r\nGamePlayViewportX=800\r\nGamePlayViewportY=600\r\nStartupFullScreen=True"
+            "\r\n\r\n[Audio]\r\n");
+}
+
+TEST(GameOptionsFile, MissingFileIsCreatedAndUnreadableFileIsLeftAlone) {
+  TempDir dir;
+  DisplayOptions options{false, 1, 2};
+  EXPECT_FALSE(readGameOptions(dir / "system/Option.ini", options));
+  EXPECT_EQ(options.width, 1);  // unchanged
+  ASSERT_TRUE(writeGameOptions(dir / "system/Option.ini", {false, 1920, 1080}));
+  EXPECT_EQ(
+      readTestFile(dir / "system/Option.ini"),
+      "[Video]\r\nGamePlayViewportX=1920\r\nGamePlayViewportY=1080\r\nStartupFullScreen=True");
+  ASSERT_TRUE(readGameOptions(dir / "system/Option.ini", options));
+  EXPECT_EQ(options.width, 1920);
+
+  // Something that exists but cannot be read as the options file (here an empty folder) must
+  // not be replaced by a file holding only the three keys.
+  fs::create_directories(dir / "other/Option.ini");
+  EXPECT_FALSE(writeGameOptions(dir / "other/Option.ini", {}));
+  EXPECT_TRUE(fs::is_directory(dir / "other/Option.ini"));
+}
+
+}  // namespace
+}  // namespace tu

@@ -1,0 +1,54 @@
+// The pollers with the platform's fetcher and TCP probe against the loopback test server.
+#include <gtest/gtest.h>
+
+#include "net/news_worker.h"
+#include "net/status_worker.h"
+#include "support/http_test_server.h"
+
+namespace tu {
+namespace {
+
+using test::HttpTestServer;
+
+TEST(PollersOverHttp, StatusFromTheDocumentOrElseTheTcpProbe) {
+  HttpTestServer server;
+  server.serve("/status.php", R"({"online":true,"players":12.9})");
+  server.serve("/array.json", "[true]");
+  int closedPort = 0;
+  {
+    HttpTestServer gone;
+    closedPort = gone.port();
+  }
+  const auto fetcher = makeFetcher();
+  const TcpProbe probe = defaultTcpProbe();
+  auto poll = [&](const std::string& path, const std::string& host, int port) {
+    return pollStatus({path.empty() ? "" : server.url(path), host, port}, *fetcher, probe).dump();
+  };
+  EXPECT_EQ(poll("/status.php", "", 0), R"({"type":"status","online":true,"players":12})");
+  // A 404 or an answer that is not an object: the game server's port is asked instead (here
+  // the test server's own, which listens).
+  EXPECT_EQ(poll("/missing", "127.0.0.1", server.port()),
+            R"({"type":"status","online":true,"players":-1})");
+  EXPECT_EQ(poll("/array.json", "127.0.0.1", server.port()),
+            R"({"type":"status","online":true,"players":-1})");
+  EXPECT_EQ(poll("", "127.0.0.1", closedPort), R"({"type":"status","online":false,"players":-1})");
+  EXPECT_EQ(poll("/missing", "", 0), R"({"type":"status","online":null})");
+}
+
+TEST(PollersOverHttp, NewsAsParsedNullOrAbsent) {
+  HttpTestServer server;
+  server.serve("/news.json", "\xEF\xBB\xBF{\"banner\":{\"title\":\"T\"},\"news\":[]}");
+  server.serve("/page.html", "<html>");
+  const auto fetcher = makeFetcher();
+  auto news = [&](const std::string& path) {
+    std::string sent;
+    newsWorker(server.url(path), *fetcher, [&](const Json& message) { sent = message.dump(); });
+    return sent;
+  };
+  EXPECT_EQ(news("/news.json"), R"({"type":"news","data":{"banner":{"title":"T"},"news":[]}})");
+  EXPECT_EQ(news("/page.html"), R"({"type":"news","data":null})");
+  EXPECT_EQ(news("/missing"), R"({"type":"news"})");
+}
+
+}  // namespace
+}  // namespace tu

@@ -1,0 +1,84 @@
+// The status poller's message rules and its end on closing, with a canned fetcher.
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "net/status_worker.h"
+#include "support/canned_fetcher.h"
+
+namespace tu {
+namespace {
+
+using test::CannedFetcher;
+
+struct ProbeRecord {
+  std::vector<std::string> calls;
+  bool answer = true;
+  TcpProbe probe() {
+    return [this](const std::string& host, int port, int timeoutMs) {
+      calls.push_back(host + ":" + std::to_string(port) + "/" + std::to_string(timeoutMs));
+      return answer;
+    };
+  }
+};
+
+std::string status(const StatusSource& source, const std::string& body, ProbeRecord& probe) {
+  CannedFetcher fetcher;
+  if (!source.url.empty() && body != "<fails>") fetcher.bodies[source.url] = body;
+  return pollStatus(source, fetcher, probe.probe()).dump();
+}
+
+TEST(StatusPoller, TakesOnlineAndPlayersFromTheStatusDocument) {
+  ProbeRecord probe;
+  const StatusSource source{"http://s/status", "game.example", 7777};
+  EXPECT_EQ(status(source, R"({"online":"yes"})", probe),
+            R"({"type":"status","online":false,"players":-1})");
+  EXPECT_EQ(status(source, R"({"players":-3.7,"online":false,"other":1})", probe),
+            R"({"type":"status","online":false,"players":-3})");
+  EXPECT_TRUE(probe.calls.empty());
+}
+
+TEST(StatusPoller, FallsBackToTheTcpProbeWithThreeSeconds) {
+  ProbeRecord probe;
+  probe.answer = false;
+  EXPECT_EQ(status({"http://s/status", "game.example", 7777}, "not json", probe),
+            R"({"type":"status","online":false,"players":-1})");
+  EXPECT_EQ(probe.calls, std::vector<std::string>{"game.example:7777/3000"});
+}
+
+TEST(StatusPoller, OnlineIsNullWithoutAUsableSource) {
+  ProbeRecord probe;
+  EXPECT_EQ(status({"http://s/status", "", 7777}, "<fails>", probe),
+            R"({"type":"status","online":null})");
+  EXPECT_EQ(status({"http://s/status", "game.example", 0}, "<fails>", probe),
+            R"({"type":"status","online":null})");
+  EXPECT_TRUE(probe.calls.empty());
+}
+
+TEST(StatusPoller, IsConfiguredByAUrlOrAHostWithAPort) {
+  EXPECT_TRUE(statusConfigured({"http://s/status", "", 0}));
+  EXPECT_TRUE(statusConfigured({"", "game.example", 1}));
+  EXPECT_FALSE(statusConfigured({"", "game.example", 0}));
+  EXPECT_FALSE(statusConfigured({"", "", 7777}));
+}
+
+TEST(StatusPoller, PollsOncePerMinuteAndEndsWithinOneStepOfQuitting) {
+  CannedFetcher fetcher;
+  fetcher.bodies["http://s/status"] = R"({"online":true,"players":1})";
+  std::atomic<bool> quitting{false};
+  int sent = 0;
+  int steps = 0;
+  // A minute of steps, a second poll, then quitting set in the middle of the next wait.
+  statusWorker(
+      {"http://s/status", "", 0}, fetcher, quitting, [&](const Json&) { ++sent; },
+      ProbeRecord().probe(),
+      [&] {
+        if (++steps == 125) quitting = true;
+      });
+  EXPECT_EQ(sent, 2);
+  EXPECT_EQ(steps, 125);
+  EXPECT_EQ(fetcher.requests, 2);
+}
+
+}  // namespace
+}  // namespace tu

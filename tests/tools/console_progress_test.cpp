@@ -1,0 +1,99 @@
+// tarn-update's console words: sizes, times, the live line within the terminal's width, and
+// the result of every end code.
+#include <gtest/gtest.h>
+
+#include "app/console_progress.h"
+
+namespace tu {
+namespace {
+
+Json progress(const std::string& phase, const std::string& file, double done, double total,
+              double speed) {
+  Json message = Json::object();
+  message.set("type", "progress");
+  message.set("phase", phase);
+  message.set("file", file);
+  message.set("filesDone", 1);
+  message.set("filesTotal", 4);
+  message.set("bytesDone", done);
+  message.set("bytesTotal", total);
+  message.set("speed", speed);
+  return message;
+}
+
+Json done(const std::string& code, bool canPlay, const std::string& detail) {
+  Json message = Json::object();
+  message.set("type", "done");
+  message.set("ok", code == "updated" || code == "uptodate");
+  message.set("canPlay", canPlay);
+  message.set("code", code);
+  message.set("detail", detail);
+  message.set("build", "42");
+  return message;
+}
+
+TEST(ConsoleProgress, SizesAndTimes) {
+  EXPECT_EQ(sizeText(0), "0 B");
+  EXPECT_EQ(sizeText(1023), "1023 B");
+  EXPECT_EQ(sizeText(1536), "1.50 KiB");
+  EXPECT_EQ(sizeText(12897485), "12.3 MiB");
+  EXPECT_EQ(sizeText(524288000), "500 MiB");
+  EXPECT_EQ(sizeText(2147483648), "2.00 GiB");
+  EXPECT_EQ(durationText(4.2), "0:05");
+  EXPECT_EQ(durationText(754), "12:34");
+  EXPECT_EQ(durationText(3723), "1:02:03");
+  EXPECT_EQ(durationText(-1), "--:--");
+  EXPECT_EQ(durationText(1e12), "--:--");
+}
+
+TEST(ConsoleProgress, LiveLineFitsAndKeepsWhatMattersMost) {
+  const std::string path = "system/textures/\xc3\xbc-very-long-folder-name/LineageWarrior.utx";
+  const Json message = progress("download", path, 6291456, 25165824, 1048576);
+  const std::string wide = progressLine(message, 200);
+  EXPECT_EQ(wide, "Downloading [#####---------------]  25%  " + path +
+                      "  6.00 MiB / 24.0 MiB  1.00 MiB/s  0:18 left");
+  // Narrower: the path loses its start first, then time left and speed go.
+  EXPECT_EQ(progressLine(message, 100),
+            "Downloading [#####---------------]  25%  ...Warrior.utx  "
+            "6.00 MiB / 24.0 MiB  1.00 MiB/s  0:18 left");
+  EXPECT_EQ(progressLine(message, 80),
+            "Downloading [##--------]  25%  ...eWarrior.utx  6.00 MiB / 24.0 MiB  1.00 MiB/s");
+  for (int width = 40; width <= 120; ++width) {
+    const std::string line = progressLine(message, width);
+    int columns = 0;
+    for (const char c : line) columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    EXPECT_LT(columns, width) << line;
+    EXPECT_EQ(line.rfind("Downloading [##", 0), 0u) << line;
+  }
+  // The check phase has no speed; without byte counts the files count.
+  EXPECT_EQ(progressLine(progress("check", "a", 0, 0, 0), 80),
+            "Checking    [##--------]  25%  a  0 B / 0 B");
+}
+
+TEST(ConsoleProgress, ResultsInPlainWords) {
+  EXPECT_EQ(resultText(done("uptodate", true, "")), "Up to date (build 42).");
+  EXPECT_EQ(resultText(done("updated", true, "")), "Updated (build 42).");
+  EXPECT_EQ(resultText(done("offline", true, "connect: timeout")),
+            "Cannot reach the update server: connect: timeout");
+  EXPECT_EQ(resultText(done("badsig", true, "manifest signature does not match")),
+            "Manifest rejected: manifest signature does not match");
+  EXPECT_EQ(resultText(done("failed", true, "a.bin: HTTP 404")), "Update failed: a.bin: HTTP 404");
+  EXPECT_EQ(resultText(done("cancelled", true, "")), "Cancelled.");
+  EXPECT_EQ(resultText(done("cancelled", false, "a.bin: cancelled")),
+            "Cancelled during a download; run again to complete the update.");
+}
+
+TEST(ConsoleProgress, PipeGetsALinePerPhaseAndTheResult) {
+  std::string out;
+  ConsoleProgress console([&out](std::string_view text) { out += text; }, false, 0);
+  Json phase = Json::object();
+  phase.set("type", "phase");
+  phase.set("phase", "manifest");
+  console.show(phase);
+  console.show(progress("check", "a", 1, 2, 0));
+  console.show(done("uptodate", true, ""));
+  EXPECT_EQ(out, "Fetching the manifest\nUp to date (build 42).\n");
+}
+
+}  // namespace
+}  // namespace tu

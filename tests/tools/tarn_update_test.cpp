@@ -1,0 +1,269 @@
+// tarn-update as players and scripts use it: its exit codes, its --json lines (the launcher's
+// page messages, member for member), its console output, its signals and a full disk.
+#include <signal.h>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "core/files.h"
+#include "publish/manifest_writer.h"
+#include "tarn_update_fixture.h"
+
+namespace tu::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string noise(std::size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string out(size, '\0');
+  for (char& c : out) c = static_cast<char>(random());
+  return out;
+}
+
+const std::vector<ClientFile> kTree = {
+    {"system/L2.exe", noise(70000, 1)},
+    {"system/Option.ini", "[Video]\nWidth=800\n"},
+    {"readme.txt", "hello"},
+};
+
+std::vector<std::string> memberNames(const Json& message) {
+  std::vector<std::string> names;
+  for (const auto& member : message.members()) names.push_back(member.first);
+  return names;
+}
+
+TEST_F(TarnUpdateTest, JsonLinesAreThePageMessagesAndSuccessExitsWithZero) {
+  publish(kTree);
+  const ToolRun run = runTool(argsFor({"--json"}));
+  EXPECT_EQ(run.exitCode(), 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  ASSERT_FALSE(run.out.empty());
+  EXPECT_EQ(run.out.back(), '\n');
+
+  std::vector<std::string> events;
+  for (const std::string& line : run.lines) {
+    std::string error;
+    const Json message = Json::parse(line, &error);
+    ASSERT_TRUE(message.isObject()) << line << ": " << error;
+    EXPECT_EQ(message.dump(), line) << "compact, as the page receives it";
+    const std::string type = message.getString("type");
+    if (type == "phase") {
+      EXPECT_EQ(memberNames(message), (std::vector<std::string>{"type", "phase"}));
+      events.push_back("phase " + message.getString("phase"));
+    } else if (type == "progress") {
+      EXPECT_EQ(memberNames(message),
+                (std::vector<std::string>{"type", "phase", "file", "filesDone", "filesTotal",
+                                          "bytesDone", "bytesTotal", "speed"}));
+      // Consecutive progress messages of one phase count as one event.
+      const std::string event = "progress " + message.getString("phase");
+      if (events.empty() || events.back() != event) events.push_back(event);
+    } else {
+      EXPECT_EQ(memberNames(message),
+                (std::vector<std::string>{"type", "ok", "canPlay", "code", "detail", "build"}));
+      events.push_back("done");
+    }
+  }
+  EXPECT_EQ(events, (std::vector<std::string>{"phase manifest", "phase check", "progress check",
+                                              "phase download", "progress download", "done"}));
+  EXPECT_EQ(run.lines.back(),
+            "{\"type\":\"done\",\"ok\":true,\"canPlay\":true,"
+            "\"code\":\"updated\",\"detail\":\"\",\"build\":\"build 1\"}");
+  expectTool(kTree);
+
+  // Not on a terminal and without --json: a line per phase, then the result.
+  const ToolRun again = runTool(argsFor({}));
+  EXPECT_EQ(again.exitCode(), 0);
+  EXPECT_EQ(again.out, "Fetching the manifest\nChecking files\nUp to date (build build 1).\n");
+}
+
+TEST_F(TarnUpdateTest, RepairRehashesWhatTheCacheVouchesFor) {
+  publish(kTree);
+  ASSERT_EQ(runTool(argsFor({})).exitCode(), 0);
+  // Same size, same time stamp, other bytes: only a repair can tell.
+  const fs::path exe = at("system/L2.exe");
+  const auto stamp = fs::last_write_time(exe);
+  writeTestFile(exe, noise(70000, 2));
+  fs::last_write_time(exe, stamp);
+
+  EXPECT_EQ(doneOf(runTool(argsFor({"--json"})).lines).getString("code"), "uptodate");
+  const ToolRun repair = runTool(argsFor({"--json", "--repair"}));
+  EXPECT_EQ(repair.exitCode(), 0);
+  EXPECT_EQ(doneOf(repair.lines).getString("code"), "updated");
+  expectTool(kTree);
+}
+
+TEST_F(TarnUpdateTest, FailedRunsExitWithOne) {
+  publish(kTree);
+  server.serve("/manifest.sig", std::string(128, '0') + "\n");
+  const ToolRun badSignature = runTool(argsFor({}));
+  EXPECT_EQ(badSignature.exitCode(), 1);
+  EXPECT_EQ(badSignature.out,
+            "Fetching the manifest\nManifest rejected: manifest signature does not match\n");
+
+  publish(kTree);
+  scriptFile("readme.txt", {.status = 404});
+  const ToolRun failed = runTool(argsFor({"--json"}));
+  EXPECT_EQ(failed.exitCode(), 1);
+  const Json done = doneOf(failed.lines);
+  EXPECT_EQ(done.getString("code"), "failed");
+  EXPECT_EQ(done.getString("detail"), "readme.txt: HTTP 404");
+  EXPECT_TRUE(done.getBool("canPlay", false));
+}
+
+TEST_F(TarnUpdateTest, ClientFolderDefaultsToTheCurrentOne) {
+  publish(kTree);
+  const ToolRun run = runTool({"--json"}, {.workingDir = client});
+  EXPECT_EQ(run.exitCode(), 0);
+  EXPECT_EQ(doneOf(run.lines).getString("code"), "updated");
+  expectTool(kTree);
+  // "--" ends the options; what follows is the folder.
+  EXPECT_EQ(runTool({"--", client.string()}).exitCode(), 0);
+}
+
+TEST_F(TarnUpdateTest, ConfigurationErrorsExitWithTwoAndTheirText) {
+  publish(kTree);
+  const auto expectError = [&](const std::string& text) {
+    const ToolRun run = runTool(argsFor({"--json"}));
+    EXPECT_EQ(run.exitCode(), 2);
+    EXPECT_EQ(run.err, text + "\n");
+    EXPECT_EQ(run.out, "");
+  };
+  fs::remove(at("TarnLauncher.json"));
+  expectError("TarnLauncher.json not found next to the launcher");
+  writeTestFile(at("TarnLauncher.json"), "[]");
+  expectError("TarnLauncher.json is not valid JSON: ");
+  writeTestFile(at("TarnLauncher.json"), "{\"game\": \"../L2.exe\"}");
+  expectError(
+      "TarnLauncher.json: \"game\" must be a path inside the client folder, e.g. system/L2.exe");
+  EXPECT_EQ(server.requests().size(), 0u);
+}
+
+TEST_F(TarnUpdateTest, UsageErrorsExitWithTwo) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--bogus"}, {"-r"}, {client.string(), client.string()}}) {
+    const ToolRun run = runTool(args);
+    EXPECT_EQ(run.exitCode(), 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind("tarn-update: ", 0), 0u) << run.err;
+  }
+  const ToolRun help = runTool({"--help"});
+  EXPECT_EQ(help.exitCode(), 0);
+  EXPECT_EQ(help.out.rfind("usage: tarn-update [--repair] [--json] [CLIENT_DIR]\n", 0), 0u);
+  EXPECT_EQ(server.requests().size(), 0u);
+}
+
+TEST_F(TarnUpdateTest, TerminalShowsOneLiveLineThenTheResult) {
+  publish(kTree);
+  const ToolRun run = runTool(argsFor({}), {.terminal = true});
+  EXPECT_EQ(run.exitCode(), 0);
+  // The terminal turns each line feed into CR LF: the whole output is one line, redrawn.
+  const std::string result = "Updated (build build 1).\r\n";
+  ASSERT_GE(run.out.size(), result.size());
+  EXPECT_EQ(run.out.substr(run.out.size() - result.size()), result);
+  EXPECT_EQ(run.out.find('\n'), run.out.size() - 1);
+  EXPECT_NE(run.out.find("Downloading ["), std::string::npos) << run.out;
+  // Every drawing fits the terminal's 100 columns.
+  std::size_t start = 0;
+  while (start < run.out.size()) {
+    std::size_t end = run.out.find_first_of("\r\n", start);
+    if (end == std::string::npos) end = run.out.size();
+    std::string drawn = run.out.substr(start, end - start);
+    if (drawn.size() >= 3 && drawn.compare(drawn.size() - 3, 3, "\x1b[K") == 0)
+      drawn.resize(drawn.size() - 3);
+    EXPECT_LT(drawn.size(), 100u) << drawn;
+    start = end + 1;
+  }
+}
+
+class TarnUpdateSignals : public TarnUpdateTest {
+ protected:
+  // A download that stalls half way: the signal ends the run without waiting for the data,
+  // and the partial download stays for the next run.
+  void cancelStalledDownload(int signal) {
+    const std::vector<ClientFile> tree = {{"data/big.bin", noise(200000, 3)}};
+    publish(tree);
+    scriptFile("data/big.bin", {.body = packedBytes("data/big.bin"), .stallAfter = 1000});
+    ChildProcess child(program(), argsFor({"--json"}));
+    server.waitUntilStalled();
+    child.sendSignal(signal);
+    const int status = child.wait();
+    server.release();
+    EXPECT_EQ(exitCodeOf(status), 1) << child.err();
+    const Json done = doneOf(child.lines());
+    EXPECT_EQ(done.getString("code"), "cancelled");
+    EXPECT_FALSE(done.getBool("canPlay", true));
+    EXPECT_EQ(done.getString("detail"), "data/big.bin: cancelled");
+    const fs::path part = at(".tarn_update/" + entry("data/big.bin").sha256 + ".part");
+    EXPECT_EQ(readTestFile(part).size(), 1000u) << "kept for resuming";
+
+    // The next run resumes where the cancelled one stopped.
+    scriptFile("data/big.bin", {.body = packedBytes("data/big.bin")});
+    server.clearRequests();
+    EXPECT_EQ(runTool(argsFor({})).exitCode(), 0);
+    const auto requests = server.requestsFor(target(entry("data/big.bin")));
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].header("Range").value_or(""), "bytes=1000-");
+    expectTool(tree);
+  }
+};
+
+TEST_F(TarnUpdateSignals, InterruptCancelsAStalledDownload) {
+  cancelStalledDownload(SIGINT);
+}
+
+TEST_F(TarnUpdateSignals, TerminateCancelsAStalledDownload) {
+  cancelStalledDownload(SIGTERM);
+}
+
+TEST_F(TarnUpdateSignals, SecondSignalEndsTheProcessAtOnce) {
+  publish(kTree);
+  // The manifest never comes, and nothing but the receive timeout would end that wait.
+  server.script("/manifest.json", {.body = servedManifest, .stallBeforeHeaders = true});
+  ChildProcess child(program(), argsFor({"--json"}));
+  server.waitUntilStalled();
+  child.sendSignal(SIGINT);
+  child.waitUntilDelivered(SIGINT);
+  child.sendSignal(SIGINT);
+  const int status = child.wait();
+  server.release();
+  EXPECT_EQ(signalOf(status), SIGINT) << "exit code " << exitCodeOf(status);
+  EXPECT_EQ(doneOf(child.lines()).kind(), Json::Kind::Null);
+}
+
+TEST_F(TarnUpdateTest, FullDiskFailsAndDamagesNothing) {
+  // Packs small but unpacks past the limit; the other one is too big to download at all.
+  const std::vector<ClientFile> tree = {{"data/a.txt", "first"},
+                                        {"data/big.bin", std::string(3000000, 'z')},
+                                        {"data/noise.bin", noise(1500000, 4)}};
+  publish(tree);
+  writeTestFile(at("data/big.bin"), "old big");
+  writeTestFile(at("data/noise.bin"), "old noise");
+  const ChildOptions limited{.fileSizeLimit = 1000000};
+
+  const ToolRun unpack = runTool(argsFor({"--json"}), limited);
+  EXPECT_EQ(unpack.exitCode(), 1);
+  Json done = doneOf(unpack.lines);
+  EXPECT_EQ(done.getString("code"), "failed");
+  EXPECT_EQ(done.getString("detail"), "data/big.bin: write failed (disk full?)");
+  EXPECT_EQ(readTestFile(at("data/a.txt")), "first");
+  EXPECT_EQ(readTestFile(at("data/big.bin")), "old big");
+  EXPECT_FALSE(fs::exists(at("data/big.bin.tznew")));
+
+  // Now the big one is in place, so the download of the noise is what hits the limit.
+  writeTestFile(at("data/big.bin"), tree[1].content);
+  const ToolRun download = runTool(argsFor({"--json"}), limited);
+  EXPECT_EQ(download.exitCode(), 1);
+  done = doneOf(download.lines);
+  EXPECT_EQ(done.getString("code"), "failed");
+  EXPECT_EQ(done.getString("detail"), "data/noise.bin: write failed (disk full?)");
+  EXPECT_EQ(readTestFile(at("data/noise.bin")), "old noise");
+
+  // With room again, one run completes the client.
+  EXPECT_EQ(runTool(argsFor({})).exitCode(), 0);
+  expectTool(tree);
+}
+
+}  // namespace
+}  // namespace tu::test

@@ -1,0 +1,289 @@
+// The page bridge and the page's commands, with a recording host and a pump in place of the
+// window.
+#include "ui/launcher.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <map>
+#include <thread>
+
+#include "core/files.h"
+#include "support/canned_fetcher.h"
+#include "support/recording_host.h"
+#include "support/temp_dir.h"
+#include "ui/page_messages.h"
+
+namespace tu {
+namespace {
+
+using test::CannedFetcher;
+using test::parsedAll;
+using test::RecordingHost;
+using test::TempDir;
+
+class FakeUpdate : public UpdateControl {
+ public:
+  bool busy = false;
+  std::vector<CheckMode> started;
+  int cancels = 0;
+  int done = 0;
+  int joins = 0;
+  std::vector<std::filesystem::path> replacements;
+
+  void startUpdate(CheckMode mode) override { started.push_back(mode); }
+  void cancelUpdate() override { ++cancels; }
+  bool isBusy() const override { return busy; }
+  void onUpdateDone() override { ++done; }
+  void onSelfUpdate(const std::filesystem::path& path) override { replacements.push_back(path); }
+  void joinWorker() override { ++joins; }
+};
+
+std::string typeOf(const Json& message) {
+  return message.getString("type");
+}
+
+class LauncherTest : public ::testing::Test {
+ protected:
+  LauncherTest() {
+    config.serverName = "Vazid";
+    config.links = {{"website", "https://vazid.example/"}, {"forum", "http://forum.example/"}};
+    paths = {dir / "TarnLauncher.exe", dir.path() / "client", dir.path() / "data"};
+    services.makeFetcher = [this] {
+      return std::make_unique<CannedFetcher>(std::map<std::string, std::string>{
+          {"http://news/", "{\"news\":[]}"}, {"http://status/", "{\"online\":true}"}});
+    };
+    services.probe = [](const std::string&, int, int) { return false; };
+    services.runDetached = [this](std::function<void()> body) {
+      ++pollersStarted;
+      if (runPollers) std::thread(std::move(body)).detach();
+    };
+  }
+
+  Launcher& launcher() {
+    if (!launcher_)
+      launcher_ = std::make_unique<Launcher>(host, config, paths, prefs, update, services);
+    return *launcher_;
+  }
+  void pump() {
+    host.pump([this](MainMessage message) { launcher().handleMainMessage(std::move(message)); });
+  }
+  // One web message, then the main thread's queue as the window would run it.
+  void send(std::string_view text) {
+    launcher().handleWebMessage(text);
+    pump();
+  }
+  bool pumpUntil(const std::function<bool()>& done) {
+    return host.pumpUntil(
+        [this](MainMessage message) { launcher().handleMainMessage(std::move(message)); }, done);
+  }
+  std::vector<std::string> deliveredTypes() {
+    std::vector<std::string> types;
+    for (const Json& message : parsedAll(host.delivered)) types.push_back(typeOf(message));
+    return types;
+  }
+  void notice(const std::string& code) { sendNotice(host, code, ""); }
+
+  TempDir dir;
+  LauncherConfig config;
+  LauncherPaths paths;
+  Prefs prefs;
+  FakeUpdate update;
+  RecordingHost host;
+  PollerServices services;
+  std::atomic<int> pollersStarted{0};
+  bool runPollers = false;  // counted only, unless a test wants their messages
+  std::unique_ptr<Launcher> launcher_;
+};
+
+TEST_F(LauncherTest, MessagesPostedBeforeTheFirstReadyFollowItInOrderBeforeInit) {
+  launcher();
+  notice("one");
+  std::thread([this] { notice("two"); }).join();
+  pump();
+  EXPECT_TRUE(host.delivered.empty());
+  EXPECT_EQ(launcher().pendingToPage().size(), 2u);
+  notice("three");  // still in the window's queue when "ready" is handled
+  send(R"({"cmd":"ready"})");
+  EXPECT_EQ(deliveredTypes(), (std::vector<std::string>{"notice", "notice", "notice", "init"}));
+  const auto messages = parsedAll(host.delivered);
+  EXPECT_EQ(messages[0].getString("code"), "one");
+  EXPECT_EQ(messages[1].getString("code"), "two");
+  EXPECT_EQ(messages[2].getString("code"), "three");
+  EXPECT_TRUE(launcher().pendingToPage().empty());
+  EXPECT_TRUE(launcher().pageReady());
+}
+
+TEST_F(LauncherTest, MessagesWaitWhileTheWebViewIsMissing) {
+  host.webView = false;
+  send(R"({"cmd":"ready"})");
+  EXPECT_TRUE(host.delivered.empty());
+  EXPECT_EQ(launcher().pendingToPage().size(), 1u);  // "init"
+}
+
+TEST_F(LauncherTest, InitDescribesTheServer) {
+  prefs.currentLanguage = "ru";
+  config.statusHost = "game.example";
+  config.statusPort = 7777;
+  send(R"({"cmd":"ready"})");
+  ASSERT_EQ(host.delivered.size(), 1u);
+  EXPECT_EQ(host.delivered[0],
+            R"({"type":"init","serverName":"Vazid","version":"1.0.0","lang":"ru",)"
+            R"("links":{"website":true,"forum":true},"news":false,"status":true})");
+}
+
+TEST_F(LauncherTest, FirstReadyStartsThePollersAndOneCheckLaterOnesNothing) {
+  config.newsUrl = "http://news/";
+  config.statusUrl = "http://status/";
+  runPollers = true;
+  send(R"({"cmd":"ready"})");
+  EXPECT_TRUE(launcher().workersStarted());
+  EXPECT_EQ(pollersStarted, 2);
+  EXPECT_EQ(update.started, std::vector<CheckMode>{CheckMode::Check});
+  ASSERT_TRUE(pumpUntil([this] {
+    const auto types = deliveredTypes();
+    return std::count(types.begin(), types.end(), "news") == 1 &&
+           std::count(types.begin(), types.end(), "status") == 1;
+  }));
+
+  host.delivered.clear();
+  send(R"({"cmd":"ready"})");
+  EXPECT_EQ(deliveredTypes(), std::vector<std::string>{"init"});
+  EXPECT_EQ(pollersStarted, 2);
+  EXPECT_EQ(update.started.size(), 1u);
+  launcher().prepareToClose();  // lets the status poller end
+}
+
+TEST_F(LauncherTest, PollersStartOnlyWhenConfigured) {
+  config.statusHost = "game.example";  // a port of 0 makes the probe unusable
+  send(R"({"cmd":"ready"})");
+  EXPECT_EQ(pollersStarted, 0);
+  EXPECT_EQ(update.started.size(), 1u);
+}
+
+TEST_F(LauncherTest, CommandNamesAreExact) {
+  for (const char* text : {R"({"cmd":"Ready"})", R"({"cmd":"ready "})", R"({"cmd":1})",
+                           R"(["ready"])", R"({"cmd":["minimize"]})", R"({"command":"minimize"})",
+                           R"({"cmd":"minimize")", "minimize", ""}) {
+    send(text);
+  }
+  EXPECT_FALSE(launcher().pageReady());
+  EXPECT_TRUE(host.delivered.empty());
+  EXPECT_EQ(host.minimized, 0);
+
+  send(R"({"cmd":"minimize","extra":{"ignored":true}})");
+  send(R"({"cmd":"close"})");
+  send(R"({"cmd":"drag"})");
+  EXPECT_EQ(host.minimized, 1);
+  EXPECT_EQ(host.closed, 1);
+  EXPECT_EQ(host.drags, 1);
+}
+
+TEST_F(LauncherTest, CheckAndRepairAreDroppedWhileARunGoes) {
+  update.busy = true;
+  send(R"({"cmd":"check"})");
+  send(R"({"cmd":"repair"})");
+  EXPECT_TRUE(update.started.empty());
+  update.busy = false;
+  send(R"({"cmd":"repair"})");
+  send(R"({"cmd":"check"})");
+  EXPECT_EQ(update.started, (std::vector<CheckMode>{CheckMode::Repair, CheckMode::Check}));
+}
+
+TEST_F(LauncherTest, CancelReachesTheRun) {
+  send(R"({"cmd":"cancel"})");
+  EXPECT_EQ(update.cancels, 1);
+}
+
+TEST_F(LauncherTest, LinkOpensConfiguredLinksByNameOnly) {
+  for (const char* text :
+       {R"({"cmd":"link","name":"Website"})", R"({"cmd":"link","name":1})",
+        R"({"cmd":"link","name":"https://vazid.example/"})", R"({"cmd":"link"})"}) {
+    send(text);
+  }
+  EXPECT_TRUE(host.opened.empty());
+  send(R"({"cmd":"link","name":"forum"})");
+  EXPECT_EQ(host.opened, std::vector<std::string>{"http://forum.example/"});
+}
+
+TEST_F(LauncherTest, OpenUrlOpensOnlyHttpAndHttps) {
+  for (const char* url : {"HTTPS://a.example/", "ftp://a.example/", "file:///C:/Windows/a.exe",
+                          "mailto:a@example", "javascript:alert(1)", "", "https:/a", "http:"}) {
+    Json command = Json::object();
+    command.set("cmd", "openUrl");
+    command.set("url", url);
+    send(command.dump());
+  }
+  send(R"({"cmd":"openUrl","url":7})");
+  EXPECT_TRUE(host.opened.empty());
+  send(R"({"cmd":"openUrl","url":"https://a.example/x"})");
+  send(R"({"cmd":"openUrl","url":"http://b.example/"})");
+  EXPECT_EQ(host.opened, (std::vector<std::string>{"https://a.example/x", "http://b.example/"}));
+}
+
+TEST_F(LauncherTest, SetLanguageTakesThePageLanguagesAndSavesThem) {
+  for (const char* text :
+       {R"({"cmd":"setLanguage","lang":"de"})", R"({"cmd":"setLanguage","lang":"EN"})",
+        R"({"cmd":"setLanguage","lang":5})", R"({"cmd":"setLanguage"})"}) {
+    send(text);
+  }
+  EXPECT_EQ(prefs.currentLanguage, "lt");
+  EXPECT_FALSE(std::filesystem::exists(prefsFile(paths.dataFolder)));
+
+  send(R"({"cmd":"setLanguage","lang":"en"})");
+  EXPECT_EQ(prefs.currentLanguage, "en");
+  std::string saved;
+  ASSERT_TRUE(readFile(prefsFile(paths.dataFolder), saved));
+  EXPECT_EQ(Json::parse(saved).getString("lang"), "en");
+  send(R"({"cmd":"ready"})");
+  EXPECT_EQ(parsedAll(host.delivered).back().getString("lang"), "en");
+}
+
+TEST_F(LauncherTest, PlayWhileARunGoesIsRefused) {
+  update.busy = true;
+  send(R"({"cmd":"ready"})");
+  send(R"({"cmd":"play"})");
+  const auto messages = parsedAll(host.delivered);
+  EXPECT_EQ(messages.back().dump(), R"({"type":"notice","code":"busy","detail":""})");
+  EXPECT_TRUE(host.starts.empty());
+}
+
+TEST_F(LauncherTest, SettingsCommandsUseTheConfiguredOptionsFile) {
+  config.options = "system/Option.ini";
+  send(R"({"cmd":"ready"})");
+  send(R"({"cmd":"saveSettings","windowed":false,"width":1920,"height":1080})");
+  EXPECT_EQ(
+      test::readTestFile(paths.clientDir / "system" / "Option.ini"),
+      "[Video]\r\nGamePlayViewportX=1920\r\nGamePlayViewportY=1080\r\nStartupFullScreen=True");
+  send(R"({"cmd":"getSettings"})");
+  const auto messages = parsedAll(host.delivered);
+  EXPECT_EQ(messages[1].dump(), R"({"type":"settingsSaved","ok":true})");
+  EXPECT_EQ(messages[2].dump(),
+            R"({"type":"settings","windowed":false,"width":1920,"height":1080,"lang":"lt",)"
+            R"("resolutions":[[1920,1080]]})");
+}
+
+TEST_F(LauncherTest, MainThreadMessagesReachTheUpdateRun) {
+  MainMessage done;
+  done.kind = MainMessage::Kind::UpdateDone;
+  host.post(std::move(done));
+  MainMessage replacement;
+  replacement.kind = MainMessage::Kind::SelfUpdate;
+  replacement.path = dir / "TarnLauncher.exe.new";
+  host.post(std::move(replacement));
+  pump();
+  EXPECT_EQ(update.done, 1);
+  EXPECT_EQ(update.replacements, std::vector<std::filesystem::path>{dir / "TarnLauncher.exe.new"});
+}
+
+TEST_F(LauncherTest, ClosingQuitsCancelsAndWaitsForTheRun) {
+  EXPECT_FALSE(launcher().quitting());
+  launcher().prepareToClose();
+  EXPECT_TRUE(launcher().quitting());
+  EXPECT_EQ(update.cancels, 1);
+  EXPECT_EQ(update.joins, 1);
+}
+
+}  // namespace
+}  // namespace tu

@@ -1,0 +1,168 @@
+// The UI pack: writer and reader agree, and every damaged form is refused without stepping
+// outside the pack or the target folder.
+#include "ui/ui_pack.h"
+
+#include <gtest/gtest.h>
+
+#include "core/files.h"
+#include "support/temp_dir.h"
+#include "ui/client_folder_hash.h"
+
+namespace tu {
+namespace {
+
+namespace fs = std::filesystem;
+using test::readTestFile;
+using test::TempDir;
+using test::writeTestFile;
+
+std::string packOf(std::vector<UiPackEntry> entries) {
+  std::string pack;
+  std::string error;
+  EXPECT_TRUE(buildUiPack(std::move(entries), pack, error)) << error;
+  return pack;
+}
+
+std::string entry(std::string_view name, std::string_view data) {
+  std::string out;
+  out.push_back(static_cast<char>(name.size() & 0xFF));
+  out.push_back(static_cast<char>(name.size() >> 8));
+  out += name;
+  const auto size = static_cast<std::uint32_t>(data.size());
+  for (int shift = 0; shift < 32; shift += 8)
+    out.push_back(static_cast<char>((size >> shift) & 0xFF));
+  out += data;
+  return out;
+}
+
+std::string header(std::uint32_t count) {
+  std::string out = "TUI1";
+  for (int shift = 0; shift < 32; shift += 8)
+    out.push_back(static_cast<char>((count >> shift) & 0xFF));
+  return out;
+}
+
+std::string unpackError(std::string_view pack, const fs::path& folder) {
+  std::string error;
+  return unpackUiPack(pack, folder, error) ? "ok" : error;
+}
+
+TEST(UiPack, WriterSortsNamesByteWiseAndReaderRestoresTheFiles) {
+  const std::string pack = packOf(
+      {{"b.css", "body{}"}, {"img/logo.png", std::string("\x89PNG\0\xff", 6)}, {"Index.html", ""}});
+  EXPECT_EQ(pack, header(3) + entry("Index.html", "") + entry("b.css", "body{}") +
+                      entry("img/logo.png", std::string("\x89PNG\0\xff", 6)));
+  TempDir dir;
+  ASSERT_EQ(unpackError(pack + "trailing bytes are ignored", dir.path()), "ok");
+  EXPECT_EQ(readTestFile(dir / "Index.html"), "");
+  EXPECT_EQ(readTestFile(dir / "b.css"), "body{}");
+  EXPECT_EQ(readTestFile(dir / "img/logo.png"), std::string("\x89PNG\0\xff", 6));
+}
+
+TEST(UiPack, WriterRefusesWhatTheReaderWould) {
+  std::string pack;
+  std::string error;
+  EXPECT_FALSE(buildUiPack({{"../up.html", ""}}, pack, error));
+  EXPECT_EQ(error, "../up.html: not a usable name in a ui pack");
+  EXPECT_FALSE(buildUiPack({{"a.html", "1"}, {"a.html", "2"}}, pack, error));
+  EXPECT_EQ(error, "a.html: named twice");
+}
+
+TEST(UiPack, WriterPacksAFolder) {
+  TempDir source;
+  writeTestFile(source / "index.html", "<html>");
+  writeTestFile(source / "img/a.png", "A");
+  std::string pack;
+  std::string error;
+  ASSERT_TRUE(buildUiPackFromFolder(source.path(), pack, error)) << error;
+  EXPECT_EQ(pack, header(2) + entry("img/a.png", "A") + entry("index.html", "<html>"));
+}
+
+TEST(UiPack, ShortOrForeignDataIsNotAPack) {
+  TempDir dir;
+  EXPECT_EQ(unpackError("", dir.path()), "not a ui pack");
+  EXPECT_EQ(unpackError(header(0).substr(0, 7), dir.path()), "not a ui pack");
+  EXPECT_EQ(unpackError("TUI2" + header(0).substr(4), dir.path()), "not a ui pack");
+  EXPECT_EQ(unpackError(header(0), dir.path()), "ok");
+  EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+TEST(UiPack, EveryTruncationIsDamaged) {
+  const std::string pack = header(2) + entry("index.html", "<html></html>") + entry("a.js", "x");
+  for (std::size_t size = 8; size < pack.size(); ++size) {
+    TempDir dir;
+    EXPECT_EQ(unpackError(pack.substr(0, size), dir.path()), "ui pack is damaged") << size;
+  }
+  // A count larger than the entries present.
+  TempDir dir;
+  EXPECT_EQ(unpackError(header(3) + entry("a.js", "x"), dir.path()), "ui pack is damaged");
+  EXPECT_EQ(readTestFile(dir / "a.js"), "x");  // what came before the damage stays
+}
+
+TEST(UiPack, UnsafeNamesMakeThePackDamaged) {
+  for (const char* name : {"../escape.html", "a/../../escape.html", "a//b.html", "", "/root.html",
+                           "C:/x.html", "a\\b.html", "a:b", "./a.html", "a/"}) {
+    TempDir dir;
+    EXPECT_EQ(unpackError(header(1) + entry(name, "x"), dir.path() / "ui"), "ui pack is damaged")
+        << name;
+    EXPECT_FALSE(fs::exists(dir / "escape.html"));
+  }
+}
+
+TEST(UiPack, AnEntryThatCannotBeWrittenIsNamed) {
+  TempDir dir;
+  writeTestFile(dir / "ui", "a file where the folder should be");
+  EXPECT_EQ(unpackError(header(1) + entry("index.html", "x"), dir / "ui"),
+            "cannot write index.html");
+}
+
+TEST(UiPack, VersionIsTheHashAndTheSize) {
+  EXPECT_EQ(uiPackVersion(""), "2166136261:0");
+  EXPECT_EQ(uiPackVersion("a"), "3826002220:1");
+}
+
+TEST(UiPack, ExtractsOncePerPackVersion) {
+  TempDir dir;
+  const fs::path folder = dir / "ui-1";
+  const std::string first = packOf({{"index.html", "one"}});
+  ASSERT_TRUE(extractUiPack(first, folder));
+  EXPECT_EQ(readTestFile(folder / ".version"), uiPackVersion(first));
+  writeTestFile(folder / "stray.txt", "");
+  ASSERT_TRUE(extractUiPack(first, folder));
+  EXPECT_TRUE(fs::exists(folder / "stray.txt"));  // nothing was removed or written
+
+  const std::string second = packOf({{"index.html", "two"}});
+  ASSERT_TRUE(extractUiPack(second, folder));
+  EXPECT_FALSE(fs::exists(folder / "stray.txt"));
+  EXPECT_EQ(readTestFile(folder / "index.html"), "two");
+
+  fs::remove(folder / "index.html");  // a missing page means extracting again
+  ASSERT_TRUE(extractUiPack(second, folder));
+  EXPECT_EQ(readTestFile(folder / "index.html"), "two");
+}
+
+TEST(UiPack, ADamagedPackLeavesNoVersion) {
+  TempDir dir;
+  EXPECT_FALSE(extractUiPack(header(2) + entry("index.html", "x"), dir / "ui-1"));
+  EXPECT_FALSE(fs::exists(dir / "ui-1/.version"));
+}
+
+TEST(ClientFolderHash, IsFnv1aOverTheUtf16LeBytesOfThePathText) {
+  EXPECT_EQ(clientFolderHashOfText("C:\\Games\\L2"), 2906646095u);
+  EXPECT_EQ(clientFolderHashOfText("C:\\Games\\l2"), 655976943u);
+  EXPECT_EQ(clientFolderHash(pathFromUtf8("C:\\Games\\L2")), 2906646095u);
+}
+
+TEST(ClientFolderHash, ConvertsUtf8ToUtf16) {
+  EXPECT_EQ(utf8ToUtf16("A\xD0\x96\xE2\x82\xAC\xF0\x9F\x98\x80"), u"A\u0416\u20AC\U0001F600");
+  // Ill-formed input: a stray continuation byte, a cut sequence, an encoded surrogate, an
+  // overlong form; each maximal bad piece is one U+FFFD.
+  EXPECT_EQ(utf8ToUtf16("\x80"
+                        "a\xE2\x82"
+                        "b\xED\xA0\x80"
+                        "c\xC0\xAF"),
+            u"\uFFFDa\uFFFDb\uFFFD\uFFFD\uFFFDc\uFFFD\uFFFD");
+}
+
+}  // namespace
+}  // namespace tu

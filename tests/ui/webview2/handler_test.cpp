@@ -1,0 +1,62 @@
+// The Handler object seen from the web view's side: only through its vtable, as the runtime
+// calls it.
+#include "ui/webview2/handler.h"
+
+#include <gtest/gtest.h>
+
+namespace tu {
+namespace {
+
+using EnvironmentHandler = ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler;
+
+TEST(Handler, AnswersItsOwnInterfaceAndIUnknownOnly) {
+  auto handler =
+      makeHandler<EnvironmentHandler>([](HRESULT, ICoreWebView2Environment*) { return S_OK; });
+  EnvironmentHandler* h = handler.get();
+  void* out = nullptr;
+  EXPECT_EQ(h->lpVtbl->QueryInterface(h, &Wv2Unknown::iid, &out), S_OK);
+  EXPECT_EQ(out, h);
+  EXPECT_EQ(h->lpVtbl->QueryInterface(h, &EnvironmentHandler::iid, &out), S_OK);
+  EXPECT_EQ(out, h);
+  out = h;
+  EXPECT_EQ(h->lpVtbl->QueryInterface(h, &ICoreWebView2Controller::iid, &out), E_NOINTERFACE);
+  EXPECT_EQ(out, nullptr);
+  EXPECT_EQ(h->lpVtbl->QueryInterface(h, &EnvironmentHandler::iid, nullptr), E_POINTER);
+  // Two references from QueryInterface on top of the creator's.
+  EXPECT_EQ(h->lpVtbl->Release(h), 2u);
+  EXPECT_EQ(h->lpVtbl->Release(h), 1u);
+}
+
+TEST(Handler, InvokesItsFunctionAndDiesWithItsLastReference) {
+  struct Probe {
+    int calls = 0;
+    ~Probe() { *destroyed = true; }
+    bool* destroyed;
+  };
+  bool destroyed = false;
+  auto probe = std::make_shared<Probe>();
+  probe->destroyed = &destroyed;
+  HRESULT seen = S_OK;
+  auto handler = makeHandler<EnvironmentHandler>(
+      [probe, &seen](HRESULT result, ICoreWebView2Environment* environment) {
+        ++probe->calls;
+        seen = result;
+        return environment ? E_FAIL : S_FALSE;
+      });
+  EnvironmentHandler* h = handler.get();
+  std::weak_ptr<Probe> alive = probe;
+  probe.reset();
+
+  // The web view keeps a reference; the creator lets go of its own.
+  EXPECT_EQ(h->lpVtbl->AddRef(h), 2u);
+  handler.reset();
+  EXPECT_EQ(h->lpVtbl->Invoke(h, E_ABORT, nullptr), S_FALSE);
+  EXPECT_EQ(seen, E_ABORT);
+  EXPECT_EQ(alive.lock()->calls, 1);
+  EXPECT_FALSE(destroyed);
+  EXPECT_EQ(h->lpVtbl->Release(h), 0u);
+  EXPECT_TRUE(destroyed);
+}
+
+}  // namespace
+}  // namespace tu

@@ -1,0 +1,114 @@
+// What the end-to-end tests use to run the real TarnLauncher.exe under Wine: the fake WebView2
+// runtime installed the way the real one is (a version folder named in the registry), the
+// launcher's processes, its windows and dialogs, and the fake's record of what the launcher did
+// to the web view. Windows (wine64) only.
+#pragma once
+
+#include <windows.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "fake_webview2/protocol.h"
+
+namespace tu::e2e {
+
+// Under Wine without a window manager (Xvfb), makes top-level windows unmanaged in this
+// prefix: the X11 driver otherwise waits up to two seconds for window states that no window
+// manager will ever confirm, each time a window appears or goes. Call before the first window
+// of the test program; launchers started later read it too. Nothing changes on Windows.
+void useUnmanagedWindows();
+
+// Polls `condition` every 20 ms until it holds or `timeoutMs` has passed; returns its last value.
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 30000);
+
+// One line of the fake runtime's record.
+struct Event {
+  DWORD pid = 0;
+  std::string name;  // "navigate", "post", ...
+  std::string text;  // the rest of the line
+};
+
+// The fake runtime in a version folder under `root`, registered for the current user the way
+// the runtime's updater registers the real one. Removed from the registry on destruction.
+class FakeRuntime {
+ public:
+  FakeRuntime(const std::filesystem::path& root, const std::filesystem::path& dll);
+  ~FakeRuntime();
+  FakeRuntime(const FakeRuntime&) = delete;
+  FakeRuntime& operator=(const FakeRuntime&) = delete;
+
+  void registerInstall();    // the "EBWebView" value names the version folder
+  void unregisterInstall();  // no runtime on this machine
+  // Every recorded event, optionally only those of one process, in recording order.
+  std::vector<Event> events() const;
+  std::vector<Event> events(DWORD pid) const;
+  std::vector<Event> events(DWORD pid, const std::string& name) const;
+  void clearEvents();
+
+ private:
+  std::filesystem::path versionFolder_;
+};
+
+// Plays one command on the fake web view of process `pid` (WM_COPYDATA to the fake's window);
+// false when that process has no fake view (yet, or any more).
+bool playCommand(DWORD pid, fake::Command command, const std::string& text);
+
+// A running TarnLauncher.exe started by the test (or found by its process id). Terminated on
+// destruction if still running, so a failing test leaves no process behind.
+class LauncherProcess {
+ public:
+  LauncherProcess() = default;
+  // Starts `exe` with the command line "\"exe\" arguments" in `folder`.
+  static LauncherProcess start(const std::filesystem::path& exe, const std::wstring& arguments,
+                               const std::filesystem::path& folder);
+  static LauncherProcess attach(DWORD pid);
+  LauncherProcess(LauncherProcess&& other) noexcept;
+  LauncherProcess& operator=(LauncherProcess&& other) noexcept;
+  ~LauncherProcess();
+
+  bool valid() const { return process_ != nullptr; }
+  DWORD pid() const { return pid_; }
+  // True once the process has ended (within the timeout); its exit code is then exitCode().
+  bool waitForExit(int timeoutMs = 30000);
+  DWORD exitCode() const;
+
+  // Plays one command on the fake web view of this process; false when the view is not there.
+  bool play(fake::Command command, const std::string& text) const {
+    return playCommand(pid_, command, text);
+  }
+  bool webMessage(const std::string& json) const { return play(fake::kWebMessage, json); }
+  // Sends a marker through the launcher's main-thread queue and waits until it came out.
+  bool sync(const FakeRuntime& runtime) const;
+
+  HWND mainWindow() const;  // the process's "TarnLauncherWindow", or null
+  HWND dialog() const;      // a dialog box (message box) of the process, or null
+
+ private:
+  void reset();
+
+  HANDLE process_ = nullptr;
+  DWORD pid_ = 0;
+};
+
+// The first top-level window of class `className` that belongs to process `pid`, or null.
+HWND findTopWindow(DWORD pid, const wchar_t* className);
+
+// A message box's caption, text and whether it has each of the buttons OK, Yes and No.
+struct MessageBoxContent {
+  std::wstring caption;
+  std::wstring text;
+  bool ok = false;
+  bool yes = false;
+  bool no = false;
+};
+MessageBoxContent readMessageBox(HWND dialog);
+// Presses the button `id` (IDOK, IDYES, IDNO) of a message box.
+void pressButton(HWND dialog, int id);
+
+// The lines a recorder program wrote, which it writes to its own path + ".log".
+std::vector<std::string> recorderLines(const std::filesystem::path& recorderExe);
+
+}  // namespace tu::e2e

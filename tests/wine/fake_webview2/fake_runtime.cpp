@@ -1,0 +1,517 @@
+// A fake WebView2 runtime for the end-to-end tests: EmbeddedBrowserWebView.dll with the export
+// the launcher's loader calls, and environment, controller, web view and settings objects that
+// record what the launcher does and play what a page would do (protocol.h). It renders nothing
+// and runs no script; every callback reaches the launcher on its main thread, from its message
+// loop, as the real runtime's do.
+#include <objbase.h>
+#include <windows.h>
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/text_win.h"
+#include "fake_webview2/protocol.h"
+#include "ui/webview2/webview2.h"
+
+namespace tu::fake {
+namespace {
+
+// ---- Recording ---------------------------------------------------------------------------
+
+HMODULE thisModule() {
+  HMODULE self = nullptr;
+  GetModuleHandleExW(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCWSTR>(&thisModule), &self);
+  return self;
+}
+
+std::wstring logPath() {
+  std::wstring path(4096, L'\0');
+  path.resize(GetModuleFileNameW(thisModule(), path.data(), static_cast<DWORD>(path.size())));
+  // <version folder>\EBWebView\<arch>\EmbeddedBrowserWebView.dll
+  for (int i = 0; i < 3; ++i) path.resize(path.find_last_of(L'\\'));
+  return path + L"\\" + kLogName;
+}
+
+void record(const std::string& event, const std::string& text = {}) {
+  static const std::wstring path = logPath();
+  const std::string line =
+      std::to_string(GetCurrentProcessId()) + " " + event + (text.empty() ? "" : " " + text) + "\n";
+  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+std::string utf8(LPCWSTR text) {
+  return text ? wideToUtf8(text) : std::string();
+}
+
+LPWSTR copyForCaller(const std::wstring& text) {
+  auto* copy = static_cast<LPWSTR>(CoTaskMemAlloc((text.size() + 1) * sizeof(wchar_t)));
+  if (copy) std::copy(text.c_str(), text.c_str() + text.size() + 1, copy);
+  return copy;
+}
+
+// Lets go of a reference the fake held on one of the launcher's handlers and records what is
+// left: 0 means the launcher kept no reference of its own (it releases right after handing
+// a handler over).
+template <class Handler>
+void releaseHandler(Handler* handler, const char* what) {
+  record("released", std::string(what) + " " + std::to_string(handler->lpVtbl->Release(handler)));
+}
+
+// ---- Main-thread tasks and the test's commands -------------------------------------------
+
+void runCommand(unsigned long command, const std::wstring& text, LRESULT& result);
+
+class Dispatcher {
+ public:
+  static Dispatcher& get() {
+    static Dispatcher dispatcher;
+    return dispatcher;
+  }
+
+  // Runs `task` later on this thread, from its message loop (as the runtime's callbacks do).
+  void post(std::function<void()> task) {
+    tasks_.push_back(std::move(task));
+    PostMessageW(window_, WM_APP, 0, 0);
+  }
+
+ private:
+  Dispatcher() {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = &Dispatcher::procedure;
+    // Registered for this module: another copy of the fake in the same process (a test that
+    // installs it again elsewhere) must get its own class and procedure.
+    windowClass.hInstance = thisModule();
+    windowClass.lpszClassName = kWindowClass;
+    RegisterClassExW(&windowClass);
+    const std::wstring title = kWindowTitlePrefix + std::to_wstring(GetCurrentProcessId());
+    window_ = CreateWindowExW(0, kWindowClass, title.c_str(), 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                              windowClass.hInstance, nullptr);
+  }
+
+  static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_APP) {
+      Dispatcher& self = get();
+      if (!self.tasks_.empty()) {
+        std::function<void()> task = std::move(self.tasks_.front());
+        self.tasks_.pop_front();
+        task();
+      }
+      return 0;
+    }
+    if (message == WM_COPYDATA) {
+      const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+      const std::wstring text(static_cast<const wchar_t*>(data->lpData),
+                              data->cbData / sizeof(wchar_t));
+      LRESULT result = 0;
+      runCommand(static_cast<unsigned long>(data->dwData), text, result);
+      return result;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
+
+  HWND window_ = nullptr;
+  std::deque<std::function<void()>> tasks_;
+};
+
+// ---- IUnknown for every fake object ------------------------------------------------------
+
+template <class Interface, class Derived>
+struct FakeObject : Interface {
+  std::atomic<ULONG> references{1};
+
+  static Derived* self(Interface* object) { return static_cast<Derived*>(object); }
+  static HRESULT STDMETHODCALLTYPE queryInterface(Interface* object, const GUID* riid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!riid || !(IsEqualGUID(*riid, Wv2Unknown::iid) || IsEqualGUID(*riid, Interface::iid))) {
+      return E_NOINTERFACE;
+    }
+    addRef(object);
+    *out = object;
+    return S_OK;
+  }
+  static ULONG STDMETHODCALLTYPE addRef(Interface* object) { return ++self(object)->references; }
+  static ULONG STDMETHODCALLTYPE release(Interface* object) {
+    const ULONG left = --self(object)->references;
+    if (left == 0) delete self(object);
+    return left;
+  }
+};
+
+#define FAKE_UNKNOWN .QueryInterface = &queryInterface, .AddRef = &addRef, .Release = &release
+
+// ---- Settings ----------------------------------------------------------------------------
+
+struct Settings : FakeObject<ICoreWebView2Settings, Settings> {
+  Settings() { lpVtbl = &vtable; }
+
+  template <const char* Name>
+  static HRESULT STDMETHODCALLTYPE put(ICoreWebView2Settings*, BOOL value) {
+    record("setting", std::string(Name) + (value ? " 1" : " 0"));
+    return S_OK;
+  }
+  static constexpr char kContextMenus[] = "AreDefaultContextMenusEnabled";
+  static constexpr char kDevTools[] = "AreDevToolsEnabled";
+  static constexpr char kStatusBar[] = "IsStatusBarEnabled";
+  static constexpr char kZoom[] = "IsZoomControlEnabled";
+  static constexpr char kScript[] = "IsScriptEnabled";
+  static constexpr char kWebMessage[] = "IsWebMessageEnabled";
+  static constexpr char kDialogs[] = "AreDefaultScriptDialogsEnabled";
+  static constexpr char kHostObjects[] = "AreHostObjectsAllowed";
+  static constexpr char kErrorPage[] = "IsBuiltInErrorPageEnabled";
+
+  static constexpr ICoreWebView2SettingsVtbl vtable = {
+      FAKE_UNKNOWN,
+      .put_IsScriptEnabled = &put<kScript>,
+      .put_IsWebMessageEnabled = &put<kWebMessage>,
+      .put_AreDefaultScriptDialogsEnabled = &put<kDialogs>,
+      .put_IsStatusBarEnabled = &put<kStatusBar>,
+      .put_AreDevToolsEnabled = &put<kDevTools>,
+      .put_AreDefaultContextMenusEnabled = &put<kContextMenus>,
+      .put_AreHostObjectsAllowed = &put<kHostObjects>,
+      .put_IsZoomControlEnabled = &put<kZoom>,
+      .put_IsBuiltInErrorPageEnabled = &put<kErrorPage>,
+  };
+};
+
+// ---- Event arguments ---------------------------------------------------------------------
+
+struct WebMessageArgs : FakeObject<ICoreWebView2WebMessageReceivedEventArgs, WebMessageArgs> {
+  explicit WebMessageArgs(std::wstring text) : text(std::move(text)) { lpVtbl = &vtable; }
+  std::wstring text;
+
+  static HRESULT STDMETHODCALLTYPE asString(ICoreWebView2WebMessageReceivedEventArgs* object,
+                                            LPWSTR* out) {
+    *out = copyForCaller(self(object)->text);
+    return S_OK;
+  }
+  static HRESULT STDMETHODCALLTYPE asJson(ICoreWebView2WebMessageReceivedEventArgs* object,
+                                          LPWSTR* out) {
+    // The page posted a string; as JSON it comes back quoted (no escaping needed in tests).
+    *out = copyForCaller(L"\"" + self(object)->text + L"\"");
+    return S_OK;
+  }
+  static HRESULT STDMETHODCALLTYPE source(ICoreWebView2WebMessageReceivedEventArgs*, LPWSTR* out) {
+    *out = copyForCaller(L"file:///page");
+    return S_OK;
+  }
+  static constexpr ICoreWebView2WebMessageReceivedEventArgsVtbl vtable = {
+      FAKE_UNKNOWN,
+      .get_Source = &source,
+      .get_WebMessageAsJson = &asJson,
+      .TryGetWebMessageAsString = &asString,
+  };
+};
+
+struct NavigationArgs : FakeObject<ICoreWebView2NavigationStartingEventArgs, NavigationArgs> {
+  explicit NavigationArgs(std::wstring uri) : uri(std::move(uri)) { lpVtbl = &vtable; }
+  std::wstring uri;
+  BOOL cancel = FALSE;
+
+  static HRESULT STDMETHODCALLTYPE getUri(ICoreWebView2NavigationStartingEventArgs* object,
+                                          LPWSTR* out) {
+    *out = copyForCaller(self(object)->uri);
+    return S_OK;
+  }
+  static HRESULT STDMETHODCALLTYPE putCancel(ICoreWebView2NavigationStartingEventArgs* object,
+                                             BOOL value) {
+    self(object)->cancel = value;
+    return S_OK;
+  }
+  static HRESULT STDMETHODCALLTYPE getCancel(ICoreWebView2NavigationStartingEventArgs* object,
+                                             BOOL* value) {
+    *value = self(object)->cancel;
+    return S_OK;
+  }
+  static constexpr ICoreWebView2NavigationStartingEventArgsVtbl vtable = {
+      FAKE_UNKNOWN,
+      .get_Uri = &getUri,
+      .get_Cancel = &getCancel,
+      .put_Cancel = &putCancel,
+  };
+};
+
+struct NewWindowArgs : FakeObject<ICoreWebView2NewWindowRequestedEventArgs, NewWindowArgs> {
+  explicit NewWindowArgs(std::wstring uri) : uri(std::move(uri)) { lpVtbl = &vtable; }
+  std::wstring uri;
+  BOOL handled = FALSE;
+
+  static HRESULT STDMETHODCALLTYPE getUri(ICoreWebView2NewWindowRequestedEventArgs* object,
+                                          LPWSTR* out) {
+    *out = copyForCaller(self(object)->uri);
+    return S_OK;
+  }
+  static HRESULT STDMETHODCALLTYPE putHandled(ICoreWebView2NewWindowRequestedEventArgs* object,
+                                              BOOL value) {
+    self(object)->handled = value;
+    return S_OK;
+  }
+  static HRESULT STDMETHODCALLTYPE getHandled(ICoreWebView2NewWindowRequestedEventArgs* object,
+                                              BOOL* value) {
+    *value = self(object)->handled;
+    return S_OK;
+  }
+  static constexpr ICoreWebView2NewWindowRequestedEventArgsVtbl vtable = {
+      FAKE_UNKNOWN,
+      .get_Uri = &getUri,
+      .put_Handled = &putHandled,
+      .get_Handled = &getHandled,
+  };
+};
+
+// ---- The web view ------------------------------------------------------------------------
+
+struct WebView;
+WebView* liveView = nullptr;  // the one view of this process, while its controller is open
+
+template <class Handler>
+struct Registration {
+  Handler* handler;
+  std::int64_t token;
+};
+
+struct WebView : FakeObject<ICoreWebView2, WebView> {
+  WebView() { lpVtbl = &vtable; }
+
+  std::vector<Registration<ICoreWebView2NavigationStartingEventHandler>> navigationHandlers;
+  std::vector<Registration<ICoreWebView2WebMessageReceivedEventHandler>> messageHandlers;
+  std::vector<Registration<ICoreWebView2NewWindowRequestedEventHandler>> newWindowHandlers;
+  std::int64_t nextToken = 1;
+  bool closed = false;
+
+  template <class Handler>
+  static HRESULT add(ICoreWebView2* object, std::vector<Registration<Handler>>& list,
+                     Handler* handler, EventRegistrationToken* token) {
+    if (!handler || !token) return E_POINTER;
+    handler->lpVtbl->AddRef(handler);
+    token->value = self(object)->nextToken++;
+    list.push_back({handler, token->value});
+    return S_OK;
+  }
+  static HRESULT STDMETHODCALLTYPE
+  addNavigation(ICoreWebView2* object, ICoreWebView2NavigationStartingEventHandler* handler,
+                EventRegistrationToken* token) {
+    return add(object, self(object)->navigationHandlers, handler, token);
+  }
+  static HRESULT STDMETHODCALLTYPE addMessage(ICoreWebView2* object,
+                                              ICoreWebView2WebMessageReceivedEventHandler* handler,
+                                              EventRegistrationToken* token) {
+    return add(object, self(object)->messageHandlers, handler, token);
+  }
+  static HRESULT STDMETHODCALLTYPE
+  addNewWindow(ICoreWebView2* object, ICoreWebView2NewWindowRequestedEventHandler* handler,
+               EventRegistrationToken* token) {
+    return add(object, self(object)->newWindowHandlers, handler, token);
+  }
+
+  static HRESULT STDMETHODCALLTYPE getSettings(ICoreWebView2*, ICoreWebView2Settings** out) {
+    *out = new Settings();
+    return S_OK;
+  }
+
+  static HRESULT STDMETHODCALLTYPE navigate(ICoreWebView2* object, LPCWSTR uri) {
+    record("navigate", utf8(uri));
+    WebView* view = self(object);
+    addRef(object);
+    // The navigation starts later, from the message loop, like the runtime's.
+    Dispatcher::get().post([view, target = std::wstring(uri ? uri : L"")] {
+      view->raiseNavigation(target);
+      release(view);
+    });
+    return S_OK;
+  }
+
+  static HRESULT STDMETHODCALLTYPE postJson(ICoreWebView2* object, LPCWSTR json) {
+    if (self(object)->closed) return E_FAIL;
+    record("post", utf8(json));
+    return S_OK;
+  }
+
+  void raiseNavigation(const std::wstring& uri) {
+    auto* args = new NavigationArgs(uri);
+    for (const auto& entry : navigationHandlers) {
+      entry.handler->lpVtbl->Invoke(entry.handler, this, args);
+    }
+    record("navigation", std::string(args->cancel ? "cancelled " : "allowed ") + wideToUtf8(uri));
+    NavigationArgs::release(args);
+  }
+
+  void raiseNewWindow(const std::wstring& uri) {
+    auto* args = new NewWindowArgs(uri);
+    for (const auto& entry : newWindowHandlers) {
+      entry.handler->lpVtbl->Invoke(entry.handler, this, args);
+    }
+    record("newwindow", std::string(args->handled ? "handled " : "unhandled ") + wideToUtf8(uri));
+    NewWindowArgs::release(args);
+  }
+
+  void raiseWebMessage(const std::wstring& text) {
+    auto* args = new WebMessageArgs(text);
+    // A handler may run a command that closes the view; keep the list as it was.
+    const auto handlers = messageHandlers;
+    for (const auto& entry : handlers) {
+      entry.handler->lpVtbl->Invoke(entry.handler, this, args);
+    }
+    WebMessageArgs::release(args);
+  }
+
+  // Close drops every handler, as the runtime's does.
+  void dropHandlers() {
+    closed = true;
+    for (const auto& entry : navigationHandlers) releaseHandler(entry.handler, "navigation");
+    for (const auto& entry : messageHandlers) releaseHandler(entry.handler, "webmessage");
+    for (const auto& entry : newWindowHandlers) releaseHandler(entry.handler, "newwindow");
+    navigationHandlers.clear();
+    messageHandlers.clear();
+    newWindowHandlers.clear();
+  }
+
+  static constexpr ICoreWebView2Vtbl vtable = {
+      FAKE_UNKNOWN,
+      .get_Settings = &getSettings,
+      .Navigate = &navigate,
+      .add_NavigationStarting = &addNavigation,
+      .PostWebMessageAsJson = &postJson,
+      .add_WebMessageReceived = &addMessage,
+      .add_NewWindowRequested = &addNewWindow,
+  };
+};
+
+// ---- The controller ----------------------------------------------------------------------
+
+struct Controller : FakeObject<ICoreWebView2Controller, Controller> {
+  Controller() : view(new WebView()) {
+    lpVtbl = &vtable;
+    liveView = view;
+  }
+  ~Controller() {
+    if (liveView == view) liveView = nullptr;
+    WebView::release(view);
+  }
+  WebView* view;
+
+  static HRESULT STDMETHODCALLTYPE putBounds(ICoreWebView2Controller*, RECT bounds) {
+    record("bounds", std::to_string(bounds.left) + " " + std::to_string(bounds.top) + " " +
+                         std::to_string(bounds.right) + " " + std::to_string(bounds.bottom));
+    return S_OK;
+  }
+  static HRESULT STDMETHODCALLTYPE getView(ICoreWebView2Controller* object, ICoreWebView2** out) {
+    WebView* view = self(object)->view;
+    WebView::addRef(view);
+    *out = view;
+    return S_OK;
+  }
+  static HRESULT STDMETHODCALLTYPE close(ICoreWebView2Controller* object) {
+    record("close");
+    WebView* view = self(object)->view;
+    if (liveView == view) liveView = nullptr;
+    view->dropHandlers();
+    return S_OK;
+  }
+  static constexpr ICoreWebView2ControllerVtbl vtable = {
+      FAKE_UNKNOWN,
+      .put_Bounds = &putBounds,
+      .Close = &close,
+      .get_CoreWebView2 = &getView,
+  };
+};
+
+// ---- The environment ---------------------------------------------------------------------
+
+struct Environment : FakeObject<ICoreWebView2Environment, Environment> {
+  Environment() { lpVtbl = &vtable; }
+
+  static HRESULT STDMETHODCALLTYPE
+  createController(ICoreWebView2Environment*, HWND parent,
+                   ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler) {
+    if (!handler) return E_POINTER;
+    char window[32];
+    wsprintfA(window, "%p", static_cast<void*>(parent));
+    record("controller", window);
+    handler->lpVtbl->AddRef(handler);
+    Dispatcher::get().post([handler] {
+      auto* controller = new Controller();
+      handler->lpVtbl->Invoke(handler, S_OK, controller);
+      Controller::release(controller);
+      releaseHandler(handler, "controller-handler");
+    });
+    return S_OK;
+  }
+  static constexpr ICoreWebView2EnvironmentVtbl vtable = {
+      FAKE_UNKNOWN,
+      .CreateCoreWebView2Controller = &createController,
+  };
+};
+
+#undef FAKE_UNKNOWN
+
+// The runtime asks the completion handler for its interfaces; the launcher's must answer
+// IUnknown and its own id with itself, and nothing else.
+bool handlerAnswersQueryInterface(ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* h) {
+  auto ask = [h](const GUID& iid, void** out) { return h->lpVtbl->QueryInterface(h, &iid, out); };
+  void* asUnknown = nullptr;
+  void* asItself = nullptr;
+  void* asOther = reinterpret_cast<void*>(1);
+  const bool ok = ask(Wv2Unknown::iid, &asUnknown) == S_OK && asUnknown == h &&
+                  ask(h->iid, &asItself) == S_OK && asItself == h &&
+                  ask(ICoreWebView2::iid, &asOther) == E_NOINTERFACE && asOther == nullptr &&
+                  h->lpVtbl->QueryInterface(h, &h->iid, nullptr) == E_POINTER;
+  if (asUnknown) h->lpVtbl->Release(h);
+  if (asItself) h->lpVtbl->Release(h);
+  return ok;
+}
+
+void runCommand(unsigned long command, const std::wstring& text, LRESULT& result) {
+  if (command == kSync) {
+    Dispatcher::get().post([marker = wideToUtf8(text)] { record("sync", marker); });
+    result = 1;
+    return;
+  }
+  WebView* view = liveView;
+  if (!view) return;
+  result = 1;
+  WebView::addRef(view);
+  switch (command) {
+    case kWebMessage: view->raiseWebMessage(text); break;
+    case kNavigation: view->raiseNavigation(text); break;
+    case kNewWindow: view->raiseNewWindow(text); break;
+    default: result = 0; break;
+  }
+  WebView::release(view);
+}
+
+}  // namespace
+}  // namespace tu::fake
+
+// The runtime DLL's creation export, as the launcher's loader calls it.
+extern "C" __declspec(dllexport) HRESULT STDMETHODCALLTYPE
+    CreateWebViewEnvironmentWithOptionsInternal(
+        UINT32 flag, std::int32_t runtimeKind, LPCWSTR userDataFolder, tu::Wv2Object* options,
+        tu::ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler) {
+  using namespace tu::fake;
+  record("commandline", tu::wideToUtf8(GetCommandLineW()));
+  record("environment", std::to_string(flag) + " " + std::to_string(runtimeKind) + " " +
+                            (options ? "options " : "") + utf8(userDataFolder));
+  if (!handler) return E_POINTER;
+  record("handler-qi", handlerAnswersQueryInterface(handler) ? "ok" : "bad");
+  handler->lpVtbl->AddRef(handler);
+  Dispatcher::get().post([handler] {
+    auto* environment = new Environment();
+    handler->lpVtbl->Invoke(handler, S_OK, environment);
+    Environment::release(environment);
+    releaseHandler(handler, "environment-handler");
+  });
+  return S_OK;
+}

@@ -1,0 +1,551 @@
+// TarnLauncher.exe end to end under Wine: the real program, started as a player starts it, with
+// the fake WebView2 runtime standing in for the browser engine and playing the page's part,
+// a loopback server publishing the client, and recorder programs standing in for the game and
+// the player's browser.
+#include <gtest/gtest.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <windows.h>
+
+#include <random>
+
+#include "core/files.h"
+#include "core/json.h"
+#include "core/text_win.h"
+#include "e2e/launcher_driver.h"
+#include "e2e/published_site.h"
+#include "support/temp_dir.h"
+#include "ui/client_folder_hash.h"
+#include "ui/page_assets.h"
+#include "ui/start_page_url.h"
+
+namespace tu {
+namespace {
+
+namespace fs = std::filesystem;
+using e2e::Event;
+using e2e::LauncherProcess;
+
+std::string readBinary(const fs::path& path) {
+  return test::readTestFile(path);
+}
+
+fs::path localAppData() {
+  PWSTR folder = nullptr;
+  fs::path result;
+  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &folder))) result = folder;
+  CoTaskMemFree(folder);
+  return result;
+}
+
+// Makes `program` the handler of http and https addresses, as a default browser is.
+void registerBrowser(const fs::path& program) {
+  const std::wstring command = L"\"" + program.native() + L"\" \"%1\"";
+  for (const wchar_t* key : {L"Software\\Classes\\http\\shell\\open\\command",
+                             L"Software\\Classes\\https\\shell\\open\\command"}) {
+    HKEY handle = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle,
+                        nullptr) != ERROR_SUCCESS) {
+      ADD_FAILURE() << "cannot register the browser";
+      return;
+    }
+    RegSetValueExW(handle, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                   static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(handle);
+  }
+}
+
+std::string seededBytes(std::size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes(size, '\0');
+  for (char& byte : bytes) byte = static_cast<char>(random() & 0xFF);
+  return bytes;
+}
+
+std::wstring windowTitle(HWND window) {
+  wchar_t title[64] = {};
+  GetWindowTextW(window, title, 64);
+  return title;
+}
+
+class LauncherTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { e2e::useUnmanagedWindows(); }
+
+  void SetUp() override {
+    std::error_code error;
+    fs::create_directories(client_, error);
+    fs::copy_file(pathFromUtf8(TARN_LAUNCHER_EXE), exe_, error);
+    ASSERT_FALSE(error) << error.message();
+    fs::create_directories(browser_.parent_path(), error);
+    fs::copy_file(pathFromUtf8(TARN_RECORDER_EXE), browser_, error);
+    registerBrowser(browser_);
+    config_.set("serverName", "Vazid Ureverivo");
+    config_.set("desktopShortcut", false);
+  }
+
+  LauncherProcess start(const std::wstring& arguments = L"") {
+    test::writeTestFile(client_ / L"TarnLauncher.json", config_.dump());
+    LauncherProcess process = LauncherProcess::start(exe_, arguments, client_);
+    EXPECT_TRUE(process.valid());
+    return process;
+  }
+
+  void useSite(const e2e::PublishedSite& site) {
+    config_.set("updateUrl", site.updateUrl());
+    config_.set("publicKey", site.publicKey());
+  }
+
+  // The start page's navigation has gone through: the view is set up.
+  bool waitForPage(const LauncherProcess& process) {
+    return e2e::waitUntil([&] {
+      for (const Event& event : runtime_.events(process.pid(), "navigation")) {
+        if (event.text.rfind("allowed file:", 0) == 0) return true;
+      }
+      return false;
+    });
+  }
+
+  // The page messages the launcher handed to the view, in order.
+  std::vector<Json> messages(DWORD pid) const {
+    std::vector<Json> parsed;
+    for (const Event& event : runtime_.events(pid, "post"))
+      parsed.push_back(Json::parse(event.text));
+    return parsed;
+  }
+  std::vector<std::string> types(DWORD pid) const {
+    std::vector<std::string> names;
+    for (const Json& message : messages(pid)) names.push_back(message.getString("type"));
+    return names;
+  }
+  Json waitForMessage(DWORD pid, const std::string& type) {
+    Json found;
+    e2e::waitUntil([&] {
+      for (const Json& message : messages(pid)) {
+        if (message.getString("type") == type) {
+          found = message;
+          return true;
+        }
+      }
+      return false;
+    });
+    return found;
+  }
+
+  bool has(DWORD pid, const std::string& name, const std::string& text) const {
+    for (const Event& event : runtime_.events(pid, name)) {
+      if (event.text == text) return true;
+    }
+    return false;
+  }
+
+  // Closes the launcher the page's way and expects it to end with 0.
+  void closeNormally(LauncherProcess& process) {
+    ASSERT_TRUE(process.webMessage(R"({"cmd":"close"})"));
+    ASSERT_TRUE(process.waitForExit());
+    EXPECT_EQ(process.exitCode(), 0u);
+    EXPECT_TRUE(has(process.pid(), "close", ""));
+  }
+
+  test::TempDir root_;
+  e2e::FakeRuntime runtime_{root_.path(), pathFromUtf8(TARN_FAKE_RUNTIME_DLL)};
+  fs::path client_ = root_.path() / L"client";
+  fs::path exe_ = client_ / L"TarnLauncher.exe";
+  fs::path browser_ = root_.path() / L"browser" / L"browser.exe";
+  Json config_ = Json::object();
+};
+
+TEST_F(LauncherTest, StartsOnTheUnpackedPageWithTheViewLockedDown) {
+  LauncherProcess launcher = start();
+  ASSERT_TRUE(waitForPage(launcher));
+  const DWORD pid = launcher.pid();
+
+  const fs::path dataFolder = localAppData() / L"TarnLauncher";
+  const fs::path page =
+      dataFolder / pathFromUtf8(uiPackFolderName(clientFolderHash(client_))) / L"index.html";
+  EXPECT_TRUE(fs::exists(page));
+  EXPECT_TRUE(has(pid, "navigate", wideToUtf8(startPageUrl(page))));
+  EXPECT_TRUE(has(pid, "environment", "1 0 " + pathToUtf8(dataFolder / L"WebView2")));
+  EXPECT_TRUE(has(pid, "handler-qi", "ok"));
+  EXPECT_TRUE(has(pid, "bounds", "0 0 1000 620"));
+  for (const char* setting : {"AreDefaultContextMenusEnabled 0", "AreDevToolsEnabled 0",
+                              "IsStatusBarEnabled 0", "IsZoomControlEnabled 0"}) {
+    EXPECT_TRUE(has(pid, "setting", setting)) << setting;
+  }
+
+  HWND window = launcher.mainWindow();
+  ASSERT_TRUE(window);
+  EXPECT_EQ(windowTitle(window), L"Vazid Ureverivo");
+  EXPECT_EQ(
+      GetWindowLongW(window, GWL_STYLE) & (WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CAPTION),
+      static_cast<LONG>(WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX));
+  EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+
+  closeNormally(launcher);
+  for (const char* handler : {"webmessage 0", "navigation 0", "newwindow 0"}) {
+    EXPECT_TRUE(has(pid, "released", handler)) << handler;
+  }
+}
+
+TEST_F(LauncherTest, DevOnTheCommandLineAllowsTheContextMenuAndDeveloperTools) {
+  LauncherProcess launcher = start(L"--dev");
+  ASSERT_TRUE(waitForPage(launcher));
+  EXPECT_TRUE(has(launcher.pid(), "setting", "AreDefaultContextMenusEnabled 1"));
+  EXPECT_TRUE(has(launcher.pid(), "setting", "AreDevToolsEnabled 1"));
+  EXPECT_TRUE(has(launcher.pid(), "setting", "IsZoomControlEnabled 0"));
+  closeNormally(launcher);
+}
+
+TEST_F(LauncherTest, ReadyIsAnsweredWithInitAfterTheMessagesThatWaited) {
+  config_.set("language", "en");
+  LauncherProcess launcher = start();
+  ASSERT_TRUE(waitForPage(launcher));
+  const DWORD pid = launcher.pid();
+
+  // Answers to commands before the page announced itself wait in the launcher.
+  ASSERT_TRUE(launcher.webMessage(R"({"cmd":"getSettings"})"));
+  ASSERT_TRUE(
+      launcher.webMessage(R"({"cmd":"saveSettings","windowed":true,"width":1024,"height":768})"));
+  ASSERT_TRUE(launcher.sync(runtime_));
+  EXPECT_TRUE(messages(pid).empty());
+
+  ASSERT_TRUE(launcher.webMessage(R"({"cmd":"ready"})"));
+  // No update address: the run ends at once with "noconfig".
+  ASSERT_FALSE(waitForMessage(pid, "done").isNull());
+  const std::vector<std::string> order = types(pid);
+  ASSERT_GE(order.size(), 4u);
+  EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + 3),
+            (std::vector<std::string>{"settings", "settingsSaved", "init"}));
+  EXPECT_EQ(messages(pid)[2].dump(),
+            R"({"type":"init","serverName":"Vazid Ureverivo","version":"1.0.0","lang":"en",)"
+            R"("links":{},"news":false,"status":false})");
+  EXPECT_EQ(waitForMessage(pid, "done").getString("code"), "noconfig");
+
+  // A reloaded page gets a new "init" and no second run.
+  ASSERT_TRUE(launcher.webMessage(R"({"cmd":"ready"})"));
+  ASSERT_TRUE(launcher.sync(runtime_));
+  const std::vector<std::string> after = types(pid);
+  EXPECT_EQ(after.back(), "init");
+  EXPECT_EQ(std::count(after.begin(), after.end(), "done"), 1);
+  closeNormally(launcher);
+}
+
+TEST_F(LauncherTest, TheFirstRunInstallsThePublishedClient) {
+  e2e::PublishedSite site;
+  site.publish({{"system/L2.exe", seededBytes(70000, 1)},
+                {"system/Option.ini", "[Video]\r\nWindowMode=1\r\n"},
+                {"maps/äčė.dat", seededBytes(1000, 2)}},
+               {"system/old.dll"});
+  useSite(site);
+  test::writeTestFile(client_ / L"system" / L"old.dll", "outdated");
+  LauncherProcess launcher = start();
+  ASSERT_TRUE(waitForPage(launcher));
+  const DWORD pid = launcher.pid();
+  ASSERT_TRUE(launcher.webMessage(R"({"cmd":"ready"})"));
+
+  const Json done = waitForMessage(pid, "done");
+  EXPECT_EQ(
+      done.dump(),
+      R"({"type":"done","ok":true,"canPlay":true,"code":"updated","detail":"","build":"build 7"})");
+  // The run's messages reach the page in the order the run sent them.
+  std::vector<std::string> phases;
+  std::string lastProgressPhase;
+  for (const Json& message : messages(pid)) {
+    if (message.getString("type") == "phase") phases.push_back(message.getString("phase"));
+    if (message.getString("type") == "progress") {
+      EXPECT_EQ(message.getString("phase"), phases.empty() ? "" : phases.back());
+      lastProgressPhase = message.getString("phase");
+    }
+  }
+  EXPECT_EQ(phases, (std::vector<std::string>{"manifest", "check", "download"}));
+  EXPECT_EQ(types(pid).front(), "init");
+  EXPECT_EQ(types(pid).back(), "done");
+
+  EXPECT_EQ(readBinary(client_ / L"system" / L"L2.exe"), seededBytes(70000, 1));
+  EXPECT_EQ(readBinary(client_ / L"system" / L"Option.ini"), "[Video]\r\nWindowMode=1\r\n");
+  EXPECT_EQ(readBinary(resolveRelative(client_, "maps/äčė.dat")), seededBytes(1000, 2));
+  EXPECT_FALSE(fs::exists(client_ / L"system" / L"old.dll"));
+  closeNormally(launcher);
+}
+
+TEST_F(LauncherTest, ASecondStartBringsTheFirstBackAndEnds) {
+  LauncherProcess first = start();
+  ASSERT_TRUE(waitForPage(first));
+  ASSERT_TRUE(first.webMessage(R"({"cmd":"minimize"})"));
+  HWND window = first.mainWindow();
+  ASSERT_TRUE(e2e::waitUntil([&] { return IsIconic(window) != FALSE; }));
+
+  LauncherProcess second = start();
+  ASSERT_TRUE(second.waitForExit());
+  EXPECT_EQ(second.exitCode(), 0u);
+  EXPECT_TRUE(e2e::waitUntil([&] { return !IsIconic(window); }));
+  EXPECT_TRUE(runtime_.events(second.pid()).empty());  // it never made a view of its own
+  closeNormally(first);
+}
+
+TEST_F(LauncherTest, AMissingRuntimeIsExplainedBeforeTheLauncherCloses) {
+  runtime_.unregisterInstall();
+  LauncherProcess launcher = start();
+  HWND dialog = nullptr;
+  ASSERT_TRUE(e2e::waitUntil([&] {
+    dialog = launcher.dialog();
+    return dialog && IsWindowVisible(dialog);
+  }));
+  const e2e::MessageBoxContent box = e2e::readMessageBox(dialog);
+  EXPECT_EQ(box.caption, L"TarnLauncher");
+  EXPECT_EQ(box.text, utf8ToWide("Launcheriui reikalingas Microsoft Edge WebView2 Runtime "
+                                 "(0x80070002).\nThe launcher needs the Microsoft Edge WebView2 "
+                                 "Runtime.\n\nAtsisiųsti dabar? / Download it now?"));
+  EXPECT_TRUE(box.yes && box.no && !box.ok);
+  e2e::pressButton(dialog, IDNO);
+  ASSERT_TRUE(launcher.waitForExit());
+  EXPECT_EQ(launcher.exitCode(), 0u);
+  EXPECT_TRUE(e2e::recorderLines(browser_).empty());
+}
+
+// A start-up error box: read, answered with OK; the launcher then ends with 1.
+e2e::MessageBoxContent answerStartupError(LauncherProcess& launcher) {
+  HWND dialog = nullptr;
+  e2e::MessageBoxContent box;
+  EXPECT_TRUE(e2e::waitUntil([&] {
+    dialog = launcher.dialog();
+    return dialog && IsWindowVisible(dialog);
+  }));
+  if (!dialog) return box;
+  box = e2e::readMessageBox(dialog);
+  e2e::pressButton(dialog, IDOK);
+  EXPECT_TRUE(launcher.waitForExit());
+  EXPECT_EQ(launcher.exitCode(), 1u);
+  return box;
+}
+
+TEST_F(LauncherTest, WithoutSettingsTheLauncherSaysSoAndEnds) {
+  LauncherProcess launcher = LauncherProcess::start(exe_, L"", client_);  // no TarnLauncher.json
+  const e2e::MessageBoxContent box = answerStartupError(launcher);
+  EXPECT_EQ(box.caption, L"TarnLauncher");
+  EXPECT_EQ(box.text,
+            L"This launcher has no settings yet: prepare it with TarnBuilder (make_update.bat), "
+            L"or put TarnLauncher.json next to it.");
+  EXPECT_TRUE(box.ok && !box.yes && !box.no);
+  EXPECT_TRUE(runtime_.events(launcher.pid()).empty());  // no window, no view
+}
+
+TEST_F(LauncherTest, BrokenSettingsAreNamedAndTheLauncherEnds) {
+  test::writeTestFile(client_ / L"TarnLauncher.json", R"({"serverName": "x", "options": "../x"})");
+  LauncherProcess launcher = LauncherProcess::start(exe_, L"", client_);
+  EXPECT_EQ(answerStartupError(launcher).text, L"TarnLauncher.json: bad \"options\" path");
+}
+
+// Staff who build their configuration into the launcher hand out the executable alone; a
+// TarnLauncher.json next to it still wins.
+TEST_F(LauncherTest, TheBuiltInConfigurationServesWhenNoFileLiesNextToTheLauncher) {
+  std::error_code error;
+  fs::copy_file(pathFromUtf8(TARN_CONFIGURED_LAUNCHER_EXE), exe_,
+                fs::copy_options::overwrite_existing, error);
+  ASSERT_FALSE(error) << error.message();
+  LauncherProcess builtIn = LauncherProcess::start(exe_, L"", client_);
+  ASSERT_TRUE(waitForPage(builtIn));
+  EXPECT_EQ(windowTitle(builtIn.mainWindow()), L"Built In");
+  closeNormally(builtIn);
+
+  LauncherProcess fromFile = start();
+  ASSERT_TRUE(waitForPage(fromFile));
+  EXPECT_EQ(windowTitle(fromFile.mainWindow()), L"Vazid Ureverivo");
+  closeNormally(fromFile);
+}
+
+TEST_F(LauncherTest, TheViewStaysOnThePageAndOutsideAddressesGoToTheBrowser) {
+  LauncherProcess launcher = start();
+  ASSERT_TRUE(waitForPage(launcher));
+  const DWORD pid = launcher.pid();
+  for (const char* url :
+       {"https://example.com/news?id=1", "http://example.com/", "data:text/html,x",
+        "ftp://example.com/file", "file:///C:/page/other.html", "about:blank"}) {
+    ASSERT_TRUE(launcher.play(fake::kNavigation, url)) << url;
+  }
+  EXPECT_TRUE(has(pid, "navigation", "cancelled https://example.com/news?id=1"));
+  EXPECT_TRUE(has(pid, "navigation", "cancelled http://example.com/"));
+  EXPECT_TRUE(has(pid, "navigation", "cancelled data:text/html,x"));
+  EXPECT_TRUE(has(pid, "navigation", "cancelled ftp://example.com/file"));
+  EXPECT_TRUE(has(pid, "navigation", "allowed file:///C:/page/other.html"));
+  EXPECT_TRUE(has(pid, "navigation", "allowed about:blank"));
+
+  ASSERT_TRUE(launcher.play(fake::kNewWindow, "mailto:staff@example.com"));
+  ASSERT_TRUE(launcher.play(fake::kNewWindow, "https://example.com/forum"));
+  EXPECT_TRUE(has(pid, "newwindow", "handled mailto:staff@example.com"));
+  EXPECT_TRUE(has(pid, "newwindow", "handled https://example.com/forum"));
+
+  // Exactly the http and https addresses reached the browser, each once.
+  std::vector<std::string> opened;
+  ASSERT_TRUE(e2e::waitUntil([&] {
+    opened.clear();
+    for (const std::string& line : e2e::recorderLines(browser_)) {
+      // "<browser>" "<address>": the address is the second quoted text.
+      if (line.rfind("cwd=", 0) == 0) continue;
+      const std::size_t start = line.find("\" \"");
+      if (start != std::string::npos)
+        opened.push_back(line.substr(start + 3, line.size() - start - 4));
+    }
+    return opened.size() >= 3;
+  }));
+  std::sort(opened.begin(), opened.end());
+  EXPECT_EQ(opened, (std::vector<std::string>{"http://example.com/", "https://example.com/forum",
+                                              "https://example.com/news?id=1"}));
+  closeNormally(launcher);
+}
+
+// Play starts client\system\L2.exe with the configured arguments in its own folder.
+void expectGameStarted(const fs::path& client, const fs::path& game) {
+  std::vector<std::string> lines;
+  ASSERT_TRUE(e2e::waitUntil([&] { return (lines = e2e::recorderLines(game)).size() >= 2; }));
+  EXPECT_EQ(lines[0], "\"" + pathToUtf8(client / L"system" / L"L2.exe") + "\" -lang lt windowed");
+  EXPECT_EQ(lines[1], "cwd=" + pathToUtf8(client / L"system"));
+}
+
+TEST_F(LauncherTest, PlayStartsTheGameAndCloses) {
+  config_.set("gameArgs", "-lang lt windowed");
+  const fs::path game = client_ / L"system" / L"L2.exe";
+  fs::create_directories(game.parent_path());
+  fs::copy_file(pathFromUtf8(TARN_RECORDER_EXE), game);
+  LauncherProcess launcher = start();
+  ASSERT_TRUE(waitForPage(launcher));
+  ASSERT_TRUE(launcher.webMessage(R"({"cmd":"play"})"));
+  expectGameStarted(client_, game);
+  ASSERT_TRUE(launcher.waitForExit());
+  EXPECT_EQ(launcher.exitCode(), 0u);
+}
+
+TEST_F(LauncherTest, PlayWithoutCloseOnPlayMinimizesTheLauncher) {
+  config_.set("gameArgs", "-lang lt windowed");
+  config_.set("closeOnPlay", false);
+  const fs::path game = client_ / L"system" / L"L2.exe";
+  fs::create_directories(game.parent_path());
+  fs::copy_file(pathFromUtf8(TARN_RECORDER_EXE), game);
+  LauncherProcess launcher = start();
+  ASSERT_TRUE(waitForPage(launcher));
+  ASSERT_TRUE(launcher.webMessage(R"({"cmd":"play"})"));
+  expectGameStarted(client_, game);
+  HWND window = launcher.mainWindow();
+  EXPECT_TRUE(e2e::waitUntil([&] { return IsIconic(window) != FALSE; }));
+  EXPECT_FALSE(launcher.waitForExit(0));
+  closeNormally(launcher);
+}
+
+// The .part file of a download in progress, or an empty path.
+fs::path partialDownload(const fs::path& client) {
+  std::error_code error;
+  for (auto it = fs::recursive_directory_iterator(client, error);
+       !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+    if (it->path().extension() == L".part") return it->path();
+  }
+  return {};
+}
+
+TEST_F(LauncherTest, ClosingDuringADownloadStopsTheRunBeforeTheWindowGoes) {
+  e2e::PublishedSite site;
+  site.publish({{"system/L2.exe", seededBytes(400000, 3)}});
+  // The server stops sending in the middle of the file until told to go on.
+  site.script("system/L2.exe", test::Behaviour{.stallAfter = 131072});
+  useSite(site);
+  LauncherProcess launcher = start();
+  ASSERT_TRUE(waitForPage(launcher));
+  ASSERT_TRUE(launcher.webMessage(R"({"cmd":"ready"})"));
+  // Every byte before the stall has arrived: the worker now waits inside the download.
+  ASSERT_TRUE(e2e::waitUntil([&] {
+    std::error_code error;
+    const fs::path part = partialDownload(client_);
+    return !part.empty() && fs::file_size(part, error) >= 131072;
+  }));
+
+  ASSERT_TRUE(launcher.webMessage(R"({"cmd":"close"})"));
+  // The window procedure now waits for the worker: the main thread answers nothing, the
+  // window stays and the view is still open.
+  HWND window = launcher.mainWindow();
+  const std::wstring fakeTitle = fake::kWindowTitlePrefix + std::to_wstring(launcher.pid());
+  HWND fakeWindow = FindWindowExW(HWND_MESSAGE, nullptr, fake::kWindowClass, fakeTitle.c_str());
+  DWORD_PTR answer = 0;
+  EXPECT_FALSE(SendMessageTimeoutW(fakeWindow, WM_NULL, 0, 0, SMTO_NORMAL, 1500, &answer));
+  EXPECT_TRUE(IsWindow(window));
+  EXPECT_FALSE(has(launcher.pid(), "close", ""));
+
+  // Once bytes flow again the run notices the cancel, the worker ends, and only then the
+  // window goes.
+  site.server.release();
+  ASSERT_TRUE(launcher.waitForExit());
+  EXPECT_EQ(launcher.exitCode(), 0u);
+  EXPECT_TRUE(has(launcher.pid(), "close", ""));
+  EXPECT_FALSE(fs::exists(client_ / L"system" / L"L2.exe"));
+  EXPECT_FALSE(partialDownload(client_).empty());  // kept for a later resume
+}
+
+TEST_F(LauncherTest, ASelfUpdateSwapsTheExecutablesAndTheNewOneTakesOver) {
+  std::string newBuild = readBinary(exe_);
+  newBuild += "a newer build";  // bytes after the image do not change what runs
+  e2e::PublishedSite site;
+  site.publish({{"system/L2.ini", "x"}}, {}, {"TarnLauncher.exe", newBuild});
+  useSite(site);
+  LauncherProcess old = start();
+  ASSERT_TRUE(waitForPage(old));
+  ASSERT_TRUE(old.webMessage(R"({"cmd":"ready"})"));
+
+  ASSERT_TRUE(old.waitForExit());
+  EXPECT_EQ(old.exitCode(), 0u);
+  std::vector<std::string> phases;
+  for (const Json& message : messages(old.pid())) {
+    if (message.getString("type") == "phase") phases.push_back(message.getString("phase"));
+    EXPECT_NE(message.getString("type"), "done");
+  }
+  EXPECT_EQ(phases, (std::vector<std::string>{"manifest", "selfupdate"}));
+
+  // The new instance shows its own page once the old one has gone, and clears the old file.
+  DWORD newPid = 0;
+  ASSERT_TRUE(e2e::waitUntil([&] {
+    for (const Event& event : runtime_.events()) {
+      if (event.pid != old.pid() && event.name == "navigation") newPid = event.pid;
+    }
+    return newPid != 0;
+  }));
+  LauncherProcess updated = LauncherProcess::attach(newPid);
+  EXPECT_TRUE(has(newPid, "commandline", "\"" + pathToUtf8(exe_) + "\" --updated"));
+  EXPECT_TRUE(e2e::waitUntil([&] { return !fs::exists(exe_.native() + L".old"); }));
+  EXPECT_EQ(readBinary(exe_), newBuild);
+  EXPECT_FALSE(fs::exists(exe_.native() + L".new"));
+
+  // It is the manifest's build now, so its own run goes straight to the client's files.
+  ASSERT_TRUE(updated.webMessage(R"({"cmd":"ready"})"));
+  EXPECT_EQ(waitForMessage(newPid, "done").getString("code"), "updated");
+  EXPECT_EQ(readBinary(client_ / L"system" / L"L2.ini"), "x");
+  closeNormally(updated);
+}
+
+TEST_F(LauncherTest, AFailedSwapKeepsTheOldLauncherAndRunsANormalUpdate) {
+  // Not a program: the renames work, starting it does not.
+  const std::string notAProgram(4096, 'x');
+  e2e::PublishedSite site;
+  site.publish({{"system/L2.ini", "x"}}, {}, {"TarnLauncher.exe", notAProgram});
+  useSite(site);
+  const std::string oldBuild = readBinary(exe_);
+  LauncherProcess launcher = start();
+  ASSERT_TRUE(waitForPage(launcher));
+  const DWORD pid = launcher.pid();
+  ASSERT_TRUE(launcher.webMessage(R"({"cmd":"ready"})"));
+
+  EXPECT_EQ(waitForMessage(pid, "done").getString("code"), "updated");
+  std::vector<std::string> sequence;
+  for (const Json& message : messages(pid)) {
+    const std::string type = message.getString("type");
+    if (type == "phase") sequence.push_back(message.getString("phase"));
+    if (type == "notice" || type == "done")
+      sequence.push_back(type + " " + message.getString("code"));
+  }
+  EXPECT_EQ(sequence, (std::vector<std::string>{"manifest", "selfupdate", "notice selfUpdateFailed",
+                                                "manifest", "check", "download", "done updated"}));
+  EXPECT_EQ(readBinary(exe_), oldBuild);
+  EXPECT_FALSE(fs::exists(exe_.native() + L".new"));
+  EXPECT_FALSE(fs::exists(exe_.native() + L".old"));
+  EXPECT_EQ(readBinary(client_ / L"system" / L"L2.ini"), "x");
+  closeNormally(launcher);
+}
+
+}  // namespace
+}  // namespace tu
