@@ -26,14 +26,12 @@ void textLike(std::string& out, std::size_t size, Random& random) {
   char row[128];
   while (out.size() < size) {
     const std::uint64_t r = random.next();
-    const int length = std::snprintf(row, sizeof row,
-                                     "row %06u mesh=%u u=%.3f v=%.3f alpha=1.0 mip=%u flags=0x%04x\n",
-                                     static_cast<unsigned>(r & 0xFFFFF),
-                                     static_cast<unsigned>((r >> 20) & 0x3F),
-                                     static_cast<double>((r >> 26) & 0x3FF) / 1024,
-                                     static_cast<double>((r >> 36) & 0x3FF) / 1024,
-                                     static_cast<unsigned>((r >> 46) & 7),
-                                     static_cast<unsigned>((r >> 49) & 0xF0F0));
+    const int length = std::snprintf(
+        row, sizeof row, "row %06u mesh=%u u=%.3f v=%.3f alpha=1.0 mip=%u flags=0x%04x\n",
+        static_cast<unsigned>(r & 0xFFFFF), static_cast<unsigned>((r >> 20) & 0x3F),
+        static_cast<double>((r >> 26) & 0x3FF) / 1024,
+        static_cast<double>((r >> 36) & 0x3FF) / 1024, static_cast<unsigned>((r >> 46) & 7),
+        static_cast<unsigned>((r >> 49) & 0xF0F0));
     out.append(row, static_cast<std::size_t>(length));
   }
   out.resize(size);
@@ -43,7 +41,8 @@ void noise(std::string& out, std::size_t size, Random& random) {
   out.resize(size);
   for (std::size_t i = 0; i < size; i += 8) {
     const std::uint64_t r = random.next();
-    for (std::size_t j = 0; j < 8 && i + j < size; ++j) out[i + j] = static_cast<char>(r >> (8 * j));
+    for (std::size_t j = 0; j < 8 && i + j < size; ++j)
+      out[i + j] = static_cast<char>(r >> (8 * j));
   }
 }
 
@@ -68,8 +67,10 @@ int main(int argc, char** argv) {
     const double scale = 0.25 + 1.5 * static_cast<double>(random.next() >> 11) / 9007199254740992.0;
     const auto size = static_cast<std::size_t>(mean * scale);
     data.clear();
-    if (i % 2 == 0) textLike(data, size, random);
-    else noise(data, size, random);
+    if (i % 2 == 0)
+      textLike(data, size, random);
+    else
+      noise(data, size, random);
     const std::filesystem::path path = dir / name;
     std::filesystem::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary);

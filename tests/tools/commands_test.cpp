@@ -2,6 +2,7 @@
 // keygen -> pubkey -> config -> publish -> verify through runTarnbuilder.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sstream>
 
 #include "core/config.h"
@@ -9,6 +10,7 @@
 #include "support/temp_dir.h"
 #include "tarnbuilder/commands.h"
 #include "tarnbuilder/glob.h"
+#include "ui/ui_pack.h"
 
 namespace tu::test {
 namespace {
@@ -128,7 +130,7 @@ TEST(Commands, ExitCodesAndHelp) {
   EXPECT_EQ(tarnbuilder({}).code, 2);
   EXPECT_EQ(tarnbuilder({"frobnicate"}).code, 2);
   EXPECT_EQ(tarnbuilder({"--help"}).code, 0);
-  for (const char* command : {"keygen", "pubkey", "publish", "verify", "config"}) {
+  for (const char* command : {"keygen", "pubkey", "publish", "verify", "config", "uipack"}) {
     const Result help = tarnbuilder({command, "--help"});
     EXPECT_EQ(help.code, 0) << command;
     EXPECT_EQ(help.out.rfind(std::string("Usage: tarnbuilder ") + command, 0), 0u) << help.out;
@@ -173,6 +175,39 @@ TEST(Commands, KeygenPublishVerify) {
   EXPECT_EQ(broken.code, 1);
   EXPECT_EQ(broken.err, "tarnbuilder verify: 1 problem in " + out +
                             ":\n  readme.txt: files/readme.txt.tz is missing\n");
+}
+
+TEST(Commands, UiPackIsWhatTheLauncherUnpacks) {
+  TempDir dir;
+  const std::map<std::string, std::string> page = {
+      {"index.html", "<!doctype html>"},
+      {"style.css", "body{}"},
+      {"img/logo.png", std::string("\x89PNG\0\x01", 7)},
+      {"img/\xc5\xbeenklas.svg", "<svg/>"},
+      {"Z.txt", "upper case sorts first"}};
+  for (const auto& [name, data] : page) writeTestFile(dir / ("page/" + name), data);
+  const Result run = tarnbuilder({"uipack", pathToUtf8(dir / "page"), pathToUtf8(dir / "ui.pack")});
+  ASSERT_EQ(run.code, 0) << run.err;
+
+  const std::string pack = readTestFile(dir / "ui.pack");
+  std::string err;
+  ASSERT_TRUE(unpackUiPack(pack, dir / "unpacked", err)) << err;
+  for (const auto& [name, data] : page) EXPECT_EQ(readTestFile(dir / ("unpacked/" + name)), data);
+  // Names in byte order: walk the entries (u16 name length, name, u32 size, data).
+  std::vector<std::string> names;
+  for (std::size_t at = 8; at + 2 <= pack.size();) {
+    const std::size_t length =
+        static_cast<unsigned char>(pack[at]) | static_cast<unsigned char>(pack[at + 1]) << 8;
+    names.push_back(pack.substr(at + 2, length));
+    at += 2 + length;
+    std::size_t size = 0;
+    for (int i = 3; i >= 0; --i) size = size << 8 | static_cast<unsigned char>(pack[at + i]);
+    at += 4 + size;
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"Z.txt", "img/logo.png", "img/\xc5\xbeenklas.svg",
+                                             "index.html", "style.css"}));
+  EXPECT_EQ(tarnbuilder({"uipack", pathToUtf8(dir / "missing"), pathToUtf8(dir / "x.pack")}).code,
+            1);
 }
 
 TEST(Commands, ExcludePatterns) {

@@ -10,7 +10,6 @@
 #include "support/http_test_server.h"
 #include "tarnbuilder/publish_cache.h"
 #include "tools/tarnbuilder_fixture.h"
-#include "update/download.h"
 #include "update/updater.h"
 
 namespace tu::test {
@@ -39,16 +38,7 @@ using Publish = TarnbuilderTest;
 // Installs what `out` serves into `folder` with the launcher's Updater over loopback HTTP.
 std::string runLauncher(const fs::path& out, const fs::path& folder, const std::string& key) {
   HttpTestServer server;
-  const std::string body = readTestFile(out / "manifest.json");
-  server.serve("/manifest.json", body);
-  server.serve("/manifest.sig", readTestFile(out / "manifest.sig"));
-  Manifest manifest;
-  std::string err;
-  EXPECT_TRUE(parseManifest(Json::parse(body), manifest, err)) << err;
-  for (const ManifestFile& entry : manifest.files) {
-    server.serve("/" + fileUrlPath(entry),
-                 readTestFile(resolveRelative(out, "files/" + entry.path + ".tz")));
-  }
+  TarnbuilderTest::serveOut(server, out);
   LauncherConfig config;
   config.updateUrl = server.url("/");
   config.publicKey = key;
@@ -185,8 +175,10 @@ TEST_F(Publish, RefusesNamesTheLauncherWouldRefuse) {
   if (!fs::exists(colon, ec) || !fs::exists(client / "Data.bin", ec) || tree(client).size() != 4) {
     GTEST_SKIP() << "this file system does not hold such names";
   }
+  fs::create_directory_symlink(client, client / "loop", ec);
   const std::string err = publishFails();
   EXPECT_NE(err.find("bad:name.txt: the launcher refuses this path"), std::string::npos) << err;
+  EXPECT_NE(err.find("loop: link loop"), std::string::npos) << err;
   EXPECT_NE(err.find("Data.bin and data.BIN: names that differ only in letter case"),
             std::string::npos)
       << err;

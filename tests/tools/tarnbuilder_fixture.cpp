@@ -5,6 +5,7 @@
 #include "core/files.h"
 #include "core/json.h"
 #include "tarnbuilder/key_file.h"
+#include "update/download.h"
 
 namespace tu::test {
 
@@ -53,6 +54,20 @@ Manifest TarnbuilderTest::manifest() const {
   std::string err;
   EXPECT_TRUE(parseManifest(Json::parse(body), parsed, err)) << err;
   return parsed;
+}
+
+void TarnbuilderTest::serveOut(HttpTestServer& server, const fs::path& folder) {
+  const std::string body = readTestFile(folder / "manifest.json");
+  server.serve("/manifest.json", body);
+  server.serve("/manifest.sig", readTestFile(folder / "manifest.sig"));
+  Manifest manifest;
+  std::string err;
+  ASSERT_TRUE(parseManifest(Json::parse(body), manifest, err)) << err;
+  if (!manifest.launcher.path.empty()) manifest.files.push_back(manifest.launcher);
+  for (const ManifestFile& entry : manifest.files) {
+    server.serve("/" + fileUrlPath(entry),
+                 readTestFile(resolveRelative(folder, "files/" + entry.path + ".tz")));
+  }
 }
 
 std::map<std::string, std::string> TarnbuilderTest::tree(const fs::path& folder) {

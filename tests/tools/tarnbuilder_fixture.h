@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/http_test_server.h"
 #include "support/temp_dir.h"
 #include "tarnbuilder/publisher.h"
 #include "update/manifest.h"
@@ -31,6 +32,9 @@ class TarnbuilderTest : public ::testing::Test {
   Manifest manifest() const;
   // Every regular file under `folder` as '/'-separated path -> content, skipping ".tarn_update".
   static std::map<std::string, std::string> tree(const std::filesystem::path& folder);
+  // Serves `folder` (a publish's output) as a web server would: manifest.json, manifest.sig and
+  // each entry's packed file under the address the launcher asks for.
+  static void serveOut(HttpTestServer& server, const std::filesystem::path& folder);
   std::filesystem::path packed(const std::string& path) const {
     return root / ("out/files/" + path + ".tz");
   }

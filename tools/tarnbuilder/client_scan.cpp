@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "core/files.h"
+#include "tarnbuilder/system.h"
 
 namespace tu::builder {
 
@@ -48,26 +49,21 @@ class Walker {
 
   bool walk(const fs::path& folder, const std::string& prefix, std::string& err) {
     std::error_code ec;
-    fs::path real = fs::canonical(folder, ec);
-    if (ec) real = folder;
-    // A link back to a folder being walked would never end.
-    if (std::find(open_.begin(), open_.end(), real) != open_.end()) {
-      result_.problems.push_back(printable(prefix) + ": link loop (a link to a folder above it)");
-      return true;
-    }
     fs::directory_iterator it(folder, ec);
     if (ec) {
       err = "cannot list " + pathToUtf8(folder) + ": " + ec.message();
       return false;
     }
-    open_.push_back(real);
     for (; it != fs::directory_iterator(); it.increment(ec)) {
       const fs::path& entry = it->path();
       const std::string name = pathToUtf8(entry.filename());
       const std::string relative = prefix.empty() ? name : prefix + "/" + name;
+      // The listing already gave each entry's type, so only links cost a query of their own.
       std::error_code typeError;
-      const fs::file_status status = it->status(typeError);
-      if (fs::is_directory(status)) {
+      const bool link = it->is_symlink(typeError);
+      const bool directory = it->is_directory(typeError);
+      const bool regular = !directory && it->is_regular_file(typeError);
+      if (directory) {
         if (std::find(skipFolders_.begin(), skipFolders_.end(), relative) != skipFolders_.end()) {
           continue;
         }
@@ -76,8 +72,13 @@ class Walker {
           continue;
         }
         if (!nameUsable(entry, name, relative)) continue;
+        if (link && loops(folder, entry)) {
+          result_.problems.push_back(printable(relative) +
+                                     ": link loop (a link to a folder that holds it)");
+          continue;
+        }
         if (!walk(entry, relative, err)) return false;
-      } else if (fs::is_regular_file(status)) {
+      } else if (regular) {
         if (rules_.excludes(relative, false)) {
           ++result_.excluded;
           continue;
@@ -86,21 +87,18 @@ class Walker {
         ClientFileInfo file;
         file.path = relative;
         file.source = entry;
-        file.size = it->file_size(typeError);
-        file.stamp = fileStamp(entry);
-        if (typeError || file.stamp.empty()) {
+        if (!fileSizeAndStamp(entry, file.size, file.stamp)) {
           result_.problems.push_back(printable(relative) + ": cannot read its size or time");
           continue;
         }
         result_.files.push_back(std::move(file));
-      } else if (it->is_symlink(typeError) && !fs::exists(status)) {
+      } else if (link && !it->exists(typeError)) {
         if (!rules_.excludes(relative, false)) {
           result_.problems.push_back(printable(relative) + ": broken link");
         }
       }
       // Sockets, pipes and devices are not game files.
     }
-    open_.pop_back();
     if (ec) {
       err = "cannot list " + pathToUtf8(folder) + ": " + ec.message();
       return false;
@@ -116,10 +114,24 @@ class Walker {
     return false;
   }
 
+  // Whether the linked folder `link` in `folder` is `folder` itself or one above it: walking
+  // it would never end.
+  static bool loops(const fs::path& folder, const fs::path& link) {
+    std::error_code ec;
+    const fs::path target = fs::canonical(link, ec);
+    if (ec) return false;
+    const fs::path here = fs::canonical(folder, ec);
+    if (ec) return false;
+    auto a = here.begin();
+    for (auto b = target.begin(); b != target.end(); ++b, ++a) {
+      if (a == here.end() || *a != *b) return false;
+    }
+    return true;
+  }
+
   const ExcludeRules& rules_;
   const std::vector<std::string>& skipFolders_;
   ScanResult& result_;
-  std::vector<fs::path> open_;
 };
 
 }  // namespace

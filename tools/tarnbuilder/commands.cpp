@@ -80,6 +80,7 @@ int runTarnbuilder(const std::vector<std::string>& args, Console& console) {
   if (command == "publish") return runPublish(rest, console);
   if (command == "verify") return runVerify(rest, console);
   if (command == "config") return runConfig(rest, console);
+  if (command == "uipack") return runUipack(rest, console);
   console.err << "tarnbuilder: unknown command " << command << "\n\n" << kUsage;
   return kExitUsage;
 }

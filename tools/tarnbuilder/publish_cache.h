@@ -25,6 +25,7 @@ struct CacheRecord {
   std::uint64_t packed = 0;
   std::uint32_t blockSize = 0;
   int level = 0;
+  bool operator==(const CacheRecord&) const = default;
 };
 
 using PublishCache = std::map<std::string, CacheRecord>;

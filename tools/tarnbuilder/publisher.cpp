@@ -15,6 +15,7 @@
 #include "tarnbuilder/client_scan.h"
 #include "tarnbuilder/key_file.h"
 #include "tarnbuilder/publish_cache.h"
+#include "tarnbuilder/system.h"
 #include "tarnbuilder/work_pool.h"
 #include "update/manifest.h"
 #include "update/paths.h"
@@ -119,7 +120,10 @@ bool packOne(const ClientFileInfo& file, const fs::path& destination, const Pack
     if (ok && !out) ok = false, packError = "cannot write " + pathToUtf8(temporary);
   }
   buffer.close();
-  if (ok && (fileStamp(file.source) != file.stamp || fs::file_size(file.source, ec) != file.size)) {
+  std::uint64_t sizeAfter = 0;
+  std::string stampAfter;
+  if (ok && (!fileSizeAndStamp(file.source, sizeAfter, stampAfter) || sizeAfter != file.size ||
+             stampAfter != file.stamp)) {
     ok = false;
     packError = "it changed while it was being packed; publish again";
   }
@@ -138,11 +142,11 @@ bool packOne(const ClientFileInfo& file, const fs::path& destination, const Pack
 
 // Everything that would make the launcher refuse the manifest, or two entries share one
 // packed file, or the key leave the building; one line per problem.
-void checkPaths(const std::vector<Entry>& entries, std::vector<std::string>& problems) {
+void checkPaths(const std::vector<const Entry*>& entries, std::vector<std::string>& problems) {
   std::map<std::string, const std::string*> seen;  // lower-cased path -> first path
   std::set<std::string> folders;                   // lower-cased folder of any entry
-  for (const Entry& entry : entries) {
-    const std::string& path = entry.manifest.path;
+  for (const Entry* entry : entries) {
+    const std::string& path = entry->manifest.path;
     if (!isSafeRelativePath(path)) {
       problems.push_back(printable(path) + ": the launcher refuses this path (at most 400 bytes, " +
                          "no \\ : < > \" | ? * or control characters, no . or .. pieces)");
@@ -160,8 +164,8 @@ void checkPaths(const std::vector<Entry>& entries, std::vector<std::string>& pro
     }
   }
   // "a" packs to files/a.tz, which cannot also be the folder of "a.tz/b".
-  for (const Entry& entry : entries) {
-    const std::string& path = entry.manifest.path;
+  for (const Entry* entry : entries) {
+    const std::string& path = entry->manifest.path;
     if (isSafeRelativePath(path) && folders.count(toLowerAscii(path) + ".tz") > 0) {
       problems.push_back(printable(path) + ": its packed file files/" + printable(path) +
                          ".tz would have the name of a published folder");
@@ -169,39 +173,48 @@ void checkPaths(const std::vector<Entry>& entries, std::vector<std::string>& pro
   }
 }
 
+// Our files under `folder` (packed files and their temporaries, links not followed) with their
+// '/'-separated paths, and every folder below it, deepest first.
+void listPacked(const fs::path& folder, const std::string& prefix,
+                std::vector<std::pair<std::string, fs::path>>& files,
+                std::vector<fs::path>& folders) {
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code typeError;
+    if (it->is_symlink(typeError)) continue;
+    const std::string name = pathToUtf8(it->path().filename());
+    const std::string relative = prefix.empty() ? name : prefix + "/" + name;
+    if (it->is_directory(typeError)) {
+      listPacked(it->path(), relative, files, folders);
+      folders.push_back(it->path());
+    } else if (it->is_regular_file(typeError) &&
+               (endsWith(name, ".tz") || endsWith(name, ".tz.tmp"))) {
+      files.emplace_back(relative, it->path());
+    }
+  }
+}
+
 void prune(const fs::path& out, const std::vector<Entry>& entries, PublishSummary& summary) {
   std::set<std::string> keep;
-  std::map<std::string, fs::path> keepLower;
+  std::map<std::string, const std::string*> keepLower;
   for (const Entry& entry : entries) {
     keep.insert(entry.manifest.path + ".tz");
-    keepLower[toLowerAscii(entry.manifest.path + ".tz")] = packedPathOf(out, entry.manifest.path);
+    keepLower[toLowerAscii(entry.manifest.path + ".tz")] = &entry.manifest.path;
   }
-  const fs::path files = out / "files";
-  std::error_code ec;
-  std::vector<fs::path> doomed;
+  std::vector<std::pair<std::string, fs::path>> files;
   std::vector<fs::path> folders;
-  for (fs::recursive_directory_iterator it(files, ec), end; !ec && it != end; it.increment(ec)) {
-    std::error_code typeError;
-    if (it->is_directory(typeError)) {
-      folders.push_back(it->path());
-      continue;
-    }
-    if (!it->is_regular_file(typeError)) continue;
-    const std::string relative = relativeText(it->path(), files);
-    const bool ours = endsWith(relative, ".tz") || endsWith(relative, ".tz.tmp");
-    if (!ours || keep.count(relative) > 0) continue;
+  listPacked(out / "files", "", files, folders);
+  std::error_code ec;
+  for (const auto& [relative, path] : files) {
+    if (keep.count(relative) > 0) continue;
     // On a folder that ignores case, "Data.tz" may be the very file kept as "data.tz".
     const auto lower = keepLower.find(toLowerAscii(relative));
-    if (lower != keepLower.end() && fs::equivalent(it->path(), lower->second, typeError)) continue;
-    doomed.push_back(it->path());
-  }
-  for (const fs::path& path : doomed) {
+    if (lower != keepLower.end() && fs::equivalent(path, packedPathOf(out, *lower->second), ec)) {
+      continue;
+    }
     if (fs::remove(path, ec)) ++summary.pruned;
   }
-  // Deepest first, so emptied parents go too; folders still holding anything stay.
-  std::sort(folders.begin(), folders.end(), [](const fs::path& a, const fs::path& b) {
-    return std::distance(a.begin(), a.end()) > std::distance(b.begin(), b.end());
-  });
+  // Emptied folders go too, deepest first; folders still holding anything stay.
   for (const fs::path& folder : folders) {
     if (fs::is_empty(folder, ec)) fs::remove(folder, ec);
   }
@@ -272,8 +285,7 @@ bool publishClient(const PublishOptions& options, PublishSummary& summary, std::
                                                  : pathToUtf8(options.launcher.filename());
     entry.source.path = entry.manifest.path;
     entry.source.source = options.launcher;
-    entry.source.size = fs::file_size(options.launcher, ec);
-    entry.source.stamp = fileStamp(options.launcher);
+    fileSizeAndStamp(options.launcher, entry.source.size, entry.source.stamp);
     const std::string lower = toLowerAscii(entry.manifest.path);
     const auto copy = std::find_if(scan.files.begin(), scan.files.end(),
                                    [&](const auto& f) { return toLowerAscii(f.path) == lower; });
@@ -295,17 +307,19 @@ bool publishClient(const PublishOptions& options, PublishSummary& summary, std::
     entry.source = std::move(file);
     entries.push_back(std::move(entry));
   }
-  std::vector<Entry> all = entries;
-  if (launcher) all.push_back(*launcher);
+  std::vector<const Entry*> all;
+  all.reserve(entries.size() + 1);
+  for (const Entry& entry : entries) all.push_back(&entry);
+  if (launcher) all.push_back(&*launcher);
   checkPaths(all, problems);
 
   // The signing key must never reach the players.
   const fs::path key = absoluteClean(options.keyFile);
   if (isWithin(key, client)) {
     const std::string keyPath = toLowerAscii(relativeText(key, client));
-    for (const Entry& entry : all) {
-      if (toLowerAscii(entry.manifest.path) == keyPath) {
-        problems.push_back(printable(entry.manifest.path) +
+    for (const Entry* entry : all) {
+      if (toLowerAscii(entry->manifest.path) == keyPath) {
+        problems.push_back(printable(entry->manifest.path) +
                            ": this is the signing key; move it out of the client folder or "
                            "--exclude it");
       }
@@ -377,7 +391,7 @@ bool publishClient(const PublishOptions& options, PublishSummary& summary, std::
     }
     work.push_back(i);
   }
-  if (!savePublishCache(out, cache)) {
+  if (!work.empty() && !savePublishCache(out, cache)) {
     err = "cannot write " + pathToUtf8(resolveRelative(out, kPublishCacheName));
     return false;
   }
@@ -423,7 +437,7 @@ bool publishClient(const PublishOptions& options, PublishSummary& summary, std::
         progress(state);
       });
   // Saved either way: every record in it is true of the packed files now on disk.
-  const bool cacheSaved = savePublishCache(out, cache);
+  const bool cacheSaved = cache == previous || savePublishCache(out, cache);
   if (!packed) {
     err = firstError;
     return false;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -12,6 +13,11 @@ namespace tu::builder {
 // Fills `data` from the system's secure random source (getrandom(2) or /dev/urandom;
 // BCryptGenRandom on Windows). False with an error text when the source fails.
 bool secureRandom(void* data, std::size_t size, std::string& err);
+
+// The size and last-write stamp of a file (links followed), from one query of the system.
+// The stamp changes whenever the file is rewritten and is only ever compared for equality.
+// False when the file cannot be queried.
+bool fileSizeAndStamp(const std::filesystem::path& path, std::uint64_t& size, std::string& stamp);
 
 enum class CreateResult { Created, Exists, Failed };
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "tarnbuilder/system.h"
@@ -51,6 +52,18 @@ bool secureRandom(void* data, std::size_t size, std::string& err) {
     out += got;
     size -= static_cast<std::size_t>(got);
   }
+  return true;
+}
+
+bool fileSizeAndStamp(const std::filesystem::path& path, std::uint64_t& size, std::string& stamp) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return false;
+  // Seconds and nine digits of nanoseconds since the epoch.
+  char text[48];
+  std::snprintf(text, sizeof text, "%lld%09ld", static_cast<long long>(info.st_mtim.tv_sec),
+                static_cast<long>(info.st_mtim.tv_nsec));
+  size = static_cast<std::uint64_t>(info.st_size);
+  stamp = text;
   return true;
 }
 

@@ -112,6 +112,16 @@ bool secureRandom(void* data, std::size_t size, std::string& err) {
   return true;
 }
 
+bool fileSizeAndStamp(const std::filesystem::path& path, std::uint64_t& size, std::string& stamp) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
+  size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  // The 64-bit file time: 100-nanosecond steps since 1601.
+  stamp = std::to_string((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                         data.ftLastWriteTime.dwLowDateTime);
+  return true;
+}
+
 CreateResult createOwnerOnlyFile(const std::filesystem::path& path, std::string_view data,
                                  std::string& err) {
   LocalMemory<void> descriptor;
