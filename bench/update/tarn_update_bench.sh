@@ -18,10 +18,10 @@ files=${FILES:-2000}
 many_mib=${MANY_MIB:-1024}
 large_mib=${LARGE_MIB:-2048}
 tool=$build/src/app/tarn-update
-make_client=$build/bench/update/make_client
+make_published_client=$build/bench/update/make_published_client
 peak_memory=$build/bench/update/peak_memory
 
-for program in "$tool" "$make_client" "$peak_memory"; do
+for program in "$tool" "$make_published_client" "$peak_memory"; do
   [ -x "$program" ] || { echo "missing $program (build the linux-release preset)" >&2; exit 1; }
 done
 command -v curl >/dev/null || { echo "missing: curl" >&2; exit 1; }
@@ -44,8 +44,8 @@ cleanup() {
 trap cleanup EXIT
 
 echo "== publishing a client of $files files in $many_mib MiB and a client of one $large_mib MiB file"
-key=$("$make_client" "$work/many" "$files" "$many_mib")
-"$make_client" "$work/large" 1 "$large_mib" >/dev/null
+key=$("$make_published_client" "$work/many" "$files" "$many_mib")
+"$make_published_client" "$work/large" 1 "$large_mib" >/dev/null
 # nginx's workers may run as another user: everything served must be readable to all.
 chmod -R a+rX "$work"
 mkdir -p "$work/logs" "$work/temp"

@@ -1,4 +1,4 @@
-// make_client OUT FILES TOTAL_MIB: publishes a synthetic client of FILES files holding TOTAL_MIB
+// make_published_client OUT FILES TOTAL_MIB: publishes a synthetic client of FILES files holding TOTAL_MIB
 // MiB in all (sizes spread over three orders of magnitude, content half text, half noise) into
 // OUT/site (manifest.json, manifest.sig, files/), the way the staff tool would, with 1 MiB
 // blocks. Prints the public key that verifies it. The sources are deleted as they are packed.
@@ -36,7 +36,7 @@ bool writeSource(const fs::path& path, std::uint64_t size, std::uint32_t seed) {
 
 int main(int argc, char** argv) {
   if (argc != 4) {
-    std::fprintf(stderr, "usage: make_client OUT FILES TOTAL_MIB\n");
+    std::fprintf(stderr, "usage: make_published_client OUT FILES TOTAL_MIB\n");
     return 2;
   }
   const fs::path out = argv[1];
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     tu::ManifestFile entry;
     if (!writeSource(source, size, static_cast<std::uint32_t>(i + 1)) ||
         !tu::publishFile(source, site, path, tu::PackOptions{1048576, 6}, entry, err)) {
-      std::fprintf(stderr, "make_client: %s\n", err.empty() ? "cannot write" : err.c_str());
+      std::fprintf(stderr, "make_published_client: %s\n", err.empty() ? "cannot write" : err.c_str());
       return 1;
     }
     manifest.files.push_back(entry);
@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
   std::error_code ec;
   fs::remove(source, ec);
   if (!tu::writeSignedManifest(site, manifest, kSeed, err)) {
-    std::fprintf(stderr, "make_client: %s\n", err.c_str());
+    std::fprintf(stderr, "make_published_client: %s\n", err.c_str());
     return 1;
   }
   std::printf("%s\n", tu::publicKeyText(kSeed).c_str());
