@@ -183,7 +183,9 @@ TEST(Commands, UiPackIsWhatTheLauncherUnpacks) {
       {"index.html", "<!doctype html>"},
       {"style.css", "body{}"},
       {"img/logo.png", std::string("\x89PNG\0\x01", 7)},
-      {"img/\xc5\xbeenklas.svg", "<svg/>"},
+      {"img/\xc5\xbe"
+       "enklas.svg",
+       "<svg/>"},
       {"Z.txt", "upper case sorts first"}};
   for (const auto& [name, data] : page) writeTestFile(dir / ("page/" + name), data);
   const Result run = tarnbuilder({"uipack", pathToUtf8(dir / "page"), pathToUtf8(dir / "ui.pack")});
@@ -204,7 +206,9 @@ TEST(Commands, UiPackIsWhatTheLauncherUnpacks) {
     for (int i = 3; i >= 0; --i) size = size << 8 | static_cast<unsigned char>(pack[at + i]);
     at += 4 + size;
   }
-  EXPECT_EQ(names, (std::vector<std::string>{"Z.txt", "img/logo.png", "img/\xc5\xbeenklas.svg",
+  EXPECT_EQ(names, (std::vector<std::string>{"Z.txt", "img/logo.png",
+                                             "img/\xc5\xbe"
+                                             "enklas.svg",
                                              "index.html", "style.css"}));
   EXPECT_EQ(tarnbuilder({"uipack", pathToUtf8(dir / "missing"), pathToUtf8(dir / "x.pack")}).code,
             1);
