@@ -223,60 +223,60 @@ Client& checkClient(int files) {
   return client;
 }
 
-void reportPerFile(benchmark::State& state, const Best& best, int files) {
-  state.counters["wall_us_per_file"] = best.cost.wall / files * 1e6;
-  state.counters["cpu_us_per_file"] = best.cost.cpu / files * 1e6;
-}
+constexpr int kCheckSizes[] = {1000, 5000, 20000, 50000};
+constexpr int kCheckWork = 50000;  // files per measure: small clients are checked repeatedly
 
-void BM_CheckWarm(benchmark::State& state) {
-  const auto files = static_cast<int>(state.range(0));
-  Client& client = checkClient(files);
-  Best best;
-  for (auto _ : state) {
-    const Cost cost = client.check(CheckMode::Check);
-    best.add(cost);
-    state.SetIterationTime(cost.wall);
+// The floor: the two stat calls the check makes per file (size, then time stamp).
+Cost twoStatsPerFile(const std::vector<std::string>& paths) {
+  const Stopwatch watch;
+  for (const std::string& path : paths) {
+    struct stat first {};
+    struct stat second {};
+    benchmark::DoNotOptimize(::stat(path.c_str(), &first));
+    benchmark::DoNotOptimize(::stat(path.c_str(), &second));
   }
-  reportPerFile(state, best, files);
+  return watch.cost();
 }
-BENCHMARK(BM_CheckWarm)
-    ->Arg(1000)
-    ->Arg(5000)
-    ->Arg(20000)
-    ->Arg(50000)
-    ->MinTime(3)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
 
-// The floor: the two stat calls the check makes per file (size, then time stamp), on paths
-// made beforehand.
-void BM_TwoStatsPerFile(benchmark::State& state) {
-  const auto files = static_cast<int>(state.range(0));
-  Client& client = checkClient(files);
+Cost perFile(Cost cost, int files) {
+  cost.wall /= files;
+  cost.cpu /= files;
+  return cost;
+}
+
+// Every size in turn, round after round, with the bare stat loop among them, and each measure
+// covering the same number of files: a machine whose speed drifts (a busy neighbour, a virtual
+// CPU) slows all of them alike, and the best round of each is compared.
+void BM_CheckScaling(benchmark::State& state) {
+  std::map<int, Best> checks;
+  for (const int files : kCheckSizes) checkClient(files);
   std::vector<std::string> paths;
-  for (const ManifestFile& entry : client.manifest.files) {
-    paths.push_back(resolveRelative(client.dir, entry.path).native());
+  for (const ManifestFile& entry : checkClient(20000).manifest.files) {
+    paths.push_back(resolveRelative(checkClient(20000).dir, entry.path).native());
   }
-  Best best;
+  Best stats;
   for (auto _ : state) {
-    const Stopwatch watch;
-    for (const std::string& path : paths) {
-      struct stat first {};
-      struct stat second {};
-      benchmark::DoNotOptimize(::stat(path.c_str(), &first));
-      benchmark::DoNotOptimize(::stat(path.c_str(), &second));
+    const Stopwatch round;
+    for (const int files : kCheckSizes) {
+      Cost total{0, 0};
+      for (int done = 0; done < kCheckWork; done += files) {
+        const Cost one = checkClient(files).check(CheckMode::Check);
+        total.wall += one.wall;
+        total.cpu += one.cpu;
+      }
+      checks[files].add(perFile(total, kCheckWork));
     }
-    const Cost cost = watch.cost();
-    best.add(cost);
-    state.SetIterationTime(cost.wall);
+    stats.add(perFile(twoStatsPerFile(paths), static_cast<int>(paths.size())));
+    state.SetIterationTime(round.cost().wall);
   }
-  reportPerFile(state, best, files);
+  for (const auto& [files, best] : checks) {
+    state.counters["check" + std::to_string(files) + "_wall_us"] = best.cost.wall * 1e6;
+    state.counters["check" + std::to_string(files) + "_cpu_us"] = best.cost.cpu * 1e6;
+  }
+  state.counters["stats_wall_us"] = stats.cost.wall * 1e6;
+  state.counters["stats_cpu_us"] = stats.cost.cpu * 1e6;
 }
-BENCHMARK(BM_TwoStatsPerFile)
-    ->Arg(20000)
-    ->MinTime(3)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CheckScaling)->Iterations(8)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // ---- repair -----------------------------------------------------------------------------------
 
@@ -459,28 +459,25 @@ void printFigures(const std::map<std::string, double>& c) {
     return it == c.end() ? std::nullopt : std::optional<double>(it->second);
   };
   for (const char* kind : {"wall", "cpu"}) {
-    const std::string counter = std::string(":") + kind + "_us_per_file";
+    const auto perFile = [&](const std::string& what) {
+      return value("BM_CheckScaling:" + what + "_" + kind + "_us");
+    };
     double smallest = 1e30;
     double largest = 0;
-    int sizes = 0;
-    for (const int files : {1000, 5000, 20000, 50000}) {
-      const auto perFile = value("BM_CheckWarm/" + std::to_string(files) + counter);
-      if (!perFile) continue;
-      std::printf("check, %5d files: %.3f us per file (%s)\n", files, *perFile, kind);
-      smallest = std::min(smallest, *perFile);
-      largest = std::max(largest, *perFile);
-      ++sizes;
+    for (const int files : kCheckSizes) {
+      const auto time = perFile("check" + std::to_string(files));
+      if (!time) continue;
+      std::printf("check, %5d files: %.3f us per file (%s)\n", files, *time, kind);
+      smallest = std::min(smallest, *time);
+      largest = std::max(largest, *time);
     }
-    if (sizes > 1) {
-      std::printf("check, %s time: largest / smallest per file = %.3f (target <= 1.3)\n", kind,
-                  largest / smallest);
-    }
-    const auto check = value("BM_CheckWarm/20000" + counter);
-    const auto stats = value("BM_TwoStatsPerFile/20000" + counter);
-    if (check && stats) {
-      std::printf("check, %s time: 20,000 files / two stat calls per file = %.3f (target <= 3)\n",
-                  kind, *check / *stats);
-    }
+    const auto check = perFile("check20000");
+    const auto stats = perFile("stats");
+    if (!check || !stats) continue;
+    std::printf("check, %s time: largest / smallest per file = %.3f (target <= 1.3)\n", kind,
+                largest / smallest);
+    std::printf("check, %s time: 20,000 files / two stat calls per file = %.3f (target <= 3)\n",
+                kind, *check / *stats);
   }
   const auto pair = [&](const std::string& name, const char* what, const char* reference) {
     const auto ours = value(name + ":ours_MBps");
