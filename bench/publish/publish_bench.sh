@@ -39,8 +39,8 @@ full_vs_gzip() {
   "$make_client" "$work/c2k" 2000 "$size" 1
   find "$work/c2k" -type f -exec cat {} + >/dev/null
   mkdir "$work/gz"
-  start=$(now)
   local i=0 file start
+  start=$(now)
   while IFS= read -r -d '' file; do
     gzip -6 -c "$file" >"$work/gz/$i.gz"
     i=$((i + 1))
