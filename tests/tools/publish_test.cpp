@@ -38,7 +38,7 @@ using Publish = TarnbuilderTest;
 // Installs what `out` serves into `folder` with the launcher's Updater over loopback HTTP.
 std::string runLauncher(const fs::path& out, const fs::path& folder, const std::string& key) {
   HttpTestServer server;
-  TarnbuilderTest::serveOut(server, out);
+  serveOut(server, out);
   LauncherConfig config;
   config.updateUrl = server.url("/");
   config.publicKey = key;

@@ -56,7 +56,7 @@ Manifest TarnbuilderTest::manifest() const {
   return parsed;
 }
 
-void TarnbuilderTest::serveOut(HttpTestServer& server, const fs::path& folder) {
+void serveOut(HttpTestServer& server, const fs::path& folder) {
   const std::string body = readTestFile(folder / "manifest.json");
   server.serve("/manifest.json", body);
   server.serve("/manifest.sig", readTestFile(folder / "manifest.sig"));
