@@ -56,6 +56,7 @@ TEST_F(RoundTrip, PublishVerifyThenTarnUpdateInstallsRepairsAndFollows) {
 
   HttpTestServer server;
   publishAndServe(server, {"--build", "one"});
+  fs::create_directories(root / "player");
   tarnbuilder({"config", "--pubkey", publicKey, "--update-url", server.url("/"), player});
   tarnUpdate({player});
   files["TarnLauncher.json"] = readTestFile(root / "player/TarnLauncher.json");
