@@ -78,22 +78,6 @@ TEST_F(TarnUpdateTest, JsonLinesAreThePageMessagesAndSuccessExitsWithZero) {
   EXPECT_EQ(again.out, "Fetching the manifest\nChecking files\nUp to date (build build 1).\n");
 }
 
-TEST_F(TarnUpdateTest, RepairRehashesWhatTheCacheVouchesFor) {
-  publish(kTree);
-  ASSERT_EQ(runTool(argsFor({})).exitCode(), 0);
-  // Same size, same time stamp, other bytes: only a repair can tell.
-  const fs::path exe = at("system/L2.exe");
-  const auto stamp = fs::last_write_time(exe);
-  writeTestFile(exe, noise(70000, 2));
-  fs::last_write_time(exe, stamp);
-
-  EXPECT_EQ(doneOf(runTool(argsFor({"--json"})).lines).getString("code"), "uptodate");
-  const ToolRun repair = runTool(argsFor({"--json", "--repair"}));
-  EXPECT_EQ(repair.exitCode(), 0);
-  EXPECT_EQ(doneOf(repair.lines).getString("code"), "updated");
-  expectTool(kTree);
-}
-
 TEST_F(TarnUpdateTest, FailedRunsExitWithOne) {
   publish(kTree);
   server.serve("/manifest.sig", std::string(128, '0') + "\n");
