@@ -178,5 +178,10 @@ TEST_F(PackedInstall, ChecksumMismatchAndCancel) {
   EXPECT_EQ(err, "cancelled");
 }
 
+TEST_F(PackedInstall, MissingPackedFile) {
+  EXPECT_FALSE(installPackedFile(dir / "none.part", target, 0, sha256Hex(""), err, nullptr));
+  EXPECT_EQ(err, "cannot open downloaded file");
+}
+
 }  // namespace
 }  // namespace tu
