@@ -152,6 +152,24 @@ TEST(Commands, ExitCodesAndHelp) {
   EXPECT_EQ(tarnbuilder({"pubkey", "no-such-key.txt"}).code, 1);
 }
 
+// The round trip runs the happy path; here what staff read when verify finds a problem.
+TEST(Commands, PublishThenVerifyReportsAProblemWithExitCodeOne) {
+  TempDir dir;
+  writeTestFile(dir / "client/readme.txt", "hello");
+  const std::string key = pathToUtf8(dir / "key.txt");
+  const std::string out = pathToUtf8(dir / "out");
+  const std::string publicKey = trimmed(tarnbuilder({"keygen", key}).out);
+  const Result publish =
+      tarnbuilder({"publish", "--key", key, "--client", pathToUtf8(dir / "client"), "--out", out});
+  ASSERT_EQ(publish.code, 0) << publish.err;
+  EXPECT_NE(publish.out.find("public key: " + publicKey), std::string::npos) << publish.out;
+  fs::remove(dir / "out/files/readme.txt.tz");
+  const Result broken = tarnbuilder({"verify", "--dir", out, "--key", key});
+  EXPECT_EQ(broken.code, 1);
+  EXPECT_EQ(broken.err, "tarnbuilder verify: 1 problem in " + out +
+                            ":\n  readme.txt: files/readme.txt.tz is missing\n");
+}
+
 TEST(Commands, UiPackIsWhatTheLauncherUnpacks) {
   TempDir dir;
   const std::map<std::string, std::string> page = {
