@@ -93,6 +93,17 @@ TEST_F(PackedInstall, WriterStoresRawWhatDoesNotShrink) {
   EXPECT_EQ(readTestFile(target), data);
 }
 
+TEST(PackedWriter, RejectsBadOptionsAndAShrunkenSource) {
+  std::istringstream in("abc");
+  std::ostringstream out;
+  PackResult result;
+  std::string err;
+  EXPECT_FALSE(writePacked(in, 3, out, {0, 9}, result, err));
+  EXPECT_FALSE(writePacked(in, 3, out, {16777217, 9}, result, err));
+  EXPECT_FALSE(writePacked(in, 3, out, {16, 10}, result, err));
+  EXPECT_FALSE(writePacked(in, 4, out, {16, 9}, result, err)) << "source shorter than its size";
+}
+
 TEST_F(PackedInstall, EveryTruncationFailsWithTheRightText) {
   const std::string data = std::string(300, 'a') + randomBytes(200, 2);
   const std::string packed = packBytes(data, {128, 9});  // 4 blocks
