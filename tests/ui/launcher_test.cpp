@@ -240,6 +240,15 @@ TEST_F(LauncherTest, SetLanguageTakesThePageLanguagesAndSavesThem) {
   EXPECT_EQ(parsedAll(host.delivered).back().getString("lang"), "en");
 }
 
+TEST_F(LauncherTest, PlayWhileARunGoesIsRefused) {
+  update.busy = true;
+  send(R"({"cmd":"ready"})");
+  send(R"({"cmd":"play"})");
+  const auto messages = parsedAll(host.delivered);
+  EXPECT_EQ(messages.back().dump(), R"({"type":"notice","code":"busy","detail":""})");
+  EXPECT_TRUE(host.starts.empty());
+}
+
 TEST_F(LauncherTest, SettingsCommandsUseTheConfiguredOptionsFile) {
   config.options = "system/Option.ini";
   send(R"({"cmd":"ready"})");
