@@ -79,6 +79,10 @@ TEST(FileStamp, MissingUnchangedAndRewritten) {
   EXPECT_NE(fileStamp(dir / "f"), older);
 }
 
+TEST(ToLowerAscii, ChangesOnlyAsciiLetters) {
+  EXPECT_EQ(toLowerAscii("\xC3\x84SYSTEM/L2.Exe"), "\xC3\x84system/l2.exe");
+}
+
 TEST(IsSafeRelativePath, AcceptedAndRejectedNames) {
   using namespace std::string_literals;
   for (const std::string& path :
