@@ -176,7 +176,9 @@ TEST(Commands, UiPackIsWhatTheLauncherUnpacks) {
       {"index.html", "<!doctype html>"},
       {"style.css", "body{}"},
       {"img/logo.png", std::string("\x89PNG\0\x01", 7)},
-      {"img/\xc5\xbeenklas.svg", "<svg/>"},
+      {"img/\xc5\xbe"
+       "enklas.svg",
+       "<svg/>"},
       {"Z.txt", "z"}};
   for (const auto& [name, data] : page) writeTestFile(dir / ("page/" + name), data);
   const Result run = tarnbuilder({"uipack", pathToUtf8(dir / "page"), pathToUtf8(dir / "ui.pack")});

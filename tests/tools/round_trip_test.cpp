@@ -34,11 +34,12 @@ int tarnUpdate(const std::vector<std::string>& args) {
 }
 
 TEST_F(RoundTrip, PublishVerifyThenTarnUpdateInstallsRepairsAndFollows) {
-  std::map<std::string, std::string> files = {
-      {"system/L2.exe", std::string(300000, 'x') + "end"},
-      {"system/L2 Config.ini", "[Net]\n"},
-      {"data/\xc5\xbeem\xc4\x97lapis.dat", std::string(5000, 'z')},
-      {"old.txt", "to be removed"}};
+  std::map<std::string, std::string> files = {{"system/L2.exe", std::string(300000, 'x') + "end"},
+                                              {"system/L2 Config.ini", "[Net]\n"},
+                                              {"data/\xc5\xbe"
+                                               "em\xc4\x97lapis.dat",
+                                               std::string(5000, 'z')},
+                                              {"old.txt", "to be removed"}};
   writeClient(files);
   const std::string key = pathToUtf8(keyFile);
   const std::string site = pathToUtf8(out);
@@ -55,6 +56,7 @@ TEST_F(RoundTrip, PublishVerifyThenTarnUpdateInstallsRepairsAndFollows) {
 
   HttpTestServer server;
   publishAndServe(server, {"--build", "one"});
+  fs::create_directories(root / "player");  // config writes into an existing folder
   tarnbuilder({"config", "--pubkey", publicKey, "--update-url", server.url("/"), player});
   tarnUpdate({player});
   files["TarnLauncher.json"] = readTestFile(root / "player/TarnLauncher.json");

@@ -17,6 +17,11 @@
 namespace tu::test {
 
 class TarnbuilderTest : public ::testing::Test {
+ public:
+  // Serves `folder` (a publish's output) as a web server would: manifest.json, manifest.sig and
+  // each entry's packed file under the address the launcher asks for.
+  static void serveOut(HttpTestServer& server, const std::filesystem::path& folder);
+
  protected:
   TarnbuilderTest();
 
@@ -32,9 +37,6 @@ class TarnbuilderTest : public ::testing::Test {
   Manifest manifest() const;
   // Every regular file under `folder` as '/'-separated path -> content, skipping ".tarn_update".
   static std::map<std::string, std::string> tree(const std::filesystem::path& folder);
-  // Serves `folder` (a publish's output) as a web server would: manifest.json, manifest.sig and
-  // each entry's packed file under the address the launcher asks for.
-  static void serveOut(HttpTestServer& server, const std::filesystem::path& folder);
   std::filesystem::path packed(const std::string& path) const {
     return root / ("out/files/" + path + ".tz");
   }
