@@ -187,22 +187,6 @@ TEST_P(Ed25519Test, EveryOneByteChangeIsRejected) {
   }
 }
 
-TEST_P(Ed25519Test, SignaturesOfRandomSeedsVerifyOnBothFields) {
-  std::mt19937 rng(25519);
-  for (int round = 0; round < 20; ++round) {
-    std::uint8_t seed[32], publicKey[32], signature[64];
-    for (auto& b : seed) b = static_cast<std::uint8_t>(rng());
-    Bytes message(rng() % 200);
-    for (auto& b : message) b = static_cast<std::uint8_t>(rng());
-    GetParam().publicKey(seed, publicKey);
-    GetParam().sign(seed, message.data(), message.size(), signature);
-    // Cross-check with the other representation.
-    EXPECT_TRUE(ed25519Verify(signature, message.data(), message.size(), publicKey));
-    EXPECT_TRUE(internal::verifyWith<internal::Field25>(signature, message.data(), message.size(),
-                                                        publicKey));
-  }
-}
-
 INSTANTIATE_TEST_SUITE_P(Fields, Ed25519Test, testing::Values(kPicked, kLimbs25),
                          [](const testing::TestParamInfo<FieldCase>& info) {
                            return info.param.name;

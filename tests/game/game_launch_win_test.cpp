@@ -89,12 +89,5 @@ TEST_F(GameLaunchWinTest, AFileThatIsNotAProgramFailsWithTheSystemsErrorNumber) 
   EXPECT_EQ(host.closed + host.minimized, 0);
 }
 
-TEST(DisplayModes, AreListedAsTheSystemGivesThem) {
-  for (const DisplayMode& mode : currentDisplayModes()) {
-    EXPECT_GT(mode.width, 0);
-    EXPECT_GT(mode.height, 0);
-  }
-}
-
 }  // namespace
 }  // namespace tu

@@ -14,6 +14,7 @@ TEST(PollersOverHttp, StatusFromTheDocumentOrElseTheTcpProbe) {
   HttpTestServer server;
   server.serve("/status.php", R"({"online":true,"players":12.9})");
   server.serve("/array.json", "[true]");
+  server.serve("/odd.json", R"({"online":"yes","players":-3.7,"other":1})");
   int closedPort = 0;
   {
     HttpTestServer gone;
@@ -32,7 +33,10 @@ TEST(PollersOverHttp, StatusFromTheDocumentOrElseTheTcpProbe) {
   EXPECT_EQ(poll("/array.json", "127.0.0.1", server.port()),
             R"({"type":"status","online":true,"players":-1})");
   EXPECT_EQ(poll("", "127.0.0.1", closedPort), R"({"type":"status","online":false,"players":-1})");
+  // Members of the wrong kind count as absent; players are truncated.
+  EXPECT_EQ(poll("/odd.json", "", 0), R"({"type":"status","online":false,"players":-3})");
   EXPECT_EQ(poll("/missing", "", 0), R"({"type":"status","online":null})");
+  EXPECT_EQ(poll("/missing", "127.0.0.1", 0), R"({"type":"status","online":null})");
 }
 
 TEST(PollersOverHttp, NewsAsParsedNullOrAbsent) {

@@ -1,4 +1,5 @@
-// The status poller's message rules and its end on closing, with a canned fetcher.
+// The status poller's probe fallback, its configuration and its end on closing, with a canned
+// fetcher. The document's cases run against the loopback server (poller_loopback_test.cpp).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -24,18 +25,8 @@ struct ProbeRecord {
 
 std::string status(const StatusSource& source, const std::string& body, ProbeRecord& probe) {
   CannedFetcher fetcher;
-  if (!source.url.empty() && body != "<fails>") fetcher.bodies[source.url] = body;
+  fetcher.bodies[source.url] = body;
   return pollStatus(source, fetcher, probe.probe()).dump();
-}
-
-TEST(StatusPoller, TakesOnlineAndPlayersFromTheStatusDocument) {
-  ProbeRecord probe;
-  const StatusSource source{"http://s/status", "game.example", 7777};
-  EXPECT_EQ(status(source, R"({"online":"yes"})", probe),
-            R"({"type":"status","online":false,"players":-1})");
-  EXPECT_EQ(status(source, R"({"players":-3.7,"online":false,"other":1})", probe),
-            R"({"type":"status","online":false,"players":-3})");
-  EXPECT_TRUE(probe.calls.empty());
 }
 
 TEST(StatusPoller, FallsBackToTheTcpProbeWithThreeSeconds) {
@@ -44,15 +35,6 @@ TEST(StatusPoller, FallsBackToTheTcpProbeWithThreeSeconds) {
   EXPECT_EQ(status({"http://s/status", "game.example", 7777}, "not json", probe),
             R"({"type":"status","online":false,"players":-1})");
   EXPECT_EQ(probe.calls, std::vector<std::string>{"game.example:7777/3000"});
-}
-
-TEST(StatusPoller, OnlineIsNullWithoutAUsableSource) {
-  ProbeRecord probe;
-  EXPECT_EQ(status({"http://s/status", "", 7777}, "<fails>", probe),
-            R"({"type":"status","online":null})");
-  EXPECT_EQ(status({"http://s/status", "game.example", 0}, "<fails>", probe),
-            R"({"type":"status","online":null})");
-  EXPECT_TRUE(probe.calls.empty());
 }
 
 TEST(StatusPoller, IsConfiguredByAUrlOrAHostWithAPort) {

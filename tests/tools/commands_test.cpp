@@ -1,5 +1,5 @@
-// The command line as staff use it: keys, config, exit codes, and the whole sequence
-// keygen -> pubkey -> config -> publish -> verify through runTarnbuilder.
+// The command line as staff use it: keys, config, exit codes, the UI pack and exclude patterns.
+// publish and verify have their own tests, and the round trip runs them through the commands.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -152,24 +152,17 @@ TEST(Commands, ExitCodesAndHelp) {
   EXPECT_EQ(tarnbuilder({"pubkey", "no-such-key.txt"}).code, 1);
 }
 
-TEST(Commands, KeygenPublishVerify) {
+// The round trip runs the happy path; here what staff read when verify finds a problem.
+TEST(Commands, PublishThenVerifyReportsAProblemWithExitCodeOne) {
   TempDir dir;
-  writeTestFile(dir / "client/system/L2.ini", "[Video]\n");
   writeTestFile(dir / "client/readme.txt", "hello");
   const std::string key = pathToUtf8(dir / "key.txt");
   const std::string out = pathToUtf8(dir / "out");
   const std::string publicKey = trimmed(tarnbuilder({"keygen", key}).out);
   const Result publish =
-      tarnbuilder({"publish", "--key", key, "--client", pathToUtf8(dir / "client"), "--out", out,
-                   "--build", "one", "--block-size", "64K", "--jobs", "2"});
+      tarnbuilder({"publish", "--key", key, "--client", pathToUtf8(dir / "client"), "--out", out});
   ASSERT_EQ(publish.code, 0) << publish.err;
-  EXPECT_EQ(publish.out.rfind("published 2 files ", 0), 0u) << publish.out;
-  EXPECT_NE(publish.out.find("public key: " + publicKey), std::string::npos);
-  const Result verified = tarnbuilder({"verify", "--dir", out, "--pubkey", publicKey});
-  EXPECT_EQ(verified.code, 0) << verified.err;
-  EXPECT_EQ(verified.out.rfind("verified " + out + ": signature good, 2 entries", 0), 0u)
-      << verified.out;
-
+  EXPECT_NE(publish.out.find("public key: " + publicKey), std::string::npos) << publish.out;
   fs::remove(dir / "out/files/readme.txt.tz");
   const Result broken = tarnbuilder({"verify", "--dir", out, "--key", key});
   EXPECT_EQ(broken.code, 1);
@@ -186,7 +179,7 @@ TEST(Commands, UiPackIsWhatTheLauncherUnpacks) {
       {"img/\xc5\xbe"
        "enklas.svg",
        "<svg/>"},
-      {"Z.txt", "upper case sorts first"}};
+      {"Z.txt", "z"}};
   for (const auto& [name, data] : page) writeTestFile(dir / ("page/" + name), data);
   const Result run = tarnbuilder({"uipack", pathToUtf8(dir / "page"), pathToUtf8(dir / "ui.pack")});
   ASSERT_EQ(run.code, 0) << run.err;
@@ -195,21 +188,6 @@ TEST(Commands, UiPackIsWhatTheLauncherUnpacks) {
   std::string err;
   ASSERT_TRUE(unpackUiPack(pack, dir / "unpacked", err)) << err;
   for (const auto& [name, data] : page) EXPECT_EQ(readTestFile(dir / ("unpacked/" + name)), data);
-  // Names in byte order: walk the entries (u16 name length, name, u32 size, data).
-  std::vector<std::string> names;
-  for (std::size_t at = 8; at + 2 <= pack.size();) {
-    const std::size_t length =
-        static_cast<unsigned char>(pack[at]) | static_cast<unsigned char>(pack[at + 1]) << 8;
-    names.push_back(pack.substr(at + 2, length));
-    at += 2 + length;
-    std::size_t size = 0;
-    for (int i = 3; i >= 0; --i) size = size << 8 | static_cast<unsigned char>(pack[at + i]);
-    at += 4 + size;
-  }
-  EXPECT_EQ(names, (std::vector<std::string>{"Z.txt", "img/logo.png",
-                                             "img/\xc5\xbe"
-                                             "enklas.svg",
-                                             "index.html", "style.css"}));
   EXPECT_EQ(tarnbuilder({"uipack", pathToUtf8(dir / "missing"), pathToUtf8(dir / "x.pack")}).code,
             1);
 }

@@ -83,17 +83,5 @@ TEST(ConsoleProgress, ResultsInPlainWords) {
             "Cancelled during a download; run again to complete the update.");
 }
 
-TEST(ConsoleProgress, PipeGetsALinePerPhaseAndTheResult) {
-  std::string out;
-  ConsoleProgress console([&out](std::string_view text) { out += text; }, false, 0);
-  Json phase = Json::object();
-  phase.set("type", "phase");
-  phase.set("phase", "manifest");
-  console.show(phase);
-  console.show(progress("check", "a", 1, 2, 0));
-  console.show(done("uptodate", true, ""));
-  EXPECT_EQ(out, "Fetching the manifest\nUp to date (build 42).\n");
-}
-
 }  // namespace
 }  // namespace tu

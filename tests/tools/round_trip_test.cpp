@@ -56,7 +56,7 @@ TEST_F(RoundTrip, PublishVerifyThenTarnUpdateInstallsRepairsAndFollows) {
 
   HttpTestServer server;
   publishAndServe(server, {"--build", "one"});
-  fs::create_directories(root / "player");
+  fs::create_directories(root / "player");  // config writes into an existing folder
   tarnbuilder({"config", "--pubkey", publicKey, "--update-url", server.url("/"), player});
   tarnUpdate({player});
   files["TarnLauncher.json"] = readTestFile(root / "player/TarnLauncher.json");

@@ -68,16 +68,6 @@ TEST(UiPack, WriterRefusesWhatTheReaderWould) {
   EXPECT_EQ(error, "a.html: named twice");
 }
 
-TEST(UiPack, WriterPacksAFolder) {
-  TempDir source;
-  writeTestFile(source / "index.html", "<html>");
-  writeTestFile(source / "img/a.png", "A");
-  std::string pack;
-  std::string error;
-  ASSERT_TRUE(buildUiPackFromFolder(source.path(), pack, error)) << error;
-  EXPECT_EQ(pack, header(2) + entry("img/a.png", "A") + entry("index.html", "<html>"));
-}
-
 TEST(UiPack, ShortOrForeignDataIsNotAPack) {
   TempDir dir;
   EXPECT_EQ(unpackError("", dir.path()), "not a ui pack");

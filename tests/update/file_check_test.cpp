@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "core/files.h"
 #include "support/temp_dir.h"
 #include "update/null_fetcher.h"
@@ -47,14 +45,6 @@ class CheckFile : public ::testing::Test {
   }
 
   bool check(CheckMode mode = CheckMode::Check) { return updater.checkFile(entry, local, mode); }
-  // Rewrites the file with the same content, so that only its stamp changes.
-  void touch() {
-    const std::string before = fileStamp(local);
-    while (fileStamp(local) == before) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-      writeTestFile(local, readTestFile(local));
-    }
-  }
 
   TempDir dir;
   LauncherConfig config;
@@ -64,28 +54,6 @@ class CheckFile : public ::testing::Test {
   fs::path local = dir / "data/file.bin";
   ManifestFile entry{"data/file.bin", 12, sha256Hex("file content"), 40, false};
 };
-
-TEST_F(CheckFile, CacheSparesHashingAnUnchangedFile) {
-  EXPECT_TRUE(check());
-  EXPECT_EQ(updater.filesHashed, 1u);
-  const Json& record = updater.cache.get("data/file.bin");
-  EXPECT_EQ(record.dump(), "[12,\"" + fileStamp(local) + "\",\"" + entry.sha256 + "\"]");
-  EXPECT_TRUE(check());
-  EXPECT_EQ(updater.filesHashed, 1u) << "the second check took the cache";
-  EXPECT_TRUE(check(CheckMode::Repair));
-  EXPECT_EQ(updater.filesHashed, 2u) << "a repair always hashes";
-  EXPECT_TRUE(updater.checkFile(entry, local, static_cast<CheckMode>(7)));
-  EXPECT_EQ(updater.filesHashed, 3u) << "any mode other than Check is a repair";
-}
-
-TEST_F(CheckFile, TouchedFileIsHashedOnceAndGetsTheNewStamp) {
-  EXPECT_TRUE(check());
-  touch();
-  EXPECT_TRUE(check());
-  EXPECT_TRUE(check());
-  EXPECT_EQ(updater.filesHashed, 2u);
-  EXPECT_EQ(updater.cache.get("data/file.bin").at(1).asString(), fileStamp(local));
-}
 
 TEST_F(CheckFile, DamagedFileIsRememberedWithItsOwnHash) {
   writeTestFile(local, "file c0ntent");
@@ -116,17 +84,6 @@ TEST_F(CheckFile, RecordsOfAnotherShapeNeverMatch) {
     EXPECT_TRUE(check());
   }
   EXPECT_EQ(updater.filesHashed, 4u);
-}
-
-TEST_F(CheckFile, OnceEntriesOnlyNeedToExist) {
-  entry.once = true;
-  entry.size = 999;
-  entry.sha256 = std::string(64, '0');
-  EXPECT_TRUE(check());
-  EXPECT_EQ(updater.filesHashed, 0u);
-  EXPECT_FALSE(updater.cache.has("data/file.bin"));
-  fs::remove(local);
-  EXPECT_FALSE(check());
 }
 
 TEST_F(CheckFile, CancelledHashLeavesTheCacheAlone) {

@@ -122,16 +122,13 @@ TEST(ParseManifest, BadEntries) {
   EXPECT_EQ(parseError(R"({"format":1,"launcher":)" + entry("a/b", "null") + "}"), bad);
 }
 
+// The path rule itself is isSafeRelativePath's (files_test); here that both lists apply it.
 TEST(ParseManifest, UnsafePaths) {
-  for (const std::string& path : std::vector<std::string>{
-           "", "/x", "\\\\x", "a\\\\b", "c:x", "a//b", "a/", "./a", "a/../b", "..", "a/b?", "a*",
-           "a<b", "a>b", "a|b", "a\\\"b", "a\\u0001b", "a\\tb", std::string(401, 'p')}) {
-    SCOPED_TRACE(path);
-    const std::string err = parseError(withFile(entry(path)));
-    EXPECT_EQ(err.rfind("unsafe path in manifest: ", 0), 0u) << err;
+  for (const std::string& path :
+       std::vector<std::string>{"/x", "a/../b", "a\\\\b", std::string(401, 'p')}) {
+    EXPECT_EQ(parseError(withFile(entry(path))).rfind("unsafe path in manifest: ", 0), 0u) << path;
     EXPECT_EQ(parseError(R"({"format":1,"remove":[")" + path + "\"]}").rfind("unsafe path", 0), 0u);
   }
-  EXPECT_EQ(parseError(withFile(entry(std::string(400, 'p')))), "");
   EXPECT_EQ(parseError(withFile(entry("a/b?"))), "unsafe path in manifest: a/b?");
   EXPECT_EQ(parseError(withFile("7")), "unsafe path in manifest: ");
   EXPECT_EQ(parseError(withFile(R"({"path":5})")), "unsafe path in manifest: ");

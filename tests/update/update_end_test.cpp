@@ -53,26 +53,14 @@ TEST_F(UpdateEnd, Offline) {
   expectEnd(run(), "offline", error);
 }
 
+// The signature rules themselves are ManifestSignature's; here only how a run ends on them.
 TEST_F(UpdateEnd, Signatures) {
   publish({});
-  const std::string body = servedManifest;
   const std::string digits = servedSignature.substr(0, 128);
-  const auto withSignature = [&](const std::string& manifest, const std::string& signature) {
-    server.serve("/manifest.json", manifest);
-    server.serve("/manifest.sig", signature);
-    return run();
-  };
-  EXPECT_EQ(withSignature(body, digits + "\r\n").code, "uptodate");
-  std::string upper = digits;
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  EXPECT_EQ(withSignature(body, upper).code, "uptodate");
-  const std::string badsig = "manifest signature does not match";
-  expectEnd(withSignature(body, " " + digits), "badsig", badsig);
-  expectEnd(withSignature(body + "\n", digits), "badsig", badsig);
-  std::string changed = body;
-  changed[changed.find("build 1") + 6] = '2';
-  expectEnd(withSignature(changed, digits), "badsig", badsig);
-  expectEnd(withSignature(body, ""), "badsig", badsig);
+  server.serve("/manifest.sig", digits + "\r\n");
+  EXPECT_EQ(run().code, "uptodate");
+  server.serve("/manifest.json", servedManifest + "\n");
+  expectEnd(run(), "badsig", "manifest signature does not match");
 }
 
 TEST_F(UpdateEnd, HostileManifestsChangeNothing) {

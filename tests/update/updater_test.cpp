@@ -31,14 +31,6 @@ class Progress : public ::testing::Test {
   Updater updater;
 };
 
-TEST_F(Progress, MessageMembersInOrder) {
-  send("check", 5);
-  ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(sent[0].dump(),
-            R"({"type":"progress","phase":"check","file":"system/L2.exe","filesDone":1,)"
-            R"("filesTotal":2,"bytesDone":5,"bytesTotal":1000000000,"speed":0})");
-}
-
 TEST_F(Progress, AtMostTenUnforcedMessagesASecond) {
   send("download", 1);
   now += 0.05;
@@ -71,18 +63,6 @@ TEST_F(Progress, SpeedIsSmoothedOverWindowsOfOneSecond) {
   now += 1.0;
   send("download", 100);  // a restarted transfer counts as rate 0, never negative
   EXPECT_NEAR(sent.back().get("speed").asNumber(), 0.6 * (0.4 * 1000000 + 0.6 * 1600000), 1e-6);
-}
-
-TEST(Updater, ConstructionDerivesTheWorkFolder) {
-  LauncherConfig config;
-  test::NullFetcher fetcher;
-  Updater updater("client", "client/TarnLauncher.exe", config, fetcher, nullptr, nullptr, nullptr,
-                  nullptr);
-  EXPECT_EQ(updater.workDir, std::filesystem::path("client") / ".tarn_update");
-  EXPECT_TRUE(updater.cache.isNull());
-  EXPECT_FALSE(updater.cancelFlag);
-  // Empty callbacks are skipped.
-  updater.sendProgress("check", ManifestFile{}, 0, 0, 0, 0, true);
 }
 
 }  // namespace
