@@ -34,16 +34,11 @@ if ! { cmake --preset linux-release && cmake --build --preset linux-release --ta
 fi
 tarnbuilder=$root/build/linux-release/tools/tarnbuilder/tarnbuilder
 tarn_update=$root/build/linux-release/src/app/tarn-update
-nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
+. "$root/scripts/lib/nginx.sh"
 
 work=$(mktemp -d /tmp/tarn-demo.XXXXXX)
 cleanup() {
-  if [ -f "$work/nginx/nginx.pid" ]; then
-    local pid
-    pid=$(cat "$work/nginx/nginx.pid")
-    kill "$pid" 2>/dev/null || true
-    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
-  fi
+  nginx_stop "$work/nginx"
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -104,48 +99,11 @@ note "published version 1 to releases/v1 ($(du -sb "$releases/v1/files" | cut -f
 
 # ---- nginx ------------------------------------------------------------------------------------
 say "serving the published folder with nginx"
-mkdir -p "$work/nginx/logs" "$work/nginx/temp"
-write_config() {
-  cat >"$work/nginx/nginx.conf" <<CONF
-worker_processes 1;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/logs/error.log;
-events { worker_connections 64; }
-http {
-  log_format demo '\$status \$body_bytes_sent \$request_uri';
-  access_log $work/nginx/logs/access.log demo;
-  client_body_temp_path $work/nginx/temp/body;
-  proxy_temp_path $work/nginx/temp/proxy;
-  fastcgi_temp_path $work/nginx/temp/fastcgi;
-  uwsgi_temp_path $work/nginx/temp/uwsgi;
-  scgi_temp_path $work/nginx/temp/scgi;
-  default_type application/octet-stream;
-  sendfile on;
-  open_file_cache off;
-  server {
-    listen 127.0.0.1:$1;
-    root $work/www;
-    location ~ ^/updater/manifest\.(json|sig)\$ { add_header Cache-Control "no-cache"; }
-    location ~ /\. { deny all; }
-  }
-}
-CONF
-}
-port=
-for _ in $(seq 50); do
-  candidate=$((20000 + RANDOM % 40000))
-  write_config "$candidate"
-  if "$nginx_bin" -p "$work/nginx" -c "$work/nginx/nginx.conf" 2>"$work/nginx/logs/start.log"; then
-    port=$candidate
-    break
-  fi
-done
-if [ -z "$port" ]; then
-  cat "$work/nginx/logs/start.log" >&2
-  echo "nginx did not start" >&2
-  exit 1
-fi
-update_url="http://127.0.0.1:$port/updater/"
+# The manifest and its signature are never cached, so a switch is seen at once; nothing under a
+# dot is served.
+nginx_start "$work/nginx" "$work/www" '    location ~ ^/updater/manifest\.(json|sig)$ { add_header Cache-Control "no-cache"; }
+    location ~ /\. { deny all; }'
+update_url="http://127.0.0.1:$nginx_port/updater/"
 echo "update URL: $update_url"
 note "nginx serves www/updater -> releases/v1 at $update_url"
 

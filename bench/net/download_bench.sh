@@ -10,77 +10,32 @@
 # is removed at the end.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/scripts/lib/nginx.sh"
 fetch=${1:-$root/build/linux-release/bench/net/fetch_file}
 size_mib=${SIZE_MIB:-1024}
 reps=${REPS:-5}
 
-for tool in nginx curl; do
-  command -v "$tool" >/dev/null || [ -x "/usr/sbin/$tool" ] || { echo "missing: $tool" >&2; exit 1; }
-done
-nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
+command -v curl >/dev/null || { echo "missing: curl" >&2; exit 1; }
 [ -x "$fetch" ] || { echo "missing $fetch (build the linux-release preset)" >&2; exit 1; }
 
 work=$(mktemp -d)
-stop_nginx() {
-  if [ -f "$work/nginx.pid" ]; then
-    local pid
-    pid=$(cat "$work/nginx.pid")
-    kill "$pid" 2>/dev/null || true
-    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
-  fi
-}
 cleanup() {
-  stop_nginx
+  nginx_stop "$work/nginx"
   rm -rf "$work"
 }
 trap cleanup EXIT
 
 # nginx's workers may run as another user: the served folder must be readable to all.
 chmod 755 "$work"
-mkdir -p "$work/www" "$work/logs" "$work/temp" "$work/out"
+mkdir -p "$work/www" "$work/out"
 chmod 755 "$work/www"
 echo "== creating a ${size_mib} MiB file"
 head -c "$((size_mib * 1024 * 1024))" /dev/urandom >"$work/www/big.bin"
 chmod 644 "$work/www/big.bin"
 sync
 
-write_config() {
-  cat >"$work/nginx.conf" <<CONF
-worker_processes 1;
-pid $work/nginx.pid;
-error_log $work/logs/error.log;
-events { worker_connections 64; }
-http {
-  access_log off;
-  client_body_temp_path $work/temp/body;
-  proxy_temp_path $work/temp/proxy;
-  fastcgi_temp_path $work/temp/fastcgi;
-  uwsgi_temp_path $work/temp/uwsgi;
-  scgi_temp_path $work/temp/scgi;
-  default_type application/octet-stream;
-  sendfile on;
-  tcp_nopush on;
-  server {
-    listen 127.0.0.1:$1;
-    root $work/www;
-  }
-}
-CONF
-}
-
-# A free port: try random ones until nginx binds one.
-port=
-for _ in $(seq 50); do
-  candidate=$((20000 + RANDOM % 40000))
-  write_config "$candidate"
-  if "$nginx_bin" -p "$work" -c "$work/nginx.conf" 2>"$work/logs/start.log"; then
-    port=$candidate
-    break
-  fi
-done
-[ -n "$port" ] || { cat "$work/logs/start.log" >&2; echo "nginx did not start" >&2; exit 1; }
-for _ in $(seq 100); do [ -s "$work/nginx.pid" ] && break; sleep 0.05; done
-url="http://127.0.0.1:$port/big.bin"
+nginx_start "$work/nginx" "$work/www"
+url="http://127.0.0.1:$nginx_port/big.bin"
 expected=$(stat -c %s "$work/www/big.bin")
 
 now() { date +%s.%N; }

@@ -12,6 +12,7 @@
 # downloads) lives in one temporary folder under /tmp that is removed at the end.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/scripts/lib/nginx.sh"
 build=${1:-$root/build/linux-release}
 reps=${REPS:-3}
 files=${FILES:-2000}
@@ -25,20 +26,10 @@ for program in "$tool" "$make_published_client" "$peak_memory"; do
   [ -x "$program" ] || { echo "missing $program (build the linux-release preset)" >&2; exit 1; }
 done
 command -v curl >/dev/null || { echo "missing: curl" >&2; exit 1; }
-nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
-[ -x "$nginx_bin" ] || { echo "missing: nginx (nginx-light)" >&2; exit 1; }
 
 work=$(mktemp -d /tmp/tarn-update-bench.XXXXXX)
-stop_nginx() {
-  if [ -f "$work/nginx.pid" ]; then
-    local pid
-    pid=$(cat "$work/nginx.pid")
-    kill "$pid" 2>/dev/null || true
-    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
-  fi
-}
 cleanup() {
-  stop_nginx
+  nginx_stop "$work/nginx"
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -48,46 +39,9 @@ key=$("$make_published_client" "$work/many" "$files" "$many_mib")
 "$make_published_client" "$work/large" 1 "$large_mib" >/dev/null
 # nginx's workers may run as another user: everything served must be readable to all.
 chmod -R a+rX "$work"
-mkdir -p "$work/logs" "$work/temp"
 
-write_config() {
-  cat >"$work/nginx.conf" <<CONF
-worker_processes 1;
-pid $work/nginx.pid;
-error_log $work/logs/error.log;
-events { worker_connections 64; }
-http {
-  access_log off;
-  client_body_temp_path $work/temp/body;
-  proxy_temp_path $work/temp/proxy;
-  fastcgi_temp_path $work/temp/fastcgi;
-  uwsgi_temp_path $work/temp/uwsgi;
-  scgi_temp_path $work/temp/scgi;
-  default_type application/octet-stream;
-  sendfile on;
-  tcp_nopush on;
-  keepalive_requests 100000;
-  server {
-    listen 127.0.0.1:$1;
-    root $work;
-  }
-}
-CONF
-}
-
-# A free port: try random ones until nginx binds one.
-port=
-for _ in $(seq 50); do
-  candidate=$((20000 + RANDOM % 40000))
-  write_config "$candidate"
-  if "$nginx_bin" -p "$work" -c "$work/nginx.conf" 2>"$work/logs/start.log"; then
-    port=$candidate
-    break
-  fi
-done
-[ -n "$port" ] || { cat "$work/logs/start.log" >&2; echo "nginx did not start" >&2; exit 1; }
-for _ in $(seq 100); do [ -s "$work/nginx.pid" ] && break; sleep 0.05; done
-base="http://127.0.0.1:$port"
+nginx_start "$work/nginx" "$work"
+base="http://127.0.0.1:$nginx_port"
 
 # An empty client folder that updates from the site `$1`.
 fresh_client() {
