@@ -64,7 +64,7 @@ int runConfig(const std::vector<std::string>& args, Console& console) {
       return usageError(console, "config", std::string("--") + required + " is required");
     }
   }
-  ConfigAnswers answers;
+  LauncherConfig answers;
   answers.publicKey = line.value("pubkey");
   answers.updateUrl = line.value("update-url");
   answers.serverName = line.value("server-name", answers.serverName);

@@ -25,7 +25,7 @@ bool isWebUrl(const std::string& url) {
 
 }  // namespace
 
-bool configText(const ConfigAnswers& answers, std::string& text, std::string& err) {
+bool configText(const LauncherConfig& answers, std::string& text, std::string& err) {
   if (!isPublicKeyText(answers.publicKey)) {
     err = "the public key must be 64 hexadecimal digits (tarnbuilder pubkey KEYFILE prints it)";
     return false;
