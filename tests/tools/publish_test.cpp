@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <random>
 
 #include "core/files.h"
 #include "net/fetcher.h"
 #include "support/http_test_server.h"
+#include "support/test_data.h"
 #include "tarnbuilder/publish_cache.h"
 #include "tools/tarnbuilder_fixture.h"
 #include "update/updater.h"
@@ -16,13 +16,6 @@ namespace tu::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string noise(std::size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string out(size, '\0');
-  for (char& c : out) c = static_cast<char>(random());
-  return out;
-}
 
 const std::map<std::string, std::string> kClient = {
     {"system/L2.exe", std::string(9000, 'e') + noise(5000, 1)},

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "core/files.h"
+#include "support/test_data.h"
 #include "tarn_update_fixture.h"
 
 namespace tu::test {
@@ -22,13 +23,6 @@ namespace fs = std::filesystem;
 
 constexpr unsigned kSeed = 20240611;
 constexpr int kKills = 50;
-
-std::string noise(std::size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string out(size, '\0');
-  for (char& c : out) c = static_cast<char>(random());
-  return out;
-}
 
 // Compressible, but different for every seed.
 std::string text(std::size_t size, unsigned seed) {

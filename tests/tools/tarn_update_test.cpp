@@ -4,23 +4,15 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "core/files.h"
 #include "publish/manifest_writer.h"
+#include "support/test_data.h"
 #include "tarn_update_fixture.h"
 
 namespace tu::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string noise(std::size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string out(size, '\0');
-  for (char& c : out) c = static_cast<char>(random());
-  return out;
-}
 
 const std::vector<ClientFile> kTree = {
     {"system/L2.exe", noise(70000, 1)},

@@ -1,10 +1,9 @@
 // verify: a good publish passes; every kind of damage is found and listed, all at once.
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "core/files.h"
 #include "publish/manifest_writer.h"
+#include "support/test_data.h"
 #include "tarnbuilder/key_file.h"
 #include "tarnbuilder/verifier.h"
 #include "tools/tarnbuilder_fixture.h"
@@ -13,13 +12,6 @@ namespace tu::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string noise(std::size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string out(size, '\0');
-  for (char& c : out) c = static_cast<char>(random());
-  return out;
-}
 
 class Verify : public TarnbuilderTest {
  protected:

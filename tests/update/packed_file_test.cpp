@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <random>
 #include <sstream>
 
 #include "publish/packed_writer.h"
 #include "support/temp_dir.h"
+#include "support/test_data.h"
 #include "update/packed_bytes.h"
 
 namespace tu {
@@ -17,17 +17,11 @@ namespace fs = std::filesystem;
 using test::CraftedBlock;
 using test::craftPacked;
 using test::deflated;
+using test::noise;
 using test::readTestFile;
 using test::sha256Hex;
 using test::TempDir;
 using test::writeTestFile;
-
-std::string randomBytes(std::size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string out(size, '\0');
-  for (char& c : out) c = static_cast<char>(random());
-  return out;
-}
 
 // Installs `packed` over a target that holds "old content"; on failure checks that the
 // target is untouched and no temporary is left.
@@ -65,7 +59,7 @@ TEST(PackedFormat, StoredLengthLimit) {
 
 TEST_F(PackedInstall, ExactlyKBlocksAndOneMore) {
   for (const std::size_t size : {3 * 64, 3 * 64 + 1}) {
-    const std::string data = randomBytes(size, 7);
+    const std::string data = noise(size, 7);
     const std::string packed = packBytes(data, {64, 9});
     std::istringstream in(packed);
     PackedReader reader;
@@ -78,7 +72,7 @@ TEST_F(PackedInstall, ExactlyKBlocksAndOneMore) {
 
 // The writer compresses a block only when that makes it smaller; the reader takes both kinds.
 TEST_F(PackedInstall, WriterStoresRawWhatDoesNotShrink) {
-  const std::string data = std::string(100, 'z') + randomBytes(100, 1) + "tail";
+  const std::string data = std::string(100, 'z') + noise(100, 1) + "tail";
   const std::string packed = packBytes(data, {100, 9});
   const auto tableWord = [&](std::size_t block) {
     std::uint32_t word = 0;
@@ -105,7 +99,7 @@ TEST(PackedWriter, RejectsBadOptionsAndAShrunkenSource) {
 }
 
 TEST_F(PackedInstall, EveryTruncationFailsWithTheRightText) {
-  const std::string data = std::string(300, 'a') + randomBytes(200, 2);
+  const std::string data = std::string(300, 'a') + noise(200, 2);
   const std::string packed = packBytes(data, {128, 9});  // 4 blocks
   const std::size_t tableEnd = 20 + 4 * 4;
   for (std::size_t length = 0; length < packed.size(); ++length) {
@@ -117,7 +111,7 @@ TEST_F(PackedInstall, EveryTruncationFailsWithTheRightText) {
 }
 
 TEST_F(PackedInstall, EveryFlippedByteFails) {
-  const std::string data = std::string(200, 'a') + randomBytes(100, 3);
+  const std::string data = std::string(200, 'a') + noise(100, 3);
   const std::string packed = packBytes(data, {128, 9});
   for (std::size_t i = 0; i < packed.size(); ++i) {
     SCOPED_TRACE(i);

@@ -2,11 +2,11 @@
 // install failures, removals, clean-up, cancel and the runaway body.
 #include <gtest/gtest.h>
 
-#include <random>
 #include <thread>
 
 #include "core/files.h"
 #include "publish/manifest_writer.h"
+#include "support/test_data.h"
 #include "update/packed_bytes.h"
 #include "update/update_fixture.h"
 
@@ -14,13 +14,6 @@ namespace tu::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string noise(std::size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string out(size, '\0');
-  for (char& c : out) c = static_cast<char>(random());
-  return out;
-}
 
 const std::vector<ClientFile> kTree = {
     {"system/L2.exe", std::string(9000, 'e') + noise(3000, 1)},
