@@ -85,7 +85,10 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
 
 FakeRuntime::FakeRuntime(const fs::path& root, const fs::path& dll)
     : versionFolder_(root / L"EdgeWebView" / L"Application" / kVersion) {
-  const fs::path target = versionFolder_ / L"EBWebView" / L"x64" / L"EmbeddedBrowserWebView.dll";
+  // The launcher under test has this program's bitness, and its loader looks in the folder of
+  // that bitness.
+  const wchar_t* arch = sizeof(void*) == 8 ? L"x64" : L"x86";
+  const fs::path target = versionFolder_ / L"EBWebView" / arch / L"EmbeddedBrowserWebView.dll";
   std::error_code error;
   fs::create_directories(target.parent_path(), error);
   fs::copy_file(dll, target, fs::copy_options::overwrite_existing, error);
