@@ -176,9 +176,14 @@ ConsoleProgress::ConsoleProgress(Writer write, bool live, int width)
     : write_(std::move(write)), live_(live), width_(width >= 40 ? width : kDefaultWidth) {}
 
 void ConsoleProgress::draw(const std::string& line) {
-  // Carriage return, the line, then erase whatever a longer previous line left to its right.
-  write_("\r" + line + "\x1b[K");
-  drawn_ = true;
+  // Carriage return, the line, then spaces over whatever a longer previous line left to its
+  // right: spaces rather than an erase sequence, which Windows consoles before Windows 10 (and
+  // Wine's) print literally.
+  const int length = columns(line);
+  std::string text = "\r" + line;
+  if (length < drawnColumns_) text.append(static_cast<std::size_t>(drawnColumns_ - length), ' ');
+  write_(text);
+  drawnColumns_ = length;
 }
 
 void ConsoleProgress::show(const Json& message) {
@@ -204,9 +209,9 @@ void ConsoleProgress::showCancelling() {
 }
 
 void ConsoleProgress::finish() {
-  if (!drawn_) return;
-  write_("\r\x1b[K");
-  drawn_ = false;
+  if (drawnColumns_ == 0) return;
+  write_("\r" + std::string(static_cast<std::size_t>(drawnColumns_), ' ') + "\r");
+  drawnColumns_ = 0;
 }
 
 }  // namespace tu

@@ -34,7 +34,7 @@ class ConsoleProgress {
   Writer write_;
   bool live_;
   int width_;
-  bool drawn_ = false;
+  int drawnColumns_ = 0;  // of the live line on screen; 0: none
   bool cancelling_ = false;
 };
 
