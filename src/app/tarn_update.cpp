@@ -1,18 +1,13 @@
 // tarn-update: one update run of a client folder from the console, the same run the launcher's
 // update worker makes (the same controller, fetcher, work folder, cache and .part files, so the
 // two can share a folder), without the launcher's self-update.
-//
-//   tarn-update [--repair] [--json] [CLIENT_DIR]
-//
-// Exit status: 0 when the run ends with "ok" true, 1 when it ends with "ok" false, 2 on a usage
-// or configuration error. The first SIGINT or SIGTERM cancels the run; a second ends the
-// process at once.
+#include "app/tarn_update.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <system_error>
-#include <vector>
 
 #include "app/command_line.h"
 #include "app/console_progress.h"
@@ -86,19 +81,19 @@ int runUpdate(const CommandLine& commandLine) {
 }
 
 }  // namespace
-}  // namespace tu
 
-int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-  tu::CommandLine commandLine;
+int runTarnUpdate(const std::vector<std::string>& args) {
+  CommandLine commandLine;
   std::string error;
-  if (!tu::parseCommandLine(args, commandLine, error)) {
-    std::fprintf(stderr, "tarn-update: %s\n%s", error.c_str(), tu::usageText());
+  if (!parseCommandLine(args, commandLine, error)) {
+    std::fprintf(stderr, "tarn-update: %s\n%s", error.c_str(), usageText());
     return 2;
   }
   if (commandLine.help) {
-    std::fputs(tu::usageText(), stdout);
+    std::fputs(usageText(), stdout);
     return 0;
   }
-  return tu::runUpdate(commandLine);
+  return runUpdate(commandLine);
 }
+
+}  // namespace tu

@@ -3,7 +3,8 @@
 
 namespace tu {
 
-// Whether standard output is a terminal (then progress is drawn in place).
+// Whether standard output is a terminal (then progress is drawn in place): a tty on POSIX, a
+// console on Windows.
 bool stdoutIsTerminal();
 // Standard output's width in columns, or 0 when unknown.
 int terminalWidth();

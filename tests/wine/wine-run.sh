@@ -1,5 +1,6 @@
 #!/bin/sh
-# Runs a Windows test program under wine64: wine-run.sh PREFIX PROGRAM [ARGS...]
+# Runs a Windows test program under Wine: wine-run.sh PREFIX PROGRAM [ARGS...]. wine64 runs
+# 64-bit programs itself and hands 32-bit ones to the i386 wine32 loader.
 # The prefix lives in the build folder; HOME points at a scratch folder beside it, because
 # the prefix's Desktop and Documents folders are links into HOME and tests place shortcuts.
 prefix=$1
