@@ -1,8 +1,6 @@
-// A program run as a child process by a test (POSIX): its standard output read as it comes
-// (from a pipe, or from a pseudo-terminal), its standard error kept, its end status.
+// A program run as a child process by a test: its standard output read as it comes (from a
+// pipe, or on POSIX from a pseudo-terminal), its standard error kept, how it ended.
 #pragma once
-
-#include <sys/types.h>
 
 #include <condition_variable>
 #include <cstdint>
@@ -18,30 +16,33 @@ namespace tu::test {
 
 struct ChildOptions {
   std::filesystem::path workingDir;  // empty: the test's own
-  // RLIMIT_FSIZE for the child, with SIGXFSZ ignored so a write past it fails instead.
+  // POSIX only: RLIMIT_FSIZE for the child, with SIGXFSZ ignored so a write past it fails.
   std::optional<std::uint64_t> fileSizeLimit;
-  bool terminal = false;  // standard output is a pseudo-terminal instead of a pipe
+  bool terminal = false;  // POSIX only: standard output is a pseudo-terminal, not a pipe
 };
 
 class ChildProcess {
  public:
-  // Starts `program` with `args`; fails the test when it cannot.
+  // Starts `program` with `args` (UTF-8); fails the test when it cannot. On Windows the child
+  // starts in a process group of its own, on a console it shares with the test.
   ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& args,
                const ChildOptions& options = {});
-  // A child still running is killed (SIGKILL) and reaped.
+  // A child still running is killed and reaped.
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
-  pid_t pid() const { return pid_; }
+  // What Ctrl+C at a console does to the child: SIGINT on POSIX, a Ctrl+C event to its process
+  // group on Windows.
+  void interrupt();
+  // POSIX only.
   void sendSignal(int signal);
   // Waits until a whole line of standard output satisfies `match` (searching from line
   // `from`); false when output ended first. The line's index goes to `index`.
   bool waitForLine(const std::function<bool(const std::string&)>& match, std::size_t from = 0,
                    std::size_t* index = nullptr);
-  // Waits until the signal no longer waits for delivery to the child (Linux /proc).
-  void waitUntilDelivered(int signal);
-  // Waits for the end and for the rest of its output; the wait status.
+  // Waits for the end and for the rest of its output; the end status (POSIX: the wait status;
+  // Windows: the exit code).
   int wait();
   // Whether the child has ended (reaped) without waiting.
   bool ended();
@@ -53,9 +54,12 @@ class ChildProcess {
  private:
   void start(const std::filesystem::path& program, const std::vector<std::string>& args,
              const ChildOptions& options);
-  void readOutput(int fd);
+  // On the reader thread: appends what `read` returns until it returns 0 (the end).
+  void collectOutput(const std::function<std::size_t(char* buffer, std::size_t size)>& read);
+  // Waits for the reader to see the end of the output.
+  void waitForOutputEnd();
 
-  pid_t pid_ = -1;
+  std::intptr_t process_ = -1;  // POSIX: the process id; Windows: the process handle
   int status_ = 0;
   bool reaped_ = false;
   std::filesystem::path errFile_;
@@ -66,9 +70,10 @@ class ChildProcess {
   bool outEnded_ = false;
 };
 
-// The exit code of a normal end, or -1 (a signal ended it).
+// The exit code of a normal end, or -1 (POSIX: a signal ended it).
 int exitCodeOf(int status);
-// The signal that ended the child, or 0.
-int signalOf(int status);
+// Whether a Ctrl+C ended the child the way an unhandled one does: killed by SIGINT on POSIX,
+// STATUS_CONTROL_C_EXIT on Windows.
+bool endedByInterrupt(int status);
 
 }  // namespace tu::test

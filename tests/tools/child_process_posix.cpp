@@ -8,43 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <chrono>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "child_process.h"
-#include "support/temp_dir.h"
 
 namespace tu::test {
 
 namespace fs = std::filesystem;
-
-namespace {
-
-// A name for the child's standard error that no other test uses.
-fs::path errorFileName() {
-  static int counter = 0;
-  return fs::temp_directory_path() /
-         ("tarn-child-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".err");
-}
-
-// The signals waiting for delivery to the whole process, from /proc.
-std::uint64_t sharedPending(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("ShdPnd:", 0) == 0) return std::strtoull(line.c_str() + 7, nullptr, 16);
-  }
-  return 0;
-}
-
-}  // namespace
-
-ChildProcess::ChildProcess(const fs::path& program, const std::vector<std::string>& args,
-                           const ChildOptions& options) {
-  start(program, args, options);
-}
 
 void ChildProcess::start(const fs::path& program, const std::vector<std::string>& args,
                          const ChildOptions& options) {
@@ -76,15 +45,14 @@ void ChildProcess::start(const fs::path& program, const std::vector<std::string>
     outRead = fds[0];
     outWrite = fds[1];
   }
-  errFile_ = errorFileName();
   const int errFd = open(errFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   const int nullFd = open("/dev/null", O_RDONLY | O_CLOEXEC);
   ASSERT_GE(errFd, 0);
   ASSERT_GE(nullFd, 0);
 
-  pid_ = fork();
-  ASSERT_GE(pid_, 0) << "fork failed";
-  if (pid_ == 0) {
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0) << "fork failed";
+  if (pid == 0) {
     dup2(nullFd, 0);
     dup2(outWrite, 1);
     dup2(errFd, 2);
@@ -106,15 +74,26 @@ void ChildProcess::start(const fs::path& program, const std::vector<std::string>
     execv(argv[0], argv.data());
     _exit(127);
   }
+  process_ = pid;
   close(outWrite);
   close(errFd);
   close(nullFd);
-  reader_ = std::thread(&ChildProcess::readOutput, this, outRead);
+  reader_ = std::thread([this, outRead] {
+    collectOutput([outRead](char* buffer, std::size_t size) -> std::size_t {
+      for (;;) {
+        const ssize_t got = read(outRead, buffer, size);
+        if (got < 0 && errno == EINTR) continue;
+        // The end, or EIO from a terminal nobody holds any more.
+        return got > 0 ? static_cast<std::size_t>(got) : 0;
+      }
+    });
+    close(outRead);
+  });
 }
 
 ChildProcess::~ChildProcess() {
-  if (pid_ > 0 && !reaped_) {
-    kill(pid_, SIGKILL);
+  if (process_ > 0 && !reaped_) {
+    kill(static_cast<pid_t>(process_), SIGKILL);
     wait();
   }
   if (reader_.joinable()) reader_.join();
@@ -122,97 +101,37 @@ ChildProcess::~ChildProcess() {
   fs::remove(errFile_, ec);
 }
 
-void ChildProcess::readOutput(int fd) {
-  char buffer[65536];
-  for (;;) {
-    const ssize_t got = read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;  // the end, or EIO from a terminal nobody holds any more
-    std::lock_guard<std::mutex> lock(mutex_);
-    out_.append(buffer, static_cast<std::size_t>(got));
-    changed_.notify_all();
-  }
-  close(fd);
-  std::lock_guard<std::mutex> lock(mutex_);
-  outEnded_ = true;
-  changed_.notify_all();
+void ChildProcess::interrupt() {
+  sendSignal(SIGINT);
 }
 
 void ChildProcess::sendSignal(int signal) {
   ASSERT_FALSE(reaped_);
-  kill(pid_, signal);
-}
-
-bool ChildProcess::waitForLine(const std::function<bool(const std::string&)>& match,
-                               std::size_t from, std::size_t* index) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    std::istringstream stream(out_);
-    std::string line;
-    std::size_t i = 0;
-    while (std::getline(stream, line)) {
-      if (stream.eof()) break;  // not a whole line yet
-      if (i >= from && match(line)) {
-        if (index != nullptr) *index = i;
-        return true;
-      }
-      ++i;
-    }
-    if (outEnded_) return false;
-    changed_.wait(lock);
-  }
-}
-
-void ChildProcess::waitUntilDelivered(int signal) {
-  const std::uint64_t bit = std::uint64_t{1} << (signal - 1);
-  while (!ended() && (sharedPending(pid_) & bit) != 0) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  kill(static_cast<pid_t>(process_), signal);
 }
 
 int ChildProcess::wait() {
   if (!reaped_) {
-    while (waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
+    while (waitpid(static_cast<pid_t>(process_), &status_, 0) < 0 && errno == EINTR) {
     }
     reaped_ = true;
   }
-  std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [this] { return outEnded_; });
+  waitForOutputEnd();
   return status_;
 }
 
 bool ChildProcess::ended() {
   if (reaped_) return true;
-  if (waitpid(pid_, &status_, WNOHANG) == pid_) reaped_ = true;
+  if (waitpid(static_cast<pid_t>(process_), &status_, WNOHANG) == process_) reaped_ = true;
   return reaped_;
-}
-
-std::string ChildProcess::out() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return out_;
-}
-
-std::vector<std::string> ChildProcess::lines() const {
-  std::vector<std::string> result;
-  std::istringstream stream(out());
-  std::string line;
-  while (std::getline(stream, line)) {
-    if (stream.eof()) break;
-    result.push_back(line);
-  }
-  return result;
-}
-
-std::string ChildProcess::err() const {
-  return readTestFile(errFile_);
 }
 
 int exitCodeOf(int status) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-int signalOf(int status) {
-  return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+bool endedByInterrupt(int status) {
+  return WIFSIGNALED(status) && WTERMSIG(status) == SIGINT;
 }
 
 }  // namespace tu::test

@@ -43,7 +43,9 @@ TEST_F(RoundTrip, PublishVerifyThenTarnUpdateInstallsRepairsAndFollows) {
   writeClient(files);
   const std::string key = pathToUtf8(keyFile);
   const std::string site = pathToUtf8(out);
-  const std::string player = pathToUtf8(root / "player");
+  // A folder name beyond ASCII, as the player's command line hands it over.
+  const fs::path playerDir = root / "\xc5\xbe" "aid\xc4\x97jas";
+  const std::string player = pathToUtf8(playerDir);
   const auto publishAndServe = [&](HttpTestServer& server, std::vector<std::string> extra) {
     std::vector<std::string> args = {
         "publish", "--key",        key,  "--client", pathToUtf8(client), "--out",
@@ -56,18 +58,18 @@ TEST_F(RoundTrip, PublishVerifyThenTarnUpdateInstallsRepairsAndFollows) {
 
   HttpTestServer server;
   publishAndServe(server, {"--build", "one"});
-  fs::create_directories(root / "player");  // config writes into an existing folder
+  fs::create_directories(playerDir);  // config writes into an existing folder
   tarnbuilder({"config", "--pubkey", publicKey, "--update-url", server.url("/"), player});
   tarnUpdate({player});
-  files["TarnLauncher.json"] = readTestFile(root / "player/TarnLauncher.json");
-  EXPECT_EQ(tree(root / "player"), files);
+  files["TarnLauncher.json"] = readTestFile(playerDir / "TarnLauncher.json");
+  EXPECT_EQ(tree(playerDir), files);
 
   // Damaged in place, same size: only a repair run reads it again.
   std::string damaged = files["system/L2.exe"];
   damaged[1000] = 'y';
-  writeTestFile(root / "player/system/L2.exe", damaged);
+  writeTestFile(playerDir / "system" / "L2.exe", damaged);
   tarnUpdate({"--repair", player});
-  EXPECT_EQ(tree(root / "player"), files);
+  EXPECT_EQ(tree(playerDir), files);
 
   writeClient({{"system/L2 Config.ini", "[Net]\nPort=7777\n"}});
   fs::remove(client / "old.txt");
@@ -75,7 +77,7 @@ TEST_F(RoundTrip, PublishVerifyThenTarnUpdateInstallsRepairsAndFollows) {
   tarnUpdate({player});
   files["system/L2 Config.ini"] = "[Net]\nPort=7777\n";
   files.erase("old.txt");
-  EXPECT_EQ(tree(root / "player"), files);
+  EXPECT_EQ(tree(playerDir), files);
 }
 
 }  // namespace

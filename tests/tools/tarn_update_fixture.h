@@ -2,6 +2,7 @@
 // publishes the tree, and the client folder gets the TarnLauncher.json that points at it.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,12 @@ class TarnUpdateTest : public UpdateFixture {
   std::vector<std::string> argsFor(std::vector<std::string> options) const;
   // Whether the client folder holds exactly these files and the configuration.
   void expectTool(std::vector<ClientFile> files) const;
+  // Runs a client whose one download stalls after 1000 bytes, stops it with `stop` and checks
+  // that the run ended cancelled (exit 1, not fit to play) with the partial download kept (the
+  // update runs test resuming from it). Returns the "done" message.
+  Json cancelStalledDownload(const std::function<void(ChildProcess&)>& stop);
+  // That download's partial file.
+  std::filesystem::path stalledPart() const;
 
   static const std::filesystem::path& program();
 };

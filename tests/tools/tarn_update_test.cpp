@@ -1,8 +1,9 @@
-// tarn-update as players and scripts use it: its exit codes, its --json lines (the launcher's
-// page messages, member for member), its console output, its signals and a full disk.
-#include <signal.h>
-
+// tarn-update as players and scripts use it, on every platform: its exit codes, its --json
+// lines (the launcher's page messages, member for member), its output off a terminal, Ctrl+C.
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
 
 #include "core/files.h"
 #include "publish/manifest_writer.h"
@@ -78,7 +79,7 @@ TEST_F(TarnUpdateTest, ClientFolderDefaultsToTheCurrentOne) {
   EXPECT_EQ(doneOf(run.lines).getString("code"), "updated");
   expectTool(kTree);
   // "--" ends the options; what follows is the folder.
-  EXPECT_EQ(runTool({"--", client.string()}).exitCode(), 0);
+  EXPECT_EQ(runTool({"--", pathToUtf8(client)}).exitCode(), 0);
 }
 
 TEST_F(TarnUpdateTest, ConfigurationErrorsExitWithTwoAndTheirText) {
@@ -99,7 +100,7 @@ TEST_F(TarnUpdateTest, ConfigurationErrorsExitWithTwoAndTheirText) {
 
 TEST_F(TarnUpdateTest, UsageErrorsExitWithTwo) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"--bogus"}, {"-r"}, {client.string(), client.string()}}) {
+           {"--bogus"}, {"-r"}, {pathToUtf8(client), pathToUtf8(client)}}) {
     const ToolRun run = runTool(args);
     EXPECT_EQ(run.exitCode(), 2);
     EXPECT_EQ(run.out, "");
@@ -111,106 +112,28 @@ TEST_F(TarnUpdateTest, UsageErrorsExitWithTwo) {
   EXPECT_EQ(server.requests().size(), 0u);
 }
 
-TEST_F(TarnUpdateTest, TerminalShowsOneLiveLineThenTheResult) {
-  publish(kTree);
-  const ToolRun run = runTool(argsFor({}), {.terminal = true});
-  EXPECT_EQ(run.exitCode(), 0);
-  // The terminal turns each line feed into CR LF: the whole output is one line, redrawn.
-  const std::string result = "Updated (build build 1).\r\n";
-  ASSERT_GE(run.out.size(), result.size());
-  EXPECT_EQ(run.out.substr(run.out.size() - result.size()), result);
-  EXPECT_EQ(run.out.find('\n'), run.out.size() - 1);
-  EXPECT_NE(run.out.find("Downloading ["), std::string::npos) << run.out;
-  // Every drawing fits the terminal's 100 columns.
-  std::size_t start = 0;
-  while (start < run.out.size()) {
-    std::size_t end = run.out.find_first_of("\r\n", start);
-    if (end == std::string::npos) end = run.out.size();
-    std::string drawn = run.out.substr(start, end - start);
-    if (drawn.size() >= 3 && drawn.compare(drawn.size() - 3, 3, "\x1b[K") == 0)
-      drawn.resize(drawn.size() - 3);
-    EXPECT_LT(drawn.size(), 100u) << drawn;
-    start = end + 1;
-  }
+TEST_F(TarnUpdateTest, InterruptCancelsAStalledDownload) {
+  const Json done = cancelStalledDownload([](ChildProcess& child) { child.interrupt(); });
+  // How soon the cancel reaches the stalled transfer is the fetcher's matter: curl asks the
+  // run at once, WinHTTP only when its receive timeout ends the wait.
+  EXPECT_EQ(done.getString("detail").rfind("data/big.bin: ", 0), 0u) << done.dump();
 }
 
-class TarnUpdateSignals : public TarnUpdateTest {
- protected:
-  // A download that stalls half way: the signal ends the run without waiting for the data,
-  // and the partial download stays (the update runs test resuming from it).
-  void cancelStalledDownload(int signal) {
-    const std::vector<ClientFile> tree = {{"data/big.bin", noise(200000, 3)}};
-    publish(tree);
-    scriptFile("data/big.bin", {.body = packedBytes("data/big.bin"), .stallAfter = 1000});
-    ChildProcess child(program(), argsFor({"--json"}));
-    server.waitUntilStalled();
-    child.sendSignal(signal);
-    const int status = child.wait();
-    server.release();
-    EXPECT_EQ(exitCodeOf(status), 1) << child.err();
-    const Json done = doneOf(child.lines());
-    EXPECT_EQ(done.getString("code"), "cancelled");
-    EXPECT_FALSE(done.getBool("canPlay", true));
-    EXPECT_EQ(done.getString("detail"), "data/big.bin: cancelled");
-    const fs::path part = at(".tarn_update/" + entry("data/big.bin").sha256 + ".part");
-    EXPECT_EQ(readTestFile(part).size(), 1000u) << "kept for resuming";
-  }
-};
-
-TEST_F(TarnUpdateSignals, InterruptCancelsAStalledDownload) {
-  cancelStalledDownload(SIGINT);
-}
-
-TEST_F(TarnUpdateSignals, TerminateCancelsAStalledDownload) {
-  cancelStalledDownload(SIGTERM);
-}
-
-TEST_F(TarnUpdateSignals, SecondSignalEndsTheProcessAtOnce) {
+TEST_F(TarnUpdateTest, ASecondInterruptEndsTheProcessAtOnce) {
   publish(kTree);
   // The manifest never comes, and nothing but the receive timeout would end that wait.
   server.script("/manifest.json", {.body = servedManifest, .stallBeforeHeaders = true});
   ChildProcess child(program(), argsFor({"--json"}));
   server.waitUntilStalled();
-  child.sendSignal(SIGINT);
-  child.waitUntilDelivered(SIGINT);
-  child.sendSignal(SIGINT);
+  // Two interrupts sent together may arrive as one; one more follows until the program ends.
+  for (int sent = 0; sent < 1000 && !child.ended(); ++sent) {
+    child.interrupt();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
   const int status = child.wait();
   server.release();
-  EXPECT_EQ(signalOf(status), SIGINT) << "exit code " << exitCodeOf(status);
+  EXPECT_TRUE(endedByInterrupt(status)) << "status " << status;
   EXPECT_EQ(doneOf(child.lines()).kind(), Json::Kind::Null);
-}
-
-TEST_F(TarnUpdateTest, FullDiskFailsAndDamagesNothing) {
-  // Packs small but unpacks past the limit; the other one is too big to download at all.
-  const std::vector<ClientFile> tree = {{"data/a.txt", "first"},
-                                        {"data/big.bin", std::string(3000000, 'z')},
-                                        {"data/noise.bin", noise(1500000, 4)}};
-  publish(tree);
-  writeTestFile(at("data/big.bin"), "old big");
-  writeTestFile(at("data/noise.bin"), "old noise");
-  const ChildOptions limited{.fileSizeLimit = 1000000};
-
-  const ToolRun unpack = runTool(argsFor({"--json"}), limited);
-  EXPECT_EQ(unpack.exitCode(), 1);
-  Json done = doneOf(unpack.lines);
-  EXPECT_EQ(done.getString("code"), "failed");
-  EXPECT_EQ(done.getString("detail"), "data/big.bin: write failed (disk full?)");
-  EXPECT_EQ(readTestFile(at("data/a.txt")), "first");
-  EXPECT_EQ(readTestFile(at("data/big.bin")), "old big");
-  EXPECT_FALSE(fs::exists(at("data/big.bin.tznew")));
-
-  // Now the big one is in place, so the download of the noise is what hits the limit.
-  writeTestFile(at("data/big.bin"), tree[1].content);
-  const ToolRun download = runTool(argsFor({"--json"}), limited);
-  EXPECT_EQ(download.exitCode(), 1);
-  done = doneOf(download.lines);
-  EXPECT_EQ(done.getString("code"), "failed");
-  EXPECT_EQ(done.getString("detail"), "data/noise.bin: write failed (disk full?)");
-  EXPECT_EQ(readTestFile(at("data/noise.bin")), "old noise");
-
-  // With room again, one run completes the client.
-  EXPECT_EQ(runTool(argsFor({})).exitCode(), 0);
-  expectTool(tree);
 }
 
 }  // namespace

@@ -1,0 +1,80 @@
+// tarn-update where POSIX alone has the means: a pseudo-terminal, SIGTERM, a file size limit.
+#include <signal.h>
+
+#include <gtest/gtest.h>
+
+#include "support/test_data.h"
+#include "tarn_update_fixture.h"
+
+namespace tu::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST_F(TarnUpdateTest, TerminalShowsOneLiveLineThenTheResult) {
+  publish({{"system/L2.exe", noise(70000, 1)}, {"readme.txt", "hello"}});
+  const ToolRun run = runTool(argsFor({}), {.terminal = true});
+  EXPECT_EQ(run.exitCode(), 0);
+  // The terminal turns each line feed into CR LF: the whole output is one line, redrawn.
+  const std::string result = "Updated (build build 1).\r\n";
+  ASSERT_GE(run.out.size(), result.size());
+  EXPECT_EQ(run.out.substr(run.out.size() - result.size()), result);
+  EXPECT_EQ(run.out.find('\n'), run.out.size() - 1);
+  EXPECT_NE(run.out.find("Downloading ["), std::string::npos) << run.out;
+  // Every drawing fits the terminal's 100 columns and covers all the previous one left.
+  const std::string live = run.out.substr(0, run.out.size() - result.size());
+  std::size_t start = 0;
+  std::size_t previous = 0;
+  while (start < live.size()) {
+    std::size_t end = live.find('\r', start);
+    if (end == std::string::npos) end = live.size();
+    const std::string drawn = live.substr(start, end - start);
+    EXPECT_LT(drawn.size(), 100u) << drawn;
+    EXPECT_GE(drawn.size(), previous) << drawn;
+    if (!drawn.empty()) previous = drawn.find_last_not_of(' ') + 1;
+    start = end + 1;
+  }
+}
+
+TEST_F(TarnUpdateTest, TerminateCancelsAStalledDownloadAtOnce) {
+  const Json done = cancelStalledDownload([](ChildProcess& child) { child.sendSignal(SIGTERM); });
+  // The cancel reached the transfer while it waited, not after the receive timeout.
+  EXPECT_EQ(done.getString("detail"), "data/big.bin: cancelled");
+  EXPECT_EQ(readTestFile(stalledPart()).size(), 1000u);
+}
+
+TEST_F(TarnUpdateTest, FullDiskFailsAndDamagesNothing) {
+  // Packs small but unpacks past the limit; the other one is too big to download at all.
+  const std::vector<ClientFile> tree = {{"data/a.txt", "first"},
+                                        {"data/big.bin", std::string(3000000, 'z')},
+                                        {"data/noise.bin", noise(1500000, 4)}};
+  publish(tree);
+  writeTestFile(at("data/big.bin"), "old big");
+  writeTestFile(at("data/noise.bin"), "old noise");
+  const ChildOptions limited{.fileSizeLimit = 1000000};
+
+  const ToolRun unpack = runTool(argsFor({"--json"}), limited);
+  EXPECT_EQ(unpack.exitCode(), 1);
+  Json done = doneOf(unpack.lines);
+  EXPECT_EQ(done.getString("code"), "failed");
+  EXPECT_EQ(done.getString("detail"), "data/big.bin: write failed (disk full?)");
+  EXPECT_EQ(readTestFile(at("data/a.txt")), "first");
+  EXPECT_EQ(readTestFile(at("data/big.bin")), "old big");
+  EXPECT_FALSE(fs::exists(at("data/big.bin.tznew")));
+
+  // Now the big one is in place, so the download of the noise is what hits the limit.
+  writeTestFile(at("data/big.bin"), tree[1].content);
+  const ToolRun download = runTool(argsFor({"--json"}), limited);
+  EXPECT_EQ(download.exitCode(), 1);
+  done = doneOf(download.lines);
+  EXPECT_EQ(done.getString("code"), "failed");
+  EXPECT_EQ(done.getString("detail"), "data/noise.bin: write failed (disk full?)");
+  EXPECT_EQ(readTestFile(at("data/noise.bin")), "old noise");
+
+  // With room again, one run completes the client.
+  EXPECT_EQ(runTool(argsFor({})).exitCode(), 0);
+  expectTool(tree);
+}
+
+}  // namespace
+}  // namespace tu::test
