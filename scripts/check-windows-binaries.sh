@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Checks the shipped 32-bit Windows programs: each is a PE32 (i386) file that imports only
-# system DLLs; TarnLauncher.exe also carries exactly the resources the program and the shell
-# read (icon group 1 with its seven PNG images, the page's files, the UI pack, version
-# information, the application manifest, and the default configuration only when built in).
+# Checks the shipped 32-bit Windows programs (TarnLauncher.exe, tarn-update.exe and
+# tarnbuilder.exe; a test build's test programs are not looked at): each is there, is a PE32
+# (i386) file and imports only system DLLs; TarnLauncher.exe also carries exactly the resources
+# the program and the shell read (icon group 1 with its seven PNG images, the page's files, the
+# UI pack, version information, the application manifest, and the default configuration only
+# when built in).
 # Usage: check-windows-binaries.sh BUILD_DIR
 set -euo pipefail
 build=$1
@@ -14,7 +16,12 @@ fail() {
   status=1
 }
 
-for exe in $(find "$build" -maxdepth 3 -name '*.exe' -not -path '*/CMakeFiles/*' | sort); do
+for exe in "$build/src/app/TarnLauncher.exe" "$build/src/app/tarn-update.exe" \
+  "$build/tools/tarnbuilder/tarnbuilder.exe"; do
+  if [ ! -f "$exe" ]; then
+    fail "$exe: missing"
+    continue
+  fi
   if ! i686-w64-mingw32-objdump -f "$exe" | grep -q 'file format pei-i386'; then
     fail "$exe: not a 32-bit Windows program"
   fi
@@ -68,10 +75,7 @@ check_launcher_resources() {
   done
 }
 
-launcher=$(find "$build" -maxdepth 3 -name TarnLauncher.exe -not -path '*/CMakeFiles/*' | head -n1)
-if [ -z "$launcher" ]; then
-  fail "$build: no TarnLauncher.exe"
-else
-  check_launcher_resources "$launcher"
+if [ -f "$build/src/app/TarnLauncher.exe" ]; then
+  check_launcher_resources "$build/src/app/TarnLauncher.exe"
 fi
 exit $status

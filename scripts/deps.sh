@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need, when any is missing.
-# Idempotent and quiet; never installs the i386 wine32.
+# Idempotent and quiet. The 32-bit Windows tests need Debian's i386 wine32 beside wine64, so
+# the full set adds the i386 architecture to dpkg first.
 #   scripts/deps.sh           everything (scripts/test.sh)
 #   scripts/deps.sh --demo    only the linux-release build and nginx (scripts/demo.sh)
 set -euo pipefail
@@ -24,6 +25,22 @@ if [ "${1:-}" = "--demo" ]; then
   )
 fi
 
+need_root() {
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "$1 and not root: run scripts/deps.sh as root" >&2
+    exit 1
+  fi
+}
+
+if [ "${1:-}" != "--demo" ]; then
+  packages+=(wine32:i386)
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    need_root "the i386 architecture is missing"
+    echo "== adding the i386 architecture (for wine32)"
+    dpkg --add-architecture i386
+  fi
+fi
+
 missing=()
 for package in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
@@ -41,11 +58,10 @@ fi
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "== installing: ${missing[*]}"
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "missing packages and not root: install them with apt-get" >&2
-    exit 1
-  fi
+  need_root "missing packages"
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
+  # wine32:i386 may need newer amd64 builds of libraries both architectures share (their
+  # versions must match): apt upgrades those along with it.
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
