@@ -1,7 +1,7 @@
 // What the end-to-end tests use to run the real TarnLauncher.exe under Wine: the fake WebView2
 // runtime installed the way the real one is (a version folder named in the registry), the
 // launcher's processes, its windows and dialogs, and the fake's record of what the launcher did
-// to the web view. Windows (wine64) only.
+// to the web view. Windows (under Wine) only.
 #pragma once
 
 #include <windows.h>
