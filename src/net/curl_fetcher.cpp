@@ -8,6 +8,7 @@
 
 #include <curl/curl.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -123,6 +124,8 @@ struct Exchange {
   // who wants to stop is not kept waiting for data or for the receive timeout; false stops.
   // May be empty.
   std::function<bool()> onIdle;
+  // The fetcher's cancel, read by every callback.
+  const std::atomic<bool>* cancelled = nullptr;
 
   bool connected = false;     // the connection (TLS included) is open
   bool finalHeaders = false;  // the headers of an answer that is not followed are complete
@@ -132,6 +135,7 @@ struct Exchange {
   bool stoppedByStatus = false;
   bool stoppedByBody = false;
   bool stoppedWhileIdle = false;
+  bool stoppedByCancel = false;
   Clock::time_point lastActivity;
   curl_off_t lastMoved = -1;
 };
@@ -156,6 +160,10 @@ std::size_t onHeaderLine(char* data, std::size_t size, std::size_t count, void* 
   const std::size_t length = size * count;
   const std::string_view line(data, length);
   noteActivity(exchange);
+  if (*exchange.cancelled) {
+    exchange.stoppedByCancel = true;
+    return 0;
+  }
   if (exchange.finalHeaders) return length;  // trailers after a chunked body
   if (startsWithNoCase(line, "http/")) {
     exchange.location.clear();
@@ -185,6 +193,10 @@ std::size_t onBodyBlock(char* data, std::size_t size, std::size_t count, void* u
   // The body of a redirect being followed is not part of the answer.
   if (!exchange.finalHeaders) return length;
   noteActivity(exchange);
+  if (*exchange.cancelled) {
+    exchange.stoppedByCancel = true;
+    return 0;
+  }
   if (!exchange.onBody(data, length)) {
     exchange.stoppedByBody = true;
     return 0;
@@ -202,6 +214,10 @@ int onConnected(void* user, char*, char*, int, int) {
 // The receive watchdog: libcurl calls this at least once a second during a transfer.
 int onProgress(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent) {
   Exchange& exchange = *static_cast<Exchange*>(user);
+  if (*exchange.cancelled) {
+    exchange.stoppedByCancel = true;
+    return 1;
+  }
   if (!exchange.connected) return 0;  // the connect timeout covers this part
   const curl_off_t moved = received + sent;
   const Clock::time_point now = Clock::now();
@@ -333,8 +349,13 @@ bool CurlFetcher::getText(const std::string& url, std::string& out, std::string&
     error = badUrlText(url);
     return false;
   }
+  if (cancelled_) {
+    error = kCancelledText;
+    return false;
+  }
   std::string failure;
   Exchange exchange;
+  exchange.cancelled = &cancelled_;
   exchange.receiveTimeout = std::chrono::milliseconds(timeouts_.receiveMs);
   exchange.onStatus = [&](long status) {
     if (status != 200) {
@@ -349,6 +370,10 @@ bool CurlFetcher::getText(const std::string& url, std::string& out, std::string&
   };
   CURLcode result = CURLE_OK;
   if (!perform(easy_.get(), url, {}, exchange, result, error)) return false;
+  if (exchange.stoppedByCancel) {
+    error = kCancelledText;
+    return false;
+  }
   if (exchange.stoppedByStatus) {
     error = failure;
     return false;
@@ -373,10 +398,15 @@ bool CurlFetcher::download(const std::string& url, const std::filesystem::path& 
   }
   bool retried = false;
   for (;;) {
+    if (cancelled_) {
+      error = kCancelledText;
+      return false;
+    }
     DownloadSink sink(progress);
     DownloadStart start = DownloadStart::HttpError;
     std::string failure;
     Exchange exchange;
+    exchange.cancelled = &cancelled_;
     exchange.receiveTimeout = std::chrono::milliseconds(timeouts_.receiveMs);
     exchange.onStatus = [&](long status) {
       start = chooseDownloadStart(static_cast<unsigned long>(status), offset, retried);
@@ -406,7 +436,7 @@ bool CurlFetcher::download(const std::string& url, const std::filesystem::path& 
       return false;
     }
     bool bodyOk = true;
-    if (exchange.stoppedByBody || exchange.stoppedWhileIdle) {
+    if (exchange.stoppedByBody || exchange.stoppedWhileIdle || exchange.stoppedByCancel) {
       error = kCancelledText;
       bodyOk = false;
     } else if (result != CURLE_OK) {
