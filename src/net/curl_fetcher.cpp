@@ -160,10 +160,6 @@ std::size_t onHeaderLine(char* data, std::size_t size, std::size_t count, void* 
   const std::size_t length = size * count;
   const std::string_view line(data, length);
   noteActivity(exchange);
-  if (*exchange.cancelled) {
-    exchange.stoppedByCancel = true;
-    return 0;
-  }
   if (exchange.finalHeaders) return length;  // trailers after a chunked body
   if (startsWithNoCase(line, "http/")) {
     exchange.location.clear();
@@ -193,10 +189,6 @@ std::size_t onBodyBlock(char* data, std::size_t size, std::size_t count, void* u
   // The body of a redirect being followed is not part of the answer.
   if (!exchange.finalHeaders) return length;
   noteActivity(exchange);
-  if (*exchange.cancelled) {
-    exchange.stoppedByCancel = true;
-    return 0;
-  }
   if (!exchange.onBody(data, length)) {
     exchange.stoppedByBody = true;
     return 0;
@@ -214,17 +206,23 @@ int onConnected(void* user, char*, char*, int, int) {
 // The receive watchdog: libcurl calls this at least once a second during a transfer.
 int onProgress(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent) {
   Exchange& exchange = *static_cast<Exchange*>(user);
-  if (*exchange.cancelled) {
+  // Before the connection is open nothing can be lost; once it is, a cancel waits until the
+  // data has stopped (kIdleAsk), so every byte that came is written and kept.
+  if (!exchange.connected) {
+    if (!*exchange.cancelled) return 0;  // the connect timeout covers this part
     exchange.stoppedByCancel = true;
     return 1;
   }
-  if (!exchange.connected) return 0;  // the connect timeout covers this part
   const curl_off_t moved = received + sent;
   const Clock::time_point now = Clock::now();
   if (moved != exchange.lastMoved) {
     exchange.lastMoved = moved;
     exchange.lastActivity = now;
     return 0;
+  }
+  if (now - exchange.lastActivity >= kIdleAsk && *exchange.cancelled) {
+    exchange.stoppedByCancel = true;
+    return 1;
   }
   if (now - exchange.lastActivity >= kIdleAsk && exchange.onIdle && !exchange.onIdle()) {
     exchange.stoppedWhileIdle = true;

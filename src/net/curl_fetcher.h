@@ -7,7 +7,9 @@
 // `FetchTimeouts::receiveMs` fails with "timeout"; the name lookup and the connection share
 // resolveMs + connectMs. One libcurl handle per object, so connections are reused between calls.
 // cancel() sets a flag that libcurl's callbacks read; libcurl asks them at least once a second,
-// also while it resolves, connects or waits for a silent server.
+// also while it resolves, connects or waits for a silent server. Once connected, a cancel takes
+// effect once the data has stopped for half a second, so every byte that came is kept (a
+// download that flows is stopped by its progress callback).
 #pragma once
 
 #include <atomic>

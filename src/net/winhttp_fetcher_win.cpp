@@ -4,14 +4,12 @@
 #include <winhttp.h>
 #include <winsock2.h>
 
-#include <condition_variable>
 #include <cwchar>
 #include <functional>
-#include <mutex>
+#include <memory>
+#include <new>
 #include <optional>
 #include <string_view>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "core/text_win.h"
@@ -123,44 +121,51 @@ struct Exchange {
 }  // namespace
 
 // The helper thread that runs the blocking calls, the request a cancel closes, and the cancel
-// itself. Shared by the fetcher, its helper and any thread that cancels.
+// itself. Shared by the fetcher, its helper and any thread that cancels. The helper is a plain
+// Windows thread, synchronised with Windows' own lock and condition variable: it outlives the
+// fetcher now and then, and nothing of the C++ runtime's thread bookkeeping should depend on
+// when it ends.
 class WinHttpCalls {
  public:
   // Starts the helper thread. Without one (no thread could be started) calls run on the
   // caller's thread, and a cancel under Wine takes effect when the current call returns.
   static void start(const std::shared_ptr<WinHttpCalls>& calls) {
-    try {
-      std::thread([calls] { calls->helperLoop(); }).detach();
-      calls->helper_ = true;
-    } catch (const std::system_error&) {
+    auto* held = new (std::nothrow) std::shared_ptr<WinHttpCalls>(calls);
+    if (!held) return;
+    HANDLE thread = CreateThread(nullptr, 0, &WinHttpCalls::helperMain, held, 0, nullptr);
+    if (!thread) {
+      delete held;
+      return;
     }
+    CloseHandle(thread);
+    calls->helper_ = true;
   }
 
   // The fetcher is going: the helper ends once it is idle.
   void stop() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    const Lock lock(this);
     stopping_ = true;
-    changed_.notify_all();
+    WakeAllConditionVariable(&changed_);
   }
 
   void cancel() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    const Lock lock(this);
     cancelled_ = true;
     // Windows ends a synchronous call on a request whose handle is closed, at once.
     if (request_) WinHttpCloseHandle(request_);
     request_ = nullptr;
-    changed_.notify_all();
+    WakeAllConditionVariable(&changed_);
   }
 
-  bool cancelled() const {
-    std::lock_guard<std::mutex> lock(mutex_);
+  bool cancelled() {
+    const Lock lock(this);
     return cancelled_;
   }
 
   // Makes `request` the one a cancel closes; false, with the handle closed, when a cancel came
   // first.
   bool adopt(HINTERNET request) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    const Lock lock(this);
     if (cancelled_) {
       WinHttpCloseHandle(request);
       return false;
@@ -171,7 +176,7 @@ class WinHttpCalls {
 
   // Closes `request` unless a cancel already did.
   void release(HINTERNET request) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    const Lock lock(this);
     if (!request || request != request_) return;
     WinHttpCloseHandle(request);
     request_ = nullptr;
@@ -180,29 +185,49 @@ class WinHttpCalls {
   // Runs `call` on the helper and waits for it. False when a cancel came first: the call may
   // still be running and the caller must not touch what it uses.
   bool run(std::function<void()> call) {
-    std::unique_lock<std::mutex> lock(mutex_);
+    const Lock lock(this);
     if (cancelled_) return false;
     if (!helper_) {
-      lock.unlock();
+      // Without a helper the caller runs it, outside the lock (a cancel must get in).
+      ReleaseSRWLockExclusive(&lock_);
       call();
+      AcquireSRWLockExclusive(&lock_);
       return true;
     }
     call_ = std::move(call);
     callDone_ = false;
-    changed_.notify_all();
-    changed_.wait(lock, [this] { return callDone_ || cancelled_; });
+    WakeAllConditionVariable(&changed_);
+    while (!callDone_ && !cancelled_) SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
     return callDone_;
   }
 
  private:
+  class Lock {
+   public:
+    explicit Lock(WinHttpCalls* calls) : lock_(&calls->lock_) { AcquireSRWLockExclusive(lock_); }
+    ~Lock() { ReleaseSRWLockExclusive(lock_); }
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+
+   private:
+    SRWLOCK* lock_;
+  };
+
+  static DWORD WINAPI helperMain(void* parameter) {
+    const std::unique_ptr<std::shared_ptr<WinHttpCalls>> calls(
+        static_cast<std::shared_ptr<WinHttpCalls>*>(parameter));
+    (*calls)->helperLoop();
+    return 0;
+  }
+
   void helperLoop() {
-    std::unique_lock<std::mutex> lock(mutex_);
+    const Lock lock(this);
     for (;;) {
-      changed_.wait(lock, [this] { return call_ || stopping_; });
+      while (!call_ && !stopping_) SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
       if (!call_) return;
       std::function<void()> call = std::move(call_);
       call_ = nullptr;
-      lock.unlock();
+      ReleaseSRWLockExclusive(&lock_);
       // The calls are WinHTTP functions writing into their exchange; nothing in them throws,
       // and nothing may leave this thread.
       try {
@@ -210,14 +235,14 @@ class WinHttpCalls {
       } catch (...) {
       }
       call = nullptr;  // a left-behind exchange goes here, with its connection handle
-      lock.lock();
+      AcquireSRWLockExclusive(&lock_);
       callDone_ = true;
-      changed_.notify_all();
+      WakeAllConditionVariable(&changed_);
     }
   }
 
-  mutable std::mutex mutex_;
-  std::condition_variable changed_;
+  SRWLOCK lock_ = SRWLOCK_INIT;
+  CONDITION_VARIABLE changed_ = CONDITION_VARIABLE_INIT;
   std::function<void()> call_;
   bool callDone_ = false;
   bool cancelled_ = false;
