@@ -54,8 +54,8 @@ std::wstring pathIdentity(const std::wstring& path) {
     std::wstring upper(identity.size(), L'\0');
     if (LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, identity.c_str(),
                       static_cast<int>(identity.size()), upper.data(),
-                      static_cast<int>(upper.size()), nullptr, nullptr, 0) ==
-        static_cast<int>(upper.size())) {
+                      static_cast<int>(upper.size()), nullptr, nullptr,
+                      0) == static_cast<int>(upper.size())) {
       identity = std::move(upper);
     }
   }

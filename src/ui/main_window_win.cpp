@@ -65,8 +65,8 @@ PixelRect workAreaOf(HMONITOR monitor) {
 
 // Messages that close or replace the web view, which must not happen under a handler of it.
 bool endsTheView(UINT message) {
-  return message == WM_CLOSE || message == WM_APP_SELF_UPDATE ||
-         message == WM_APP_WEBVIEW_FAILED || message == WM_APP_WEBVIEW_RECOVER;
+  return message == WM_CLOSE || message == WM_APP_SELF_UPDATE || message == WM_APP_WEBVIEW_FAILED ||
+         message == WM_APP_WEBVIEW_RECOVER;
 }
 
 }  // namespace
@@ -124,9 +124,9 @@ bool MainWindow::create(const std::wstring& title) {
   // aware: the pixels are physical), and never larger than its work area.
   const HMONITOR primary = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
   const PixelRect placed = mainWindowRect(monitorDpi(primary), workAreaOf(primary));
-  HWND window = CreateWindowExW(WS_EX_APPWINDOW, kMainWindowClass, title.c_str(), kWindowStyle,
-                                placed.left, placed.top, placed.width(), placed.height(), nullptr,
-                                nullptr, module_, this);
+  HWND window =
+      CreateWindowExW(WS_EX_APPWINDOW, kMainWindowClass, title.c_str(), kWindowStyle, placed.left,
+                      placed.top, placed.width(), placed.height(), nullptr, nullptr, module_, this);
   if (!window) return false;
 
   // Older systems do not know the attribute and keep square corners.
@@ -195,9 +195,8 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED: {
       // The suggested rectangle, kept on the work area of the monitor it lies on.
       const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-      const PixelRect placed =
-          keptInside(pixelRect(*suggested),
-                     workAreaOf(MonitorFromRect(suggested, MONITOR_DEFAULTTONEAREST)));
+      const PixelRect placed = keptInside(
+          pixelRect(*suggested), workAreaOf(MonitorFromRect(suggested, MONITOR_DEFAULTTONEAREST)));
       SetWindowPos(window, nullptr, placed.left, placed.top, placed.width(), placed.height(),
                    SWP_NOZORDER | SWP_NOACTIVATE);
       return 0;

@@ -27,8 +27,7 @@ fs::path resolveUiStartPage(const fs::path& clientDir, const fs::path& dataFolde
   const fs::path serverPage = clientDir / "ui" / "index.html";
   if (fileExists(serverPage)) return serverPage;
 
-  const fs::path packFolder =
-      dataFolder / pathFromUtf8(uiPackFolderName(folderHash));
+  const fs::path packFolder = dataFolder / pathFromUtf8(uiPackFolderName(folderHash));
   if (const auto pack = loadResource(kUiPackResource)) {
     if (extractUiPack(*pack, packFolder) && fileExists(packFolder / "index.html")) {
       return packFolder / "index.html";

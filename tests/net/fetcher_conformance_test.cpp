@@ -311,8 +311,8 @@ TEST_F(FetcherTest, ACancelEndsTheWaitingCallAndEveryLaterOne) {
   cancelWhileWaiting([&](Fetcher& f) { return f.getText(server.url("/head"), out, error); }, 1);
   cancelWhileWaiting(
       [&](Fetcher& f) {
-        return f.download(server.url("/body"), destination, 0, [](std::uint64_t) { return true; },
-                          error);
+        return f.download(
+            server.url("/body"), destination, 0, [](std::uint64_t) { return true; }, error);
       },
       2);
   EXPECT_TRUE(server.requestsFor("/text").empty());

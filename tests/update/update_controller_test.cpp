@@ -174,11 +174,10 @@ TEST_F(Controller, ARunThatThrowsEndsAsFailed) {
                               [] { return std::make_unique<ThrowingFetcher>(); });
   controller.startUpdate(CheckMode::Check);
   EXPECT_EQ(texts(mainThread.waitFor(MainMessage::Kind::UpdateDone)),
-            (std::vector<std::string>{
-                R"({"type":"phase","phase":"manifest"})",
-                R"({"type":"done","ok":false,"canPlay":true,"code":"failed",)"
-                R"("detail":"out of memory","build":""})",
-                "UpdateDone"}));
+            (std::vector<std::string>{R"({"type":"phase","phase":"manifest"})",
+                                      R"({"type":"done","ok":false,"canPlay":true,"code":"failed",)"
+                                      R"("detail":"out of memory","build":""})",
+                                      "UpdateDone"}));
   controller.onUpdateDone();
   controller.cancelUpdate();  // nothing left over from the run that threw
 }

@@ -105,43 +105,43 @@ struct ICoreWebView2CreateCoreWebView2ControllerCompletedHandlerVtbl {
 TU_WV2_INTERFACE(ICoreWebView2Controller, 0x4D00C0D1, 0x9434, 0x4EB6, 0x80, 0x78, 0x86, 0x97, 0xA5,
                  0x60, 0x33, 0x4F);
 // The base controller's 26 slots, shared with its later versions.
-#define TU_WV2_CONTROLLER_SLOTS(Interface)                                                         \
-  TU_WV2_UNKNOWN_SLOTS(Interface);                                                                 \
-  HRESULT(STDMETHODCALLTYPE* get_IsVisible)(Interface* This, BOOL* isVisible);                     \
-  HRESULT(STDMETHODCALLTYPE* put_IsVisible)(Interface* This, BOOL isVisible);                      \
-  HRESULT(STDMETHODCALLTYPE* get_Bounds)(Interface* This, RECT* bounds);                           \
-  HRESULT(STDMETHODCALLTYPE* put_Bounds)(Interface* This, RECT bounds);                            \
-  HRESULT(STDMETHODCALLTYPE* get_ZoomFactor)(Interface* This, double* zoomFactor);                 \
-  HRESULT(STDMETHODCALLTYPE* put_ZoomFactor)(Interface* This, double zoomFactor);                  \
-  HRESULT(STDMETHODCALLTYPE* add_ZoomFactorChanged)                                                \
-  (Interface* This, Wv2Object* eventHandler, EventRegistrationToken* token);                       \
-  HRESULT(STDMETHODCALLTYPE* remove_ZoomFactorChanged)                                             \
-  (Interface* This, EventRegistrationToken token);                                                 \
-  HRESULT(STDMETHODCALLTYPE* SetBoundsAndZoomFactor)                                               \
-  (Interface* This, RECT bounds, double zoomFactor);                                               \
-  HRESULT(STDMETHODCALLTYPE* MoveFocus)(Interface* This, std::int32_t reason);                     \
-  HRESULT(STDMETHODCALLTYPE* add_MoveFocusRequested)                                               \
-  (Interface* This, Wv2Object* eventHandler, EventRegistrationToken* token);                       \
-  HRESULT(STDMETHODCALLTYPE* remove_MoveFocusRequested)                                            \
-  (Interface* This, EventRegistrationToken token);                                                 \
-  HRESULT(STDMETHODCALLTYPE* add_GotFocus)                                                         \
-  (Interface* This, Wv2Object* eventHandler, EventRegistrationToken* token);                       \
-  HRESULT(STDMETHODCALLTYPE* remove_GotFocus)                                                      \
-  (Interface* This, EventRegistrationToken token);                                                 \
-  HRESULT(STDMETHODCALLTYPE* add_LostFocus)                                                        \
-  (Interface* This, Wv2Object* eventHandler, EventRegistrationToken* token);                       \
-  HRESULT(STDMETHODCALLTYPE* remove_LostFocus)                                                     \
-  (Interface* This, EventRegistrationToken token);                                                 \
-  HRESULT(STDMETHODCALLTYPE* add_AcceleratorKeyPressed)                                            \
-  (Interface* This, Wv2Object* eventHandler, EventRegistrationToken* token);                       \
-  HRESULT(STDMETHODCALLTYPE* remove_AcceleratorKeyPressed)                                         \
-  (Interface* This, EventRegistrationToken token);                                                 \
-  HRESULT(STDMETHODCALLTYPE* get_ParentWindow)(Interface* This, HWND* parentWindow);               \
-  HRESULT(STDMETHODCALLTYPE* put_ParentWindow)(Interface* This, HWND parentWindow);                \
-  HRESULT(STDMETHODCALLTYPE* NotifyParentWindowPositionChanged)(Interface* This);                  \
-  HRESULT(STDMETHODCALLTYPE* Close)(Interface* This);                                              \
-  HRESULT(STDMETHODCALLTYPE* get_CoreWebView2)                                                     \
-  (Interface* This, ICoreWebView2** coreWebView2)
+#define TU_WV2_CONTROLLER_SLOTS(Interface)                                             \
+  TU_WV2_UNKNOWN_SLOTS(Interface);                                                     \
+  HRESULT(STDMETHODCALLTYPE* get_IsVisible)(Interface * This, BOOL * isVisible);       \
+  HRESULT(STDMETHODCALLTYPE* put_IsVisible)(Interface * This, BOOL isVisible);         \
+  HRESULT(STDMETHODCALLTYPE* get_Bounds)(Interface * This, RECT * bounds);             \
+  HRESULT(STDMETHODCALLTYPE* put_Bounds)(Interface * This, RECT bounds);               \
+  HRESULT(STDMETHODCALLTYPE* get_ZoomFactor)(Interface * This, double* zoomFactor);    \
+  HRESULT(STDMETHODCALLTYPE* put_ZoomFactor)(Interface * This, double zoomFactor);     \
+  HRESULT(STDMETHODCALLTYPE* add_ZoomFactorChanged)                                    \
+  (Interface * This, Wv2Object * eventHandler, EventRegistrationToken * token);        \
+  HRESULT(STDMETHODCALLTYPE* remove_ZoomFactorChanged)                                 \
+  (Interface * This, EventRegistrationToken token);                                    \
+  HRESULT(STDMETHODCALLTYPE* SetBoundsAndZoomFactor)                                   \
+  (Interface * This, RECT bounds, double zoomFactor);                                  \
+  HRESULT(STDMETHODCALLTYPE* MoveFocus)(Interface * This, std::int32_t reason);        \
+  HRESULT(STDMETHODCALLTYPE* add_MoveFocusRequested)                                   \
+  (Interface * This, Wv2Object * eventHandler, EventRegistrationToken * token);        \
+  HRESULT(STDMETHODCALLTYPE* remove_MoveFocusRequested)                                \
+  (Interface * This, EventRegistrationToken token);                                    \
+  HRESULT(STDMETHODCALLTYPE* add_GotFocus)                                             \
+  (Interface * This, Wv2Object * eventHandler, EventRegistrationToken * token);        \
+  HRESULT(STDMETHODCALLTYPE* remove_GotFocus)                                          \
+  (Interface * This, EventRegistrationToken token);                                    \
+  HRESULT(STDMETHODCALLTYPE* add_LostFocus)                                            \
+  (Interface * This, Wv2Object * eventHandler, EventRegistrationToken * token);        \
+  HRESULT(STDMETHODCALLTYPE* remove_LostFocus)                                         \
+  (Interface * This, EventRegistrationToken token);                                    \
+  HRESULT(STDMETHODCALLTYPE* add_AcceleratorKeyPressed)                                \
+  (Interface * This, Wv2Object * eventHandler, EventRegistrationToken * token);        \
+  HRESULT(STDMETHODCALLTYPE* remove_AcceleratorKeyPressed)                             \
+  (Interface * This, EventRegistrationToken token);                                    \
+  HRESULT(STDMETHODCALLTYPE* get_ParentWindow)(Interface * This, HWND * parentWindow); \
+  HRESULT(STDMETHODCALLTYPE* put_ParentWindow)(Interface * This, HWND parentWindow);   \
+  HRESULT(STDMETHODCALLTYPE* NotifyParentWindowPositionChanged)(Interface * This);     \
+  HRESULT(STDMETHODCALLTYPE* Close)(Interface * This);                                 \
+  HRESULT(STDMETHODCALLTYPE* get_CoreWebView2)                                         \
+  (Interface * This, ICoreWebView2 * *coreWebView2)
 struct ICoreWebView2ControllerVtbl {
   TU_WV2_CONTROLLER_SLOTS(ICoreWebView2Controller);
 };
@@ -248,7 +248,7 @@ struct ICoreWebView2Vtbl {
 TU_WV2_INTERFACE(ICoreWebView2Settings, 0xE562E4F0, 0xD7FA, 0x43AC, 0x8D, 0x71, 0xC0, 0x51, 0x50,
                  0x49, 0x9F, 0x00);
 // A boolean switch: a getter and a setter.
-#define TU_WV2_BOOL_PROPERTY(Interface, Name)                              \
+#define TU_WV2_BOOL_PROPERTY(Interface, Name)                             \
   HRESULT(STDMETHODCALLTYPE* get_##Name)(Interface * This, BOOL * value); \
   HRESULT(STDMETHODCALLTYPE* put_##Name)(Interface * This, BOOL value)
 // The base settings: nine switches in this order, shared with the later versions.
