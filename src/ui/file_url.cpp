@@ -1,17 +1,9 @@
 #include "ui/file_url.h"
 
+#include "core/files.h"
+
 namespace tu {
 namespace {
-
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != prefix[i]) return false;
-  }
-  return true;
-}
 
 int hexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -42,7 +34,7 @@ std::optional<std::string> decoded(std::string_view text) {
 }  // namespace
 
 std::optional<std::string> windowsPathOfFileUrl(std::string_view url) {
-  if (!startsWithNoCase(url, "file:")) return std::nullopt;
+  if (toLowerAscii(url.substr(0, 5)) != "file:") return std::nullopt;
   url.remove_prefix(5);
   url = url.substr(0, url.find_first_of("?#"));
   if (url.substr(0, 2) != "//") return std::nullopt;
@@ -52,7 +44,7 @@ std::optional<std::string> windowsPathOfFileUrl(std::string_view url) {
   const std::string_view path = hostEnd == std::string_view::npos ? "" : url.substr(hostEnd);
   std::optional<std::string> local = decoded(path);
   if (!local) return std::nullopt;
-  if (!host.empty() && !(host.size() == 9 && startsWithNoCase(host, "localhost"))) {
+  if (!host.empty() && toLowerAscii(host) != "localhost") {
     const std::optional<std::string> server = decoded(host);
     if (!server) return std::nullopt;
     return "\\\\" + *server + *local;
