@@ -1,5 +1,6 @@
 #include "ui/launcher.h"
 
+#include <future>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -37,20 +38,25 @@ PollerServices defaultPollerServices() {
   services.makeFetcher = [] { return makeFetcher(); };
   services.probe = defaultTcpProbe();
   // Detached: a poller inside a network call must not hold up closing. Failing to start a
-  // thread, or a poller that throws (out of memory), only leaves that part of the page empty;
-  // nothing may leave a thread.
-  services.runDetached = [](std::function<void()> body) {
-    try {
-      std::thread([body = std::move(body)] {
-        try {
-          body();
-        } catch (...) {
-        }
-      }).detach();
-    } catch (...) {
-    }
-  };
+  // thread, or a poller that throws (out of memory), only leaves that part of the page empty.
+  services.runDetached = runDetachedThread;
   return services;
+}
+
+void runDetachedThread(std::function<void()> body) {
+  try {
+    std::promise<void> detached;
+    std::thread thread([body = std::move(body), started = detached.get_future()]() mutable {
+      try {
+        started.wait();
+        body();
+      } catch (...) {
+      }
+    });
+    thread.detach();
+    detached.set_value();
+  } catch (...) {
+  }
 }
 
 Launcher::Launcher(Host& host, const LauncherConfig& config, LauncherPaths paths, Prefs& prefs,

@@ -61,7 +61,7 @@ class LauncherTest : public ::testing::Test {
     services.probe = [](const std::string&, int, int) { return false; };
     services.runDetached = [this](std::function<void()> body) {
       ++pollersStarted;
-      if (runPollers) std::thread(std::move(body)).detach();
+      if (runPollers) runDetachedThread(std::move(body));
     };
   }
 
