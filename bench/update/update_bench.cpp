@@ -93,6 +93,7 @@ class MemoryFetcher : public Fetcher {
     error = "not served";
     return false;
   }
+  void cancel() override {}
 
  private:
   std::string manifest_;

@@ -3,20 +3,21 @@
 #include "app/launch_paths.h"
 #include "app/self_update_swap.h"
 #include "app/startup_win.h"
+#include "core/path_identity_win.h"
 #include "core/text_win.h"
 #include "game/desktop_shortcut.h"
 #include "game/external_url.h"
 #include "ui/client_folder_hash.h"
 #include "ui/page_assets.h"
 #include "ui/page_messages.h"
-#include "ui/start_page_url.h"
 
 namespace tu {
 
 LauncherApp::LauncherApp(HINSTANCE module, const LauncherConfig& config, const LauncherPaths& paths,
-                         Prefs& prefs, bool devMode)
+                         std::uint32_t folderHash, Prefs& prefs, bool devMode)
     : config_(config),
       paths_(paths),
+      folderHash_(folderHash),
       window_(module, *this, devMode),
       controller_(window_, config, paths.clientDir, paths.exePath),
       launcher_(window_, config, paths, prefs, *this) {}
@@ -45,8 +46,8 @@ void LauncherApp::openExternalUrl(const std::string& url) {
   tu::openExternalUrl(window_, url);
 }
 
-std::wstring LauncherApp::startPageUrl() {
-  return tu::startPageUrl(resolveUiStartPage(paths_.clientDir, paths_.dataFolder));
+std::filesystem::path LauncherApp::startPage() {
+  return resolveUiStartPage(paths_.clientDir, paths_.dataFolder, folderHash_);
 }
 
 void LauncherApp::onSelfUpdate(const std::filesystem::path& replacement) {
@@ -75,7 +76,8 @@ int runLauncher(HINSTANCE module, const wchar_t* commandLine) {
   paths.exePath = exePath;
   paths.clientDir = clientDir;
   paths.dataFolder = launcherDataFolder(clientDir);
-  const std::uint32_t folderHash = clientFolderHash(paths.clientDir);
+  // One launcher per client folder however its path is spelled (letter case, 8.3 names).
+  const std::uint32_t folderHash = clientFolderHash(pathIdentity(clientDir));
 
   SingleInstance instance(instanceMutexName(folderHash));
   if (instance.anotherIsRunning()) {
@@ -85,7 +87,7 @@ int runLauncher(HINSTANCE module, const wchar_t* commandLine) {
       return 0;
     }
   }
-  removeOldExecutable(exePath);
+  removeOldExecutableMeanwhile(exePath);
 
   LauncherConfig config;
   std::string error;
@@ -98,11 +100,14 @@ int runLauncher(HINSTANCE module, const wchar_t* commandLine) {
   loadPrefs(prefs, paths.dataFolder, config);
   ComApartment com;
   if (!com.ok()) return 1;
-  placeDesktopShortcut(config, ShortcutTarget{paths.exePath, paths.clientDir, folderHash}, prefs,
-                       paths.dataFolder);
+  // The shortcut's marker keeps the hash of the path as reported, as it always had: another
+  // number would give every player a second shortcut.
+  placeDesktopShortcut(config,
+                       ShortcutTarget{paths.exePath, paths.clientDir, clientFolderHash(clientDir)},
+                       prefs, paths.dataFolder);
 
   {
-    LauncherApp app(module, config, paths, prefs, switches.dev);
+    LauncherApp app(module, config, paths, folderHash, prefs, switches.dev);
     if (!app.createWindow()) return 1;
     app.createWebView();
     MSG message;

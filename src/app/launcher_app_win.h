@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -20,9 +21,10 @@ namespace tu {
 
 class LauncherApp final : public MainWindowEvents, public UpdateControl {
  public:
-  // `config` and `prefs` must outlive the app.
+  // `config` and `prefs` must outlive the app. `folderHash` tells this client folder apart
+  // however its path is spelled (it names the folder of the unpacked page).
   LauncherApp(HINSTANCE module, const LauncherConfig& config, const LauncherPaths& paths,
-              Prefs& prefs, bool devMode);
+              std::uint32_t folderHash, Prefs& prefs, bool devMode);
   LauncherApp(const LauncherApp&) = delete;
   LauncherApp& operator=(const LauncherApp&) = delete;
 
@@ -36,7 +38,7 @@ class LauncherApp final : public MainWindowEvents, public UpdateControl {
   void closing() override;
   void handleWebMessage(const std::string& text) override;
   void openExternalUrl(const std::string& url) override;
-  std::wstring startPageUrl() override;
+  std::filesystem::path startPage() override;
 
   // UpdateControl (over the update controller)
   void startUpdate(CheckMode mode) override { controller_.startUpdate(mode); }
@@ -49,6 +51,7 @@ class LauncherApp final : public MainWindowEvents, public UpdateControl {
  private:
   const LauncherConfig& config_;
   LauncherPaths paths_;
+  std::uint32_t folderHash_;
   MainWindow window_;
   UpdateController controller_;
   Launcher launcher_;

@@ -4,5 +4,10 @@
 #include "app/launcher_app_win.h"
 
 int WINAPI wWinMain(HINSTANCE module, HINSTANCE, PWSTR commandLine, int) {
-  return tu::runLauncher(module, commandLine);
+  // Nothing may leave the entry point; a launcher that runs out of memory ends with 1.
+  try {
+    return tu::runLauncher(module, commandLine);
+  } catch (...) {
+    return 1;
+  }
 }

@@ -3,6 +3,8 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <memory>
+#include <new>
 #include <system_error>
 
 #include "app/launch_paths.h"
@@ -65,13 +67,42 @@ void activateRunningLauncher() {
   }
 }
 
-void removeOldExecutable(const std::wstring& exePath) {
-  const std::wstring old = exePath + L".old";
+namespace {
+
+// One attempt to delete the leftover; true when it is gone.
+bool deleteLeftover(const std::wstring& old) {
+  const DWORD attributes = GetFileAttributesW(old.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+  // A read-only file cannot be deleted (a copy from a disc or an archive keeps the flag).
+  if (attributes & FILE_ATTRIBUTE_READONLY) {
+    SetFileAttributesW(old.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  }
+  return DeleteFileW(old.c_str()) != FALSE;
+}
+
+DWORD WINAPI deleteLeftoverLater(void* parameter) {
+  const std::unique_ptr<std::wstring> old(static_cast<std::wstring*>(parameter));
   // The old instance may still be unloading; its file stays locked until it has gone.
-  for (int round = 0; round < 20; ++round) {
-    if (GetFileAttributesW(old.c_str()) == INVALID_FILE_ATTRIBUTES) return;
-    if (DeleteFileW(old.c_str())) return;
+  for (int round = 1; round < 20; ++round) {
     Sleep(150);
+    if (deleteLeftover(*old)) break;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void removeOldExecutableMeanwhile(const std::wstring& exePath) {
+  std::wstring old = oldExecutablePath(exePath);
+  if (deleteLeftover(old)) return;
+  // The remaining attempts on a plain Windows thread of their own: the window does not wait.
+  auto* held = new (std::nothrow) std::wstring(std::move(old));
+  if (!held) return;
+  HANDLE thread = CreateThread(nullptr, 0, &deleteLeftoverLater, held, 0, nullptr);
+  if (thread) {
+    CloseHandle(thread);
+  } else {
+    delete held;  // the file waits for the next start
   }
 }
 

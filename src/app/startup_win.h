@@ -44,9 +44,10 @@ class SingleInstance {
 // Restores and brings to the front the first window of the class "TarnLauncherWindow", if any.
 void activateRunningLauncher();
 
-// Deletes exePath + ".old": up to 20 attempts 150 ms apart while it exists and stays locked;
-// then leaves it for the next start.
-void removeOldExecutable(const std::wstring& exePath);
+// Deletes exePath + ".old" on a thread of its own, so that the window does not wait for it: up
+// to 20 attempts 150 ms apart while it exists and stays locked (a read-only file made writable
+// first); then leaves it for the next start.
+void removeOldExecutableMeanwhile(const std::wstring& exePath);
 
 // The configuration: clientDir \ TarnLauncher.json when it exists, else the document built into
 // the executable (RCDATA 200), else the "no settings yet" error.

@@ -29,6 +29,11 @@ bool writeFileAtomic(const std::filesystem::path& path, std::string_view data);
 // back to copy-and-delete across volumes. Returns the platform's error code, 0 on success.
 int replaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
 
+// Whether a replaceFile error means that another program holds one of the files for a moment
+// (a virus scanner or the search indexer reading a file just written): sharing and access
+// errors on Windows, "busy" elsewhere. Such a rename may work when tried again shortly after.
+bool isFileInUseError(int error);
+
 // The file's last-write time as decimal text (following links), or "" when it cannot be read.
 // Only ever compared for equality; it changes whenever the file is rewritten.
 std::string fileStamp(const std::filesystem::path& path);

@@ -31,6 +31,10 @@ int replaceFile(const fs::path& from, const fs::path& to) {
   return 0;
 }
 
+bool isFileInUseError(int error) {
+  return error == EBUSY || error == ETXTBSY;
+}
+
 std::string fileStamp(const fs::path& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return {};

@@ -17,6 +17,11 @@ int replaceFile(const fs::path& from, const fs::path& to) {
   return error ? static_cast<int>(error) : -1;
 }
 
+bool isFileInUseError(int error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+         error == ERROR_ACCESS_DENIED;
+}
+
 std::string fileStamp(const fs::path& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return {};

@@ -8,6 +8,7 @@
 
 #include <curl/curl.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -123,6 +124,8 @@ struct Exchange {
   // who wants to stop is not kept waiting for data or for the receive timeout; false stops.
   // May be empty.
   std::function<bool()> onIdle;
+  // The fetcher's cancel, read by every callback.
+  const std::atomic<bool>* cancelled = nullptr;
 
   bool connected = false;     // the connection (TLS included) is open
   bool finalHeaders = false;  // the headers of an answer that is not followed are complete
@@ -132,6 +135,7 @@ struct Exchange {
   bool stoppedByStatus = false;
   bool stoppedByBody = false;
   bool stoppedWhileIdle = false;
+  bool stoppedByCancel = false;
   Clock::time_point lastActivity;
   curl_off_t lastMoved = -1;
 };
@@ -202,13 +206,23 @@ int onConnected(void* user, char*, char*, int, int) {
 // The receive watchdog: libcurl calls this at least once a second during a transfer.
 int onProgress(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent) {
   Exchange& exchange = *static_cast<Exchange*>(user);
-  if (!exchange.connected) return 0;  // the connect timeout covers this part
+  // Before the connection is open nothing can be lost; once it is, a cancel waits until the
+  // data has stopped (kIdleAsk), so every byte that came is written and kept.
+  if (!exchange.connected) {
+    if (!*exchange.cancelled) return 0;  // the connect timeout covers this part
+    exchange.stoppedByCancel = true;
+    return 1;
+  }
   const curl_off_t moved = received + sent;
   const Clock::time_point now = Clock::now();
   if (moved != exchange.lastMoved) {
     exchange.lastMoved = moved;
     exchange.lastActivity = now;
     return 0;
+  }
+  if (now - exchange.lastActivity >= kIdleAsk && *exchange.cancelled) {
+    exchange.stoppedByCancel = true;
+    return 1;
   }
   if (now - exchange.lastActivity >= kIdleAsk && exchange.onIdle && !exchange.onIdle()) {
     exchange.stoppedWhileIdle = true;
@@ -333,8 +347,13 @@ bool CurlFetcher::getText(const std::string& url, std::string& out, std::string&
     error = badUrlText(url);
     return false;
   }
+  if (cancelled_) {
+    error = kCancelledText;
+    return false;
+  }
   std::string failure;
   Exchange exchange;
+  exchange.cancelled = &cancelled_;
   exchange.receiveTimeout = std::chrono::milliseconds(timeouts_.receiveMs);
   exchange.onStatus = [&](long status) {
     if (status != 200) {
@@ -349,6 +368,10 @@ bool CurlFetcher::getText(const std::string& url, std::string& out, std::string&
   };
   CURLcode result = CURLE_OK;
   if (!perform(easy_.get(), url, {}, exchange, result, error)) return false;
+  if (exchange.stoppedByCancel) {
+    error = kCancelledText;
+    return false;
+  }
   if (exchange.stoppedByStatus) {
     error = failure;
     return false;
@@ -373,10 +396,15 @@ bool CurlFetcher::download(const std::string& url, const std::filesystem::path& 
   }
   bool retried = false;
   for (;;) {
+    if (cancelled_) {
+      error = kCancelledText;
+      return false;
+    }
     DownloadSink sink(progress);
     DownloadStart start = DownloadStart::HttpError;
     std::string failure;
     Exchange exchange;
+    exchange.cancelled = &cancelled_;
     exchange.receiveTimeout = std::chrono::milliseconds(timeouts_.receiveMs);
     exchange.onStatus = [&](long status) {
       start = chooseDownloadStart(static_cast<unsigned long>(status), offset, retried);
@@ -406,7 +434,7 @@ bool CurlFetcher::download(const std::string& url, const std::filesystem::path& 
       return false;
     }
     bool bodyOk = true;
-    if (exchange.stoppedByBody || exchange.stoppedWhileIdle) {
+    if (exchange.stoppedByBody || exchange.stoppedWhileIdle || exchange.stoppedByCancel) {
       error = kCancelledText;
       bodyOk = false;
     } else if (result != CURLE_OK) {

@@ -6,8 +6,13 @@
 // word "connect", later ones "download". A transfer that receives nothing for
 // `FetchTimeouts::receiveMs` fails with "timeout"; the name lookup and the connection share
 // resolveMs + connectMs. One libcurl handle per object, so connections are reused between calls.
+// cancel() sets a flag that libcurl's callbacks read; libcurl asks them at least once a second,
+// also while it resolves, connects or waits for a silent server. Once connected, a cancel takes
+// effect once the data has stopped for half a second, so every byte that came is kept (a
+// download that flows is stopped by its progress callback).
 #pragma once
 
+#include <atomic>
 #include <memory>
 
 #include "net/fetch_timeouts.h"
@@ -26,12 +31,14 @@ class CurlFetcher final : public Fetcher {
   bool download(const std::string& url, const std::filesystem::path& destination,
                 std::uint64_t offset, const ProgressCallback& progress,
                 std::string& error) override;
+  void cancel() override { cancelled_ = true; }
 
  private:
   struct EasyDeleter {
     void operator()(void* easy) const;
   };
   FetchTimeouts timeouts_;
+  std::atomic<bool> cancelled_{false};
   std::unique_ptr<void, EasyDeleter> easy_;
 };
 

@@ -1,6 +1,7 @@
 // Fetcher: every HTTP(S) request of the launcher. Blocking; used from worker threads only, one
-// instance per thread. Failures are `false` plus an English text that reaches the player as
-// is ("connect: timeout", "HTTP 404 <url>", "cancelled", ...).
+// instance per thread, except cancel(), which any thread may call. Failures are `false` plus an
+// English text that reaches the player as is ("connect: timeout", "HTTP 404 <url>",
+// "cancelled", ...).
 #pragma once
 
 #include <cstdint>
@@ -30,6 +31,12 @@ class Fetcher {
   virtual bool download(const std::string& url, const std::filesystem::path& destination,
                         std::uint64_t offset, const ProgressCallback& progress,
                         std::string& error) = 0;
+
+  // Any thread, at any time: the call in progress ends as soon as the platform allows (at once,
+  // also while waiting for a silent server) and fails with "cancelled", and so does every later
+  // call. What the call already wrote stays, as after any failure. Closing the window must not
+  // wait for a network timeout.
+  virtual void cancel() = 0;
 };
 
 // The platform's fetcher with the launcher's timeouts: WinHttpFetcher on Windows,

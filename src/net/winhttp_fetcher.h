@@ -1,6 +1,12 @@
 // The launcher's fetcher on Windows, over WinHTTP. One instance per worker thread; the
 // session (user agent "TarnLauncher/1.0", automatic proxy discovery, TLS 1.2 and 1.3) lives as
 // long as the object, connections and requests only inside one call.
+//
+// The blocking WinHTTP calls run on a helper thread of the object's own while the caller
+// waits, so that cancel() can release the caller at once: Windows ends a call whose request
+// handle is closed (cancel() closes it), but Wine's WinHTTP finishes the call only at its
+// timeout, half a minute later. A call left behind that way completes on the helper, which
+// then ends; the caller never touches its request again.
 #pragma once
 
 #include <memory>
@@ -9,6 +15,8 @@
 #include "net/fetcher.h"
 
 namespace tu {
+
+class WinHttpCalls;  // the helper thread and what it shares with the caller and cancel()
 
 class WinHttpFetcher final : public Fetcher {
  public:
@@ -21,10 +29,12 @@ class WinHttpFetcher final : public Fetcher {
   bool download(const std::string& url, const std::filesystem::path& destination,
                 std::uint64_t offset, const ProgressCallback& progress,
                 std::string& error) override;
+  void cancel() override;
 
  private:
   class Session;
   std::unique_ptr<Session> session_;  // holds a null handle when opening it failed
+  std::shared_ptr<WinHttpCalls> calls_;
 };
 
 }  // namespace tu

@@ -1,7 +1,9 @@
-// clientFolderHash: the number that tells client folders apart on one machine. It names the
-// single-instance mutex, the desktop-shortcut marker and the folder of the unpacked page, so it
-// must be the same on every platform for the same path text: FNV-1a 32-bit over the path's
-// UTF-16LE bytes (two bytes per unit, no terminator), with no case folding or normalisation.
+// clientFolderHash: the number that tells client folders apart on one machine: FNV-1a 32-bit
+// over a path's UTF-16LE bytes (two bytes per unit, no terminator), the same on every platform
+// for the same text, with no case folding or normalisation of its own. The launcher hashes the
+// folder's identity (core/path_identity_win.h) for the single-instance mutex and the folder of
+// the unpacked page, so that every spelling of one folder gets one number; and the path as the
+// system reported it for the desktop-shortcut marker, which existing markers were made with.
 #pragma once
 
 #include <cstddef>

@@ -34,6 +34,7 @@ class Host : public MainThread {
   // Hands one page message (compact JSON text) to the web view (PostWebMessageAsJson).
   virtual void deliverToWebView(const std::string& json) = 0;
 
+  virtual void hideWindow() = 0;       // ShowWindow(SW_HIDE)
   virtual void minimizeWindow() = 0;   // ShowWindow(SW_MINIMIZE)
   virtual void closeWindow() = 0;      // posts WM_CLOSE: the window closes in order
   virtual void startWindowDrag() = 0;  // ReleaseCapture, then WM_NCLBUTTONDOWN with HTCAPTION

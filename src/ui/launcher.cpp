@@ -1,7 +1,7 @@
 #include "ui/launcher.h"
 
+#include <future>
 #include <mutex>
-#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -38,14 +38,25 @@ PollerServices defaultPollerServices() {
   services.makeFetcher = [] { return makeFetcher(); };
   services.probe = defaultTcpProbe();
   // Detached: a poller inside a network call must not hold up closing. Failing to start a
-  // thread only leaves that part of the page empty.
-  services.runDetached = [](std::function<void()> body) {
-    try {
-      std::thread(std::move(body)).detach();
-    } catch (const std::system_error&) {
-    }
-  };
+  // thread, or a poller that throws (out of memory), only leaves that part of the page empty.
+  services.runDetached = runDetachedThread;
   return services;
+}
+
+void runDetachedThread(std::function<void()> body) {
+  try {
+    std::promise<void> detached;
+    std::thread thread([body = std::move(body), started = detached.get_future()]() mutable {
+      try {
+        started.wait();
+        body();
+      } catch (...) {
+      }
+    });
+    thread.detach();
+    detached.set_value();
+  } catch (...) {
+  }
 }
 
 Launcher::Launcher(Host& host, const LauncherConfig& config, LauncherPaths paths, Prefs& prefs,
@@ -112,6 +123,9 @@ void Launcher::handleWebMessage(std::string_view text) {
 }
 
 void Launcher::prepareToClose() {
+  // Out of sight at once: whatever the wait for the worker below takes, the player never sees
+  // a window that does not answer.
+  host_.hideWindow();
   link_->quitting = true;
   update_.cancelUpdate();
   update_.joinWorker();
@@ -141,10 +155,16 @@ void Launcher::sendInit() {
 }
 
 void Launcher::onReady(const Json&) {
+  const bool announcedBefore = bridge_.pageReady();
   bridge_.pageAnnounced();
   // Through the queue like every other message, so "init" comes after whatever was already
   // posted.
   sendInit();
+  if (announcedBefore) {
+    for (std::string& text : bridge_.stateForReloadedPage(update_.isBusy())) {
+      host_.post({MainMessage::Kind::PostJson, std::move(text), {}});
+    }
+  }
   if (workersStarted_) return;
   workersStarted_ = true;
   startPollers();

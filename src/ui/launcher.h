@@ -41,8 +41,15 @@ struct PollerServices {
   // Runs a poller's body on a detached thread of its own.
   std::function<void(std::function<void()> body)> runDetached;
 };
-// The platform's fetcher and TCP probe, and std::thread.
+// The platform's fetcher and TCP probe, and runDetachedThread.
 PollerServices defaultPollerServices();
+
+// Runs `body` on a thread of its own that nothing waits for; what it throws ends it quietly,
+// and a thread that cannot be started leaves `body` undone. The thread begins its work only
+// once it is detached: with MinGW's thread library, a detached thread that ends before
+// detach() has returned hands its bookkeeping to the next thread made, which may then never
+// run (a status poller made right after a quick news poller, for one).
+void runDetachedThread(std::function<void()> body);
 
 class Launcher {
  public:

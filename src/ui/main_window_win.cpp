@@ -6,6 +6,7 @@
 
 #include "core/text_win.h"
 #include "game/host_services_win.h"
+#include "ui/window_placement.h"
 
 namespace tu {
 namespace {
@@ -29,11 +30,46 @@ int systemDpi() {
   return dpi;
 }
 
-}  // namespace
-
-SIZE mainWindowSize(int dpi) {
-  return SIZE{MulDiv(1000, dpi, 96), MulDiv(620, dpi, 96)};
+// The DPI of one monitor, which differs from the session's system DPI on a desktop whose
+// monitors are scaled differently. GetDpiForMonitor exists from Windows 8.1 on (shcore.dll);
+// without it every monitor has the system DPI.
+int monitorDpi(HMONITOR monitor) {
+  using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+  static const GetDpiForMonitorFn getDpi = [] {
+    HMODULE shcore = LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return shcore ? reinterpret_cast<GetDpiForMonitorFn>(
+                        reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")))
+                  : nullptr;
+  }();
+  constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
+  UINT x = 0;
+  UINT y = 0;
+  if (getDpi && monitor && SUCCEEDED(getDpi(monitor, kEffectiveDpi, &x, &y)) && x > 0) {
+    return static_cast<int>(x);
+  }
+  return systemDpi();
 }
+
+PixelRect pixelRect(const RECT& rect) {
+  return {rect.left, rect.top, rect.right, rect.bottom};
+}
+
+PixelRect workAreaOf(HMONITOR monitor) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (monitor && GetMonitorInfoW(monitor, &info)) return pixelRect(info.rcWork);
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  return pixelRect(work);
+}
+
+// Messages that close or replace the web view, which must not happen under a handler of it.
+bool endsTheView(UINT message) {
+  return message == WM_CLOSE || message == WM_APP_SELF_UPDATE || message == WM_APP_WEBVIEW_FAILED ||
+         message == WM_APP_WEBVIEW_RECOVER;
+}
+
+}  // namespace
 
 MainWindow::MainWindow(HINSTANCE module, MainWindowEvents& events, bool devMode)
     : module_(module),
@@ -41,11 +77,27 @@ MainWindow::MainWindow(HINSTANCE module, MainWindowEvents& events, bool devMode)
       webView_(WebView::Callbacks{
                    [this](const std::string& text) { events_.handleWebMessage(text); },
                    [this](const std::string& url) { events_.openExternalUrl(url); },
-                   [this] { return events_.startPageUrl(); },
+                   [this] { return events_.startPage(); },
+                   [this](HRESULT result) {
+                     PostMessageW(window_.load(), WM_APP_WEBVIEW_FAILED,
+                                  static_cast<WPARAM>(static_cast<DWORD>(result)), 0);
+                   },
+                   [this](WebView::Recovery recovery) {
+                     PostMessageW(window_.load(), WM_APP_WEBVIEW_RECOVER,
+                                  static_cast<WPARAM>(recovery), 0);
+                   },
+                   [this] { postDeferred(); },
                },
                devMode) {}
 
-MainWindow::~MainWindow() { destroy(); }
+MainWindow::~MainWindow() {
+  destroy();
+  for (const MSG& message : deferred_) {
+    if (message.message == WM_APP_SELF_UPDATE) {
+      delete reinterpret_cast<std::filesystem::path*>(message.lParam);
+    }
+  }
+}
 
 bool MainWindow::create(const std::wstring& title) {
   WNDCLASSEXW windowClass{};
@@ -68,14 +120,13 @@ bool MainWindow::create(const std::wstring& title) {
     DeleteObject(windowClass.hbrBackground);
   }
 
-  const SIZE size = mainWindowSize(systemDpi());
-  RECT work{};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  const int x = work.left + ((work.right - work.left) - size.cx) / 2;
-  const int y = work.top + ((work.bottom - work.top) - size.cy) / 2;
-
-  HWND window = CreateWindowExW(WS_EX_APPWINDOW, kMainWindowClass, title.c_str(), kWindowStyle, x,
-                                y, size.cx, size.cy, nullptr, nullptr, module_, this);
+  // Centred on the primary monitor, sized by that monitor's DPI (the program is per-monitor
+  // aware: the pixels are physical), and never larger than its work area.
+  const HMONITOR primary = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+  const PixelRect placed = mainWindowRect(monitorDpi(primary), workAreaOf(primary));
+  HWND window =
+      CreateWindowExW(WS_EX_APPWINDOW, kMainWindowClass, title.c_str(), kWindowStyle, placed.left,
+                      placed.top, placed.width(), placed.height(), nullptr, nullptr, module_, this);
   if (!window) return false;
 
   // Older systems do not know the attribute and keep square corners.
@@ -102,11 +153,24 @@ LRESULT CALLBACK MainWindow::windowProcedure(HWND window, UINT message, WPARAM w
   }
   auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (!self) return DefWindowProcW(window, message, wParam, lParam);
-  return self->handle(message, wParam, lParam);
+  // Nothing may unwind into the system's frames. A message whose handling threw (out of memory)
+  // is dropped, except that a closing window still goes (unless the view's handler runs) and a
+  // destroyed one ends the loop.
+  try {
+    return self->handle(message, wParam, lParam);
+  } catch (...) {
+    if (message == WM_CLOSE && !self->webView_.insideCallback()) DestroyWindow(window);
+    if (message == WM_DESTROY) PostQuitMessage(0);
+    return 0;
+  }
 }
 
 LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
   const HWND window = window_.load();
+  if (endsTheView(message) && webView_.insideCallback()) {
+    deferred_.push_back(MSG{window, message, wParam, lParam, 0, {}});
+    return 0;
+  }
   switch (message) {
     case WM_APP_POST_JSON: {
       std::unique_ptr<std::string> text(reinterpret_cast<std::string*>(lParam));
@@ -121,25 +185,50 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_APP_UPDATE_DONE:
       events_.handleMainMessage({MainMessage::Kind::UpdateDone, {}, {}});
       return 0;
+    case WM_APP_WEBVIEW_FAILED:
+      // A view that fails while the window closes (its creation aborted) needs no dialog.
+      if (!closing_) webView_.showRuntimeDialog(static_cast<HRESULT>(static_cast<DWORD>(wParam)));
+      return 0;
+    case WM_APP_WEBVIEW_RECOVER:
+      if (!closing_) webView_.recover(static_cast<WebView::Recovery>(wParam));
+      return 0;
     case WM_DPICHANGED: {
+      // The suggested rectangle, kept on the work area of the monitor it lies on.
       const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-      SetWindowPos(window, nullptr, suggested->left, suggested->top,
-                   suggested->right - suggested->left, suggested->bottom - suggested->top,
+      const PixelRect placed = keptInside(
+          pixelRect(*suggested), workAreaOf(MonitorFromRect(suggested, MONITOR_DEFAULTTONEAREST)));
+      SetWindowPos(window, nullptr, placed.left, placed.top, placed.width(), placed.height(),
                    SWP_NOZORDER | SWP_NOACTIVATE);
       return 0;
     }
     case WM_SIZE: webView_.resize(); return 0;
+    case WM_MOVE: webView_.notifyMoved(); return 0;
     case WM_CLOSE:
-      // The window stays until the update worker has stopped: it may still be writing files.
+      // The window stays until the update worker has stopped (it may still be writing files),
+      // hidden meanwhile.
+      closing_ = true;
       events_.closing();
       DestroyWindow(window);
       return 0;
     case WM_DESTROY:
+      closing_ = true;
       webView_.close();
       window_.store(nullptr);  // from here on, posts from workers are dropped
       PostQuitMessage(0);
       return 0;
     default: return DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+void MainWindow::postDeferred() {
+  std::vector<MSG> deferred = std::move(deferred_);
+  deferred_.clear();
+  for (const MSG& message : deferred) {
+    if (PostMessageW(message.hwnd, message.message, message.wParam, message.lParam)) continue;
+    // The window is gone: the hand-over's path is freed here instead.
+    if (message.message == WM_APP_SELF_UPDATE) {
+      delete reinterpret_cast<std::filesystem::path*>(message.lParam);
+    }
   }
 }
 
@@ -186,6 +275,10 @@ bool MainWindow::hasWebView() const {
 
 void MainWindow::deliverToWebView(const std::string& json) {
   webView_.postJson(json);
+}
+
+void MainWindow::hideWindow() {
+  if (HWND window = window_.load()) ShowWindow(window, SW_HIDE);
 }
 
 void MainWindow::minimizeWindow() {

@@ -3,7 +3,6 @@
 #include <system_error>
 
 #include "core/files.h"
-#include "ui/client_folder_hash.h"
 #include "ui/ui_pack.h"
 
 namespace tu {
@@ -24,12 +23,11 @@ std::string uiPackFolderName(std::uint32_t clientFolderHash) {
 }
 
 fs::path resolveUiStartPage(const fs::path& clientDir, const fs::path& dataFolder,
-                            const ResourceLoader& loadResource) {
+                            std::uint32_t folderHash, const ResourceLoader& loadResource) {
   const fs::path serverPage = clientDir / "ui" / "index.html";
   if (fileExists(serverPage)) return serverPage;
 
-  const fs::path packFolder =
-      dataFolder / pathFromUtf8(uiPackFolderName(clientFolderHash(clientDir)));
+  const fs::path packFolder = dataFolder / pathFromUtf8(uiPackFolderName(folderHash));
   if (const auto pack = loadResource(kUiPackResource)) {
     if (extractUiPack(*pack, packFolder) && fileExists(packFolder / "index.html")) {
       return packFolder / "index.html";

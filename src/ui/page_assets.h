@@ -16,10 +16,12 @@ namespace tu {
 // decimal, so each client folder on the machine has its own copy.
 std::string uiPackFolderName(std::uint32_t clientFolderHash);
 
-// The "index.html" to open. Never fails; at worst the returned file was not written (data
-// folder not writable). Main thread.
+// The "index.html" to open; `folderHash` names the client folder's copy of the pack (the hash
+// of its identity, so every spelling of one folder shares one copy). Never fails; at worst the
+// returned file was not written (data folder not writable). Main thread.
 std::filesystem::path resolveUiStartPage(const std::filesystem::path& clientDir,
                                          const std::filesystem::path& dataFolder,
+                                         std::uint32_t folderHash,
                                          const ResourceLoader& loadResource = loadProgramResource);
 
 }  // namespace tu

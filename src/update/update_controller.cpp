@@ -1,5 +1,6 @@
 #include "update/update_controller.h"
 
+#include <new>
 #include <system_error>
 #include <utility>
 
@@ -43,7 +44,9 @@ void UpdateController::cancelUpdate() {
   std::lock_guard<std::mutex> lock(updateMutex);
   if (!busy) return;
   cancelRequested = true;
+  // The flag first: the fetcher's "cancelled" must read as the run's cancel, not a failure.
   if (currentUpdater != nullptr) currentUpdater->cancelFlag = true;
+  if (currentFetcher != nullptr) currentFetcher->cancel();
 }
 
 void UpdateController::onUpdateDone() {
@@ -75,16 +78,24 @@ void UpdateController::postJson(const std::string& text) {
   mainThread.post(std::move(message));
 }
 
-void UpdateController::updateWorker(CheckMode mode) {
+void UpdateController::runWorker(CheckMode mode, bool& handedOver) {
+  // However this function ends, cancelUpdate stops reaching the run and its fetcher before
+  // either of them goes.
+  struct Forget {
+    UpdateController& controller;
+    ~Forget() { controller.forgetRun(); }
+  };
   std::unique_ptr<Fetcher> fetcher = fetcherFactory ? fetcherFactory() : nullptr;
+  const Forget forgetFetcher{*this};
   bool selfUpdateOff = false;
   {
     std::lock_guard<std::mutex> lock(updateMutex);
     selfUpdateOff = selfUpdateDisabled;
+    currentFetcher = fetcher.get();
+    if (fetcher && cancelRequested) fetcher->cancel();
   }
 
   // The callbacks run on this thread; each turns a report into one posted message.
-  bool handedOver = false;
   Updater* self = nullptr;
   auto onPhase = [this, &self](const std::string& phase) {
     if (phase == kPhaseManifest && self != nullptr) {
@@ -126,21 +137,54 @@ void UpdateController::updateWorker(CheckMode mode) {
     Updater updater(clientDir, selfUpdateOff ? fs::path() : launcherPath, config, *fetcher, onPhase,
                     onProgress, onDone, onSelfUpdate);
     self = &updater;
+    const Forget forgetUpdater{*this};
     {
       std::lock_guard<std::mutex> lock(updateMutex);
       currentUpdater = &updater;
     }
     updater.run(mode);
-    {
-      std::lock_guard<std::mutex> lock(updateMutex);
-      currentUpdater = nullptr;
-    }
   }
+}
 
-  if (!handedOver) {
+void UpdateController::forgetRun() {
+  std::lock_guard<std::mutex> lock(updateMutex);
+  currentUpdater = nullptr;
+  currentFetcher = nullptr;
+}
+
+void UpdateController::updateWorker(CheckMode mode) {
+  bool handedOver = false;
+  // Nothing may leave a thread (that ends the process). A run that throws (out of memory)
+  // ends as failed; the files are as after any interrupted run, and the front end learns that
+  // the run is over, so the launcher does not stay busy.
+  try {
+    runWorker(mode, handedOver);
+  } catch (const std::bad_alloc&) {
+    endAfterFailure(handedOver, "out of memory");
+  } catch (...) {
+    endAfterFailure(handedOver, "internal error");
+  }
+  if (handedOver) return;
+  try {
     MainMessage message;
     message.kind = MainMessage::Kind::UpdateDone;
     mainThread.post(std::move(message));
+  } catch (...) {
+  }
+}
+
+void UpdateController::endAfterFailure(bool handedOver, const char* detail) {
+  if (handedOver) return;
+  try {
+    Json message = Json::object();
+    message.set("type", "done");
+    message.set("ok", false);
+    message.set("canPlay", true);
+    message.set("code", "failed");
+    message.set("detail", detail);
+    message.set("build", "");
+    postJson(message.dump());
+  } catch (...) {
   }
 }
 

@@ -41,7 +41,8 @@ class UpdateController {
 
   // Starts a run unless one is going (a second request is ignored).
   void startUpdate(CheckMode mode);
-  // Asks the running run to stop; does nothing while idle.
+  // Asks the running run to stop, and its fetcher to end the request in progress (a silent
+  // server must not hold the run up); does nothing while idle.
   void cancelUpdate();
   // On MainMessage::UpdateDone: joins the ended worker and clears busy.
   void onUpdateDone();
@@ -56,6 +57,11 @@ class UpdateController {
 
  private:
   void updateWorker(CheckMode mode);
+  void runWorker(CheckMode mode, bool& handedOver);
+  // Clears what cancelUpdate reaches; the run and its fetcher are about to go.
+  void forgetRun();
+  // A run that threw: a "done" message in place of the one it could not send.
+  void endAfterFailure(bool handedOver, const char* detail);
   void postJson(const std::string& text);
 
   MainThread& mainThread;
@@ -63,8 +69,10 @@ class UpdateController {
   std::filesystem::path clientDir;
   std::filesystem::path launcherPath;
   FetcherFactory fetcherFactory;
-  std::mutex updateMutex;  // guards currentUpdater, selfUpdateDisabled and cancelRequested
+  // Guards currentUpdater, currentFetcher, selfUpdateDisabled and cancelRequested.
+  std::mutex updateMutex;
   Updater* currentUpdater = nullptr;
+  Fetcher* currentFetcher = nullptr;  // the running worker's, while it exists
   bool selfUpdateDisabled = false;
   bool cancelRequested = false;  // cancelUpdate was called during the current worker's life
   std::thread updateThread;

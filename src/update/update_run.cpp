@@ -32,7 +32,12 @@ void Updater::run(CheckMode mode) {
   std::string code;
   std::string detail;
   if (!fetchManifest(manifest, code, detail)) {
-    finish(false, true, code, detail);
+    // A cancel that ended the fetch is the player's choice, not a server out of reach.
+    if (cancelFlag) {
+      finish(false, true, "cancelled", "");
+    } else {
+      finish(false, true, code, detail);
+    }
     return;
   }
   if (selfUpdate(manifest)) return;  // the main thread takes over with the new launcher

@@ -33,6 +33,7 @@ class CannedFetcher : public Fetcher {
     error = "cancelled";
     return false;
   }
+  void cancel() override {}
 };
 
 }  // namespace tu::test

@@ -34,6 +34,7 @@ class RecordingHost : public Host {
 
   // Records.
   std::vector<std::string> delivered;  // texts handed to the web view, in order
+  int hidden = 0;
   int minimized = 0;
   int closed = 0;
   int drags = 0;
@@ -49,6 +50,7 @@ class RecordingHost : public Host {
   }
   bool hasWebView() const override { return webView; }
   void deliverToWebView(const std::string& json) override { delivered.push_back(json); }
+  void hideWindow() override { ++hidden; }
   void minimizeWindow() override { ++minimized; }
   void closeWindow() override { ++closed; }
   void startWindowDrag() override { ++drags; }

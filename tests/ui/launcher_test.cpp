@@ -31,9 +31,13 @@ class FakeUpdate : public UpdateControl {
   int done = 0;
   int joins = 0;
   std::vector<std::filesystem::path> replacements;
+  std::function<void()> onCancel;
 
   void startUpdate(CheckMode mode) override { started.push_back(mode); }
-  void cancelUpdate() override { ++cancels; }
+  void cancelUpdate() override {
+    ++cancels;
+    if (onCancel) onCancel();
+  }
   bool isBusy() const override { return busy; }
   void onUpdateDone() override { ++done; }
   void onSelfUpdate(const std::filesystem::path& path) override { replacements.push_back(path); }
@@ -57,7 +61,7 @@ class LauncherTest : public ::testing::Test {
     services.probe = [](const std::string&, int, int) { return false; };
     services.runDetached = [this](std::function<void()> body) {
       ++pollersStarted;
-      if (runPollers) std::thread(std::move(body)).detach();
+      if (runPollers) runDetachedThread(std::move(body));
     };
   }
 
@@ -133,7 +137,10 @@ TEST_F(LauncherTest, InitDescribesTheServer) {
             R"("links":{"website":true,"forum":true},"news":false,"status":true})");
 }
 
-TEST_F(LauncherTest, FirstReadyStartsThePollersAndOneCheckLaterOnesNothing) {
+// A page that announces itself again (reloaded, or its renderer restarted) gets "init" and
+// then the state it would otherwise wait for forever: the last "done" unless a run is going,
+// the last "news" and "status". Nothing starts a second time.
+TEST_F(LauncherTest, FirstReadyStartsThePollersAndOneCheckLaterOnesReplayTheState) {
   config.newsUrl = "http://news/";
   config.statusUrl = "http://status/";
   runPollers = true;
@@ -147,11 +154,20 @@ TEST_F(LauncherTest, FirstReadyStartsThePollersAndOneCheckLaterOnesNothing) {
            std::count(types.begin(), types.end(), "status") == 1;
   }));
 
+  launcher().postToPage(Json::parse(R"({"type":"done","ok":true})"));
+  pump();
+
   host.delivered.clear();
   send(R"({"cmd":"ready"})");
-  EXPECT_EQ(deliveredTypes(), std::vector<std::string>{"init"});
+  EXPECT_EQ(deliveredTypes(), (std::vector<std::string>{"init", "done", "news", "status"}));
+  EXPECT_EQ(host.delivered[1], R"({"type":"done","ok":true})");
   EXPECT_EQ(pollersStarted, 2);
   EXPECT_EQ(update.started.size(), 1u);
+
+  update.busy = true;
+  host.delivered.clear();
+  send(R"({"cmd":"ready"})");
+  EXPECT_EQ(deliveredTypes(), (std::vector<std::string>{"init", "news", "status"}));
   launcher().prepareToClose();  // lets the status poller end
 }
 
@@ -277,8 +293,9 @@ TEST_F(LauncherTest, MainThreadMessagesReachTheUpdateRun) {
   EXPECT_EQ(update.replacements, std::vector<std::filesystem::path>{dir / "TarnLauncher.exe.new"});
 }
 
-TEST_F(LauncherTest, ClosingQuitsCancelsAndWaitsForTheRun) {
+TEST_F(LauncherTest, ClosingHidesTheWindowThenQuitsCancelsAndWaitsForTheRun) {
   EXPECT_FALSE(launcher().quitting());
+  update.onCancel = [this] { EXPECT_EQ(host.hidden, 1) << "hidden before the wait begins"; };
   launcher().prepareToClose();
   EXPECT_TRUE(launcher().quitting());
   EXPECT_EQ(update.cancels, 1);

@@ -26,11 +26,12 @@ class PageAssetsTest : public ::testing::Test {
     resources[kPageLogoResource] = std::string("\x89PNG\0", 5);
   }
   fs::path resolve() {
-    return resolveUiStartPage(clientDir, dataFolder, [this](int id) -> std::optional<std::string> {
-      const auto found = resources.find(id);
-      if (found == resources.end()) return std::nullopt;
-      return found->second;
-    });
+    return resolveUiStartPage(clientDir, dataFolder, clientFolderHash(clientDir),
+                              [this](int id) -> std::optional<std::string> {
+                                const auto found = resources.find(id);
+                                if (found == resources.end()) return std::nullopt;
+                                return found->second;
+                              });
   }
   void addPack(std::vector<UiPackEntry> entries) {
     std::string error;

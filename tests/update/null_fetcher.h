@@ -16,6 +16,7 @@ class NullFetcher : public Fetcher {
     error = "offline";
     return false;
   }
+  void cancel() override {}
 };
 
 }  // namespace tu::test

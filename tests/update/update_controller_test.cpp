@@ -4,8 +4,10 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <new>
 #include <regex>
 
+#include "update/null_fetcher.h"
 #include "update/update_fixture.h"
 
 namespace tu::test {
@@ -140,6 +142,44 @@ TEST_F(Controller, CancelRightAfterStartIsNotLost) {
   const auto messages = texts(mainThread.waitFor(MainMessage::Kind::UpdateDone));
   EXPECT_NE(messages[messages.size() - 2].find(R"("code":"cancelled")"), std::string::npos);
   controller.onUpdateDone();
+}
+
+// The cancel reaches the request itself: a server that keeps the manifest waiting (far longer
+// than the test's patience) does not hold the run, which ends as the player's cancel, with
+// Play still possible, not as "offline".
+TEST_F(Controller, CancelEndsAManifestFetchThatWaitsForASilentServer) {
+  publish({{"a.txt", "a"}});
+  server.script("/manifest.json", {.body = servedManifest, .stallBeforeHeaders = true});
+  UpdateController controller(mainThread, config, client, {});
+  controller.startUpdate(CheckMode::Check);
+  server.waitUntilStalled();
+  controller.cancelUpdate();
+  const auto messages = texts(mainThread.waitFor(MainMessage::Kind::UpdateDone));
+  EXPECT_EQ(messages[messages.size() - 2],
+            R"({"type":"done","ok":false,"canPlay":true,"code":"cancelled","detail":"",)"
+            R"("build":""})");
+  controller.onUpdateDone();
+}
+
+// A run that throws (here: out of memory in the fetcher) must not end the process; it ends as
+// failed and the launcher is told the run is over.
+TEST_F(Controller, ARunThatThrowsEndsAsFailed) {
+  class ThrowingFetcher : public NullFetcher {
+   public:
+    bool getText(const std::string&, std::string&, std::string&) override {
+      throw std::bad_alloc();
+    }
+  };
+  UpdateController controller(mainThread, config, client, {},
+                              [] { return std::make_unique<ThrowingFetcher>(); });
+  controller.startUpdate(CheckMode::Check);
+  EXPECT_EQ(texts(mainThread.waitFor(MainMessage::Kind::UpdateDone)),
+            (std::vector<std::string>{R"({"type":"phase","phase":"manifest"})",
+                                      R"({"type":"done","ok":false,"canPlay":true,"code":"failed",)"
+                                      R"("detail":"out of memory","build":""})",
+                                      "UpdateDone"}));
+  controller.onUpdateDone();
+  controller.cancelUpdate();  // nothing left over from the run that threw
 }
 
 TEST_F(Controller, HandOverPostsSelfUpdateAndNoUpdateDone) {

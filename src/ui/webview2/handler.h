@@ -10,7 +10,8 @@
 // and the handler's own interface id with the object itself (adding a reference); a null out
 // pointer gives E_POINTER; anything else E_NOINTERFACE with a null result. The count is atomic
 // and the object deletes itself when it reaches 0. Invoke calls the function object on the
-// thread that the web view calls it on (the main thread). Windows builds only.
+// thread that the web view calls it on (the main thread); an exception it throws becomes
+// E_OUTOFMEMORY (std::bad_alloc) or E_UNEXPECTED. Windows builds only.
 #pragma once
 
 #include <windows.h>
@@ -68,9 +69,17 @@ class Handler final : public Interface {
     return left;
   }
 
+  // Nothing may unwind into the runtime's frames: whatever the function throws ends the call
+  // with a failure the runtime understands.
   static HRESULT STDMETHODCALLTYPE invoke(Interface* object, Args... args) {
     Handler* handler = self(object);
-    return handler->function_ ? handler->function_(args...) : S_OK;
+    try {
+      return handler->function_ ? handler->function_(args...) : S_OK;
+    } catch (const std::bad_alloc&) {
+      return E_OUTOFMEMORY;
+    } catch (...) {
+      return E_UNEXPECTED;
+    }
   }
 
   // Built from the four functions above; this only compiles when Invoke's arguments and

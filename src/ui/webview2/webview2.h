@@ -43,6 +43,8 @@ struct ICoreWebView2CreateCoreWebView2ControllerCompletedHandler;
 struct ICoreWebView2WebMessageReceivedEventHandler;
 struct ICoreWebView2NewWindowRequestedEventHandler;
 struct ICoreWebView2NavigationStartingEventHandler;
+struct ICoreWebView2ProcessFailedEventHandler;
+struct ICoreWebView2ProcessFailedEventArgs;
 
 #define TU_WV2_UNKNOWN_SLOTS(Interface)                                                       \
   HRESULT(STDMETHODCALLTYPE* QueryInterface)(Interface * This, const GUID* riid, void** out); \
@@ -102,43 +104,80 @@ struct ICoreWebView2CreateCoreWebView2ControllerCompletedHandlerVtbl {
 
 TU_WV2_INTERFACE(ICoreWebView2Controller, 0x4D00C0D1, 0x9434, 0x4EB6, 0x80, 0x78, 0x86, 0x97, 0xA5,
                  0x60, 0x33, 0x4F);
+// The base controller's 26 slots, shared with its later versions.
+#define TU_WV2_CONTROLLER_SLOTS(Interface)                                             \
+  TU_WV2_UNKNOWN_SLOTS(Interface);                                                     \
+  HRESULT(STDMETHODCALLTYPE* get_IsVisible)(Interface * This, BOOL * isVisible);       \
+  HRESULT(STDMETHODCALLTYPE* put_IsVisible)(Interface * This, BOOL isVisible);         \
+  HRESULT(STDMETHODCALLTYPE* get_Bounds)(Interface * This, RECT * bounds);             \
+  HRESULT(STDMETHODCALLTYPE* put_Bounds)(Interface * This, RECT bounds);               \
+  HRESULT(STDMETHODCALLTYPE* get_ZoomFactor)(Interface * This, double* zoomFactor);    \
+  HRESULT(STDMETHODCALLTYPE* put_ZoomFactor)(Interface * This, double zoomFactor);     \
+  HRESULT(STDMETHODCALLTYPE* add_ZoomFactorChanged)                                    \
+  (Interface * This, Wv2Object * eventHandler, EventRegistrationToken * token);        \
+  HRESULT(STDMETHODCALLTYPE* remove_ZoomFactorChanged)                                 \
+  (Interface * This, EventRegistrationToken token);                                    \
+  HRESULT(STDMETHODCALLTYPE* SetBoundsAndZoomFactor)                                   \
+  (Interface * This, RECT bounds, double zoomFactor);                                  \
+  HRESULT(STDMETHODCALLTYPE* MoveFocus)(Interface * This, std::int32_t reason);        \
+  HRESULT(STDMETHODCALLTYPE* add_MoveFocusRequested)                                   \
+  (Interface * This, Wv2Object * eventHandler, EventRegistrationToken * token);        \
+  HRESULT(STDMETHODCALLTYPE* remove_MoveFocusRequested)                                \
+  (Interface * This, EventRegistrationToken token);                                    \
+  HRESULT(STDMETHODCALLTYPE* add_GotFocus)                                             \
+  (Interface * This, Wv2Object * eventHandler, EventRegistrationToken * token);        \
+  HRESULT(STDMETHODCALLTYPE* remove_GotFocus)                                          \
+  (Interface * This, EventRegistrationToken token);                                    \
+  HRESULT(STDMETHODCALLTYPE* add_LostFocus)                                            \
+  (Interface * This, Wv2Object * eventHandler, EventRegistrationToken * token);        \
+  HRESULT(STDMETHODCALLTYPE* remove_LostFocus)                                         \
+  (Interface * This, EventRegistrationToken token);                                    \
+  HRESULT(STDMETHODCALLTYPE* add_AcceleratorKeyPressed)                                \
+  (Interface * This, Wv2Object * eventHandler, EventRegistrationToken * token);        \
+  HRESULT(STDMETHODCALLTYPE* remove_AcceleratorKeyPressed)                             \
+  (Interface * This, EventRegistrationToken token);                                    \
+  HRESULT(STDMETHODCALLTYPE* get_ParentWindow)(Interface * This, HWND * parentWindow); \
+  HRESULT(STDMETHODCALLTYPE* put_ParentWindow)(Interface * This, HWND parentWindow);   \
+  HRESULT(STDMETHODCALLTYPE* NotifyParentWindowPositionChanged)(Interface * This);     \
+  HRESULT(STDMETHODCALLTYPE* Close)(Interface * This);                                 \
+  HRESULT(STDMETHODCALLTYPE* get_CoreWebView2)                                         \
+  (Interface * This, ICoreWebView2 * *coreWebView2)
 struct ICoreWebView2ControllerVtbl {
-  TU_WV2_UNKNOWN_SLOTS(ICoreWebView2Controller);
-  HRESULT(STDMETHODCALLTYPE* get_IsVisible)(ICoreWebView2Controller* This, BOOL* isVisible);
-  HRESULT(STDMETHODCALLTYPE* put_IsVisible)(ICoreWebView2Controller* This, BOOL isVisible);
-  HRESULT(STDMETHODCALLTYPE* get_Bounds)(ICoreWebView2Controller* This, RECT* bounds);
-  HRESULT(STDMETHODCALLTYPE* put_Bounds)(ICoreWebView2Controller* This, RECT bounds);
-  HRESULT(STDMETHODCALLTYPE* get_ZoomFactor)(ICoreWebView2Controller* This, double* zoomFactor);
-  HRESULT(STDMETHODCALLTYPE* put_ZoomFactor)(ICoreWebView2Controller* This, double zoomFactor);
-  HRESULT(STDMETHODCALLTYPE* add_ZoomFactorChanged)
-  (ICoreWebView2Controller* This, Wv2Object* eventHandler, EventRegistrationToken* token);
-  HRESULT(STDMETHODCALLTYPE* remove_ZoomFactorChanged)
-  (ICoreWebView2Controller* This, EventRegistrationToken token);
-  HRESULT(STDMETHODCALLTYPE* SetBoundsAndZoomFactor)
-  (ICoreWebView2Controller* This, RECT bounds, double zoomFactor);
-  HRESULT(STDMETHODCALLTYPE* MoveFocus)(ICoreWebView2Controller* This, std::int32_t reason);
-  HRESULT(STDMETHODCALLTYPE* add_MoveFocusRequested)
-  (ICoreWebView2Controller* This, Wv2Object* eventHandler, EventRegistrationToken* token);
-  HRESULT(STDMETHODCALLTYPE* remove_MoveFocusRequested)
-  (ICoreWebView2Controller* This, EventRegistrationToken token);
-  HRESULT(STDMETHODCALLTYPE* add_GotFocus)
-  (ICoreWebView2Controller* This, Wv2Object* eventHandler, EventRegistrationToken* token);
-  HRESULT(STDMETHODCALLTYPE* remove_GotFocus)
-  (ICoreWebView2Controller* This, EventRegistrationToken token);
-  HRESULT(STDMETHODCALLTYPE* add_LostFocus)
-  (ICoreWebView2Controller* This, Wv2Object* eventHandler, EventRegistrationToken* token);
-  HRESULT(STDMETHODCALLTYPE* remove_LostFocus)
-  (ICoreWebView2Controller* This, EventRegistrationToken token);
-  HRESULT(STDMETHODCALLTYPE* add_AcceleratorKeyPressed)
-  (ICoreWebView2Controller* This, Wv2Object* eventHandler, EventRegistrationToken* token);
-  HRESULT(STDMETHODCALLTYPE* remove_AcceleratorKeyPressed)
-  (ICoreWebView2Controller* This, EventRegistrationToken token);
-  HRESULT(STDMETHODCALLTYPE* get_ParentWindow)(ICoreWebView2Controller* This, HWND* parentWindow);
-  HRESULT(STDMETHODCALLTYPE* put_ParentWindow)(ICoreWebView2Controller* This, HWND parentWindow);
-  HRESULT(STDMETHODCALLTYPE* NotifyParentWindowPositionChanged)(ICoreWebView2Controller* This);
-  HRESULT(STDMETHODCALLTYPE* Close)(ICoreWebView2Controller* This);
-  HRESULT(STDMETHODCALLTYPE* get_CoreWebView2)
-  (ICoreWebView2Controller* This, ICoreWebView2** coreWebView2);
+  TU_WV2_CONTROLLER_SLOTS(ICoreWebView2Controller);
+};
+
+// The controller as of its fourth version: each version repeats the whole vtable before it
+// (slots 0 to 25 are ICoreWebView2Controller's, 26 and 27 Controller2's, 28 to 35
+// Controller3's). Only a runtime that answers QueryInterface for Controller4 has slot 37.
+// COREWEBVIEW2_COLOR: four bytes in the order alpha, red, green, blue, passed by value.
+struct Wv2Color {
+  BYTE a, r, g, b;
+};
+TU_WV2_INTERFACE(ICoreWebView2Controller4, 0x97D418D5, 0xA426, 0x4E49, 0xA1, 0x51, 0xE1, 0xA1, 0x0F,
+                 0x32, 0x7D, 0x9E);
+struct ICoreWebView2Controller4Vtbl {
+  TU_WV2_CONTROLLER_SLOTS(ICoreWebView2Controller4);
+  // ICoreWebView2Controller2
+  HRESULT(STDMETHODCALLTYPE* get_DefaultBackgroundColor)
+  (ICoreWebView2Controller4* This, Wv2Color* backgroundColor);
+  HRESULT(STDMETHODCALLTYPE* put_DefaultBackgroundColor)
+  (ICoreWebView2Controller4* This, Wv2Color backgroundColor);
+  // ICoreWebView2Controller3
+  HRESULT(STDMETHODCALLTYPE* get_RasterizationScale)(ICoreWebView2Controller4* This, double* scale);
+  HRESULT(STDMETHODCALLTYPE* put_RasterizationScale)(ICoreWebView2Controller4* This, double scale);
+  HRESULT(STDMETHODCALLTYPE* get_ShouldDetectMonitorScaleChanges)
+  (ICoreWebView2Controller4* This, BOOL* value);
+  HRESULT(STDMETHODCALLTYPE* put_ShouldDetectMonitorScaleChanges)
+  (ICoreWebView2Controller4* This, BOOL value);
+  HRESULT(STDMETHODCALLTYPE* add_RasterizationScaleChanged)
+  (ICoreWebView2Controller4* This, Wv2Object* eventHandler, EventRegistrationToken* token);
+  HRESULT(STDMETHODCALLTYPE* remove_RasterizationScaleChanged)
+  (ICoreWebView2Controller4* This, EventRegistrationToken token);
+  HRESULT(STDMETHODCALLTYPE* get_BoundsMode)(ICoreWebView2Controller4* This, std::int32_t* mode);
+  HRESULT(STDMETHODCALLTYPE* put_BoundsMode)(ICoreWebView2Controller4* This, std::int32_t mode);
+  // ICoreWebView2Controller4
+  HRESULT(STDMETHODCALLTYPE* get_AllowExternalDrop)(ICoreWebView2Controller4* This, BOOL* value);
+  HRESULT(STDMETHODCALLTYPE* put_AllowExternalDrop)(ICoreWebView2Controller4* This, BOOL value);
 };
 
 TU_WV2_INTERFACE(ICoreWebView2, 0x76ECEACB, 0x0462, 0x4D94, 0xAC, 0x83, 0x42, 0x3A, 0x67, 0x93,
@@ -163,7 +202,7 @@ struct ICoreWebView2Vtbl {
   TU_WV2_EVENT_SLOTS(FrameNavigationCompleted, Wv2Object);
   TU_WV2_EVENT_SLOTS(ScriptDialogOpening, Wv2Object);
   TU_WV2_EVENT_SLOTS(PermissionRequested, Wv2Object);
-  TU_WV2_EVENT_SLOTS(ProcessFailed, Wv2Object);
+  TU_WV2_EVENT_SLOTS(ProcessFailed, ICoreWebView2ProcessFailedEventHandler);
   HRESULT(STDMETHODCALLTYPE* AddScriptToExecuteOnDocumentCreated)
   (ICoreWebView2* This, LPCWSTR javaScript, Wv2Object* handler);
   HRESULT(STDMETHODCALLTYPE* RemoveScriptToExecuteOnDocumentCreated)
@@ -208,22 +247,39 @@ struct ICoreWebView2Vtbl {
 
 TU_WV2_INTERFACE(ICoreWebView2Settings, 0xE562E4F0, 0xD7FA, 0x43AC, 0x8D, 0x71, 0xC0, 0x51, 0x50,
                  0x49, 0x9F, 0x00);
-// Nine boolean switches, each a getter and a setter, in this order.
-#define TU_WV2_BOOL_PROPERTY(Name)                                                    \
-  HRESULT(STDMETHODCALLTYPE* get_##Name)(ICoreWebView2Settings * This, BOOL * value); \
-  HRESULT(STDMETHODCALLTYPE* put_##Name)(ICoreWebView2Settings * This, BOOL value)
+// A boolean switch: a getter and a setter.
+#define TU_WV2_BOOL_PROPERTY(Interface, Name)                             \
+  HRESULT(STDMETHODCALLTYPE* get_##Name)(Interface * This, BOOL * value); \
+  HRESULT(STDMETHODCALLTYPE* put_##Name)(Interface * This, BOOL value)
+// The base settings: nine switches in this order, shared with the later versions.
+#define TU_WV2_SETTINGS_SLOTS(Interface)                           \
+  TU_WV2_UNKNOWN_SLOTS(Interface);                                 \
+  TU_WV2_BOOL_PROPERTY(Interface, IsScriptEnabled);                \
+  TU_WV2_BOOL_PROPERTY(Interface, IsWebMessageEnabled);            \
+  TU_WV2_BOOL_PROPERTY(Interface, AreDefaultScriptDialogsEnabled); \
+  TU_WV2_BOOL_PROPERTY(Interface, IsStatusBarEnabled);             \
+  TU_WV2_BOOL_PROPERTY(Interface, AreDevToolsEnabled);             \
+  TU_WV2_BOOL_PROPERTY(Interface, AreDefaultContextMenusEnabled);  \
+  TU_WV2_BOOL_PROPERTY(Interface, AreHostObjectsAllowed);          \
+  TU_WV2_BOOL_PROPERTY(Interface, IsZoomControlEnabled);           \
+  TU_WV2_BOOL_PROPERTY(Interface, IsBuiltInErrorPageEnabled)
 struct ICoreWebView2SettingsVtbl {
-  TU_WV2_UNKNOWN_SLOTS(ICoreWebView2Settings);
-  TU_WV2_BOOL_PROPERTY(IsScriptEnabled);
-  TU_WV2_BOOL_PROPERTY(IsWebMessageEnabled);
-  TU_WV2_BOOL_PROPERTY(AreDefaultScriptDialogsEnabled);
-  TU_WV2_BOOL_PROPERTY(IsStatusBarEnabled);
-  TU_WV2_BOOL_PROPERTY(AreDevToolsEnabled);
-  TU_WV2_BOOL_PROPERTY(AreDefaultContextMenusEnabled);
-  TU_WV2_BOOL_PROPERTY(AreHostObjectsAllowed);
-  TU_WV2_BOOL_PROPERTY(IsZoomControlEnabled);
-  TU_WV2_BOOL_PROPERTY(IsBuiltInErrorPageEnabled);
+  TU_WV2_SETTINGS_SLOTS(ICoreWebView2Settings);
 };
+
+// The settings' later versions: Settings2 adds the user agent (slots 21 and 22), Settings3
+// the browser's own keys (23 and 24). Reached only through QueryInterface.
+TU_WV2_INTERFACE(ICoreWebView2Settings3, 0xFDB5AB74, 0xAF33, 0x4854, 0x84, 0xF0, 0x0A, 0x63, 0x1D,
+                 0xEB, 0x5E, 0xBA);
+struct ICoreWebView2Settings3Vtbl {
+  TU_WV2_SETTINGS_SLOTS(ICoreWebView2Settings3);
+  // ICoreWebView2Settings2
+  HRESULT(STDMETHODCALLTYPE* get_UserAgent)(ICoreWebView2Settings3* This, LPWSTR* userAgent);
+  HRESULT(STDMETHODCALLTYPE* put_UserAgent)(ICoreWebView2Settings3* This, LPCWSTR userAgent);
+  // ICoreWebView2Settings3
+  TU_WV2_BOOL_PROPERTY(ICoreWebView2Settings3, AreBrowserAcceleratorKeysEnabled);
+};
+#undef TU_WV2_SETTINGS_SLOTS
 #undef TU_WV2_BOOL_PROPERTY
 
 TU_WV2_INTERFACE(ICoreWebView2WebMessageReceivedEventHandler, 0x57213F19, 0x00E6, 0x49FA, 0x8E,
@@ -305,6 +361,28 @@ struct ICoreWebView2NavigationStartingEventArgsVtbl {
   (ICoreWebView2NavigationStartingEventArgs* This, UINT64* navigationId);
 };
 
+TU_WV2_INTERFACE(ICoreWebView2ProcessFailedEventHandler, 0x79E0AEA4, 0x990B, 0x42D9, 0xAA, 0x1D,
+                 0x0F, 0xCC, 0x2E, 0x5B, 0xC7, 0xF1);
+struct ICoreWebView2ProcessFailedEventHandlerVtbl {
+  TU_WV2_UNKNOWN_SLOTS(ICoreWebView2ProcessFailedEventHandler);
+  HRESULT(STDMETHODCALLTYPE* Invoke)
+  (ICoreWebView2ProcessFailedEventHandler* This, ICoreWebView2* sender,
+   ICoreWebView2ProcessFailedEventArgs* args);
+};
+
+TU_WV2_INTERFACE(ICoreWebView2ProcessFailedEventArgs, 0x8155A9A4, 0x1474, 0x4A86, 0x8C, 0xAE, 0x15,
+                 0x1B, 0x0F, 0xA6, 0xB8, 0xCA);
+struct ICoreWebView2ProcessFailedEventArgsVtbl {
+  TU_WV2_UNKNOWN_SLOTS(ICoreWebView2ProcessFailedEventArgs);
+  HRESULT(STDMETHODCALLTYPE* get_ProcessFailedKind)
+  (ICoreWebView2ProcessFailedEventArgs* This, std::int32_t* kind);
+};
+
+// COREWEBVIEW2_PROCESS_FAILED_KIND values the launcher acts on; the list grows with the
+// runtime, so any other value must be accepted.
+inline constexpr std::int32_t kBrowserProcessExited = 0;
+inline constexpr std::int32_t kRenderProcessExited = 1;
+
 // The runtime DLL's creation export (EmbeddedBrowserWebView.dll): an undocumented flag (pass 1),
 // the runtime kind (0 installed, 1 fixed folder), the user data folder, the environment options
 // (may be null) and the completion handler.
@@ -312,6 +390,7 @@ using CreateWebViewEnvironmentWithOptionsInternalFn = HRESULT(STDMETHODCALLTYPE*
     UINT32 flag, std::int32_t runtimeKind, LPCWSTR userDataFolder, Wv2Object* options,
     ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler);
 
+#undef TU_WV2_CONTROLLER_SLOTS
 #undef TU_WV2_INTERFACE
 #undef TU_WV2_UNKNOWN_SLOTS
 

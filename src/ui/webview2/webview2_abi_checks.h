@@ -89,6 +89,26 @@ static_assert(sizeof(tu::ICoreWebView2ControllerVtbl) == 26 * sizeof(void*));
 static_assert(std::is_same_v<decltype(tu::ICoreWebView2ControllerVtbl::put_Bounds),
                              HRESULT(STDMETHODCALLTYPE*)(tu::ICoreWebView2Controller*, RECT)>);
 
+// The later controller versions continue the base vtable without a gap (a skipped version would
+// turn put_AllowExternalDrop into put_DefaultBackgroundColor).
+TU_WV2_UNKNOWN(ICoreWebView2Controller4Vtbl);
+TU_WV2_SLOT(ICoreWebView2Controller4Vtbl, put_Bounds, 6, 20);
+TU_WV2_SLOT(ICoreWebView2Controller4Vtbl, get_CoreWebView2, 25, 8);
+TU_WV2_SLOT(ICoreWebView2Controller4Vtbl, get_DefaultBackgroundColor, 26, 8);
+TU_WV2_SLOT(ICoreWebView2Controller4Vtbl, put_DefaultBackgroundColor, 27, 8);
+TU_WV2_SLOT(ICoreWebView2Controller4Vtbl, get_RasterizationScale, 28, 8);
+TU_WV2_SLOT(ICoreWebView2Controller4Vtbl, put_RasterizationScale, 29, 12);
+TU_WV2_SLOT(ICoreWebView2Controller4Vtbl, get_ShouldDetectMonitorScaleChanges, 30, 8);
+TU_WV2_SLOT(ICoreWebView2Controller4Vtbl, put_ShouldDetectMonitorScaleChanges, 31, 8);
+TU_WV2_SLOT(ICoreWebView2Controller4Vtbl, add_RasterizationScaleChanged, 32, 12);
+TU_WV2_SLOT(ICoreWebView2Controller4Vtbl, remove_RasterizationScaleChanged, 33, 12);
+TU_WV2_SLOT(ICoreWebView2Controller4Vtbl, get_BoundsMode, 34, 8);
+TU_WV2_SLOT(ICoreWebView2Controller4Vtbl, put_BoundsMode, 35, 8);
+TU_WV2_SLOT(ICoreWebView2Controller4Vtbl, get_AllowExternalDrop, 36, 8);
+TU_WV2_SLOT(ICoreWebView2Controller4Vtbl, put_AllowExternalDrop, 37, 8);
+static_assert(sizeof(tu::ICoreWebView2Controller4Vtbl) == 38 * sizeof(void*));
+static_assert(sizeof(tu::Wv2Color) == 4);
+
 TU_WV2_UNKNOWN(ICoreWebView2Vtbl);
 TU_WV2_SLOT(ICoreWebView2Vtbl, get_Settings, 3, 8);
 TU_WV2_SLOT(ICoreWebView2Vtbl, get_Source, 4, 8);
@@ -172,6 +192,14 @@ TU_WV2_SLOT(ICoreWebView2SettingsVtbl, put_IsZoomControlEnabled, 18, 8);
 TU_WV2_SLOT(ICoreWebView2SettingsVtbl, get_IsBuiltInErrorPageEnabled, 19, 8);
 TU_WV2_SLOT(ICoreWebView2SettingsVtbl, put_IsBuiltInErrorPageEnabled, 20, 8);
 static_assert(sizeof(tu::ICoreWebView2SettingsVtbl) == 21 * sizeof(void*));
+// Settings3's two slots come after Settings2's user agent, not right after the base ones.
+TU_WV2_UNKNOWN(ICoreWebView2Settings3Vtbl);
+TU_WV2_SLOT(ICoreWebView2Settings3Vtbl, put_IsBuiltInErrorPageEnabled, 20, 8);
+TU_WV2_SLOT(ICoreWebView2Settings3Vtbl, get_UserAgent, 21, 8);
+TU_WV2_SLOT(ICoreWebView2Settings3Vtbl, put_UserAgent, 22, 8);
+TU_WV2_SLOT(ICoreWebView2Settings3Vtbl, get_AreBrowserAcceleratorKeysEnabled, 23, 8);
+TU_WV2_SLOT(ICoreWebView2Settings3Vtbl, put_AreBrowserAcceleratorKeysEnabled, 24, 8);
+static_assert(sizeof(tu::ICoreWebView2Settings3Vtbl) == 25 * sizeof(void*));
 // Switches are 4-byte BOOLs; a C++ bool would let the runtime write past it.
 static_assert(std::is_same_v<decltype(tu::ICoreWebView2SettingsVtbl::put_AreDevToolsEnabled),
                              HRESULT(STDMETHODCALLTYPE*)(tu::ICoreWebView2Settings*, BOOL)>);
@@ -214,6 +242,14 @@ TU_WV2_SLOT(ICoreWebView2NavigationStartingEventArgsVtbl, get_Cancel, 7, 8);
 TU_WV2_SLOT(ICoreWebView2NavigationStartingEventArgsVtbl, put_Cancel, 8, 8);
 TU_WV2_SLOT(ICoreWebView2NavigationStartingEventArgsVtbl, get_NavigationId, 9, 8);
 static_assert(sizeof(tu::ICoreWebView2NavigationStartingEventArgsVtbl) == 10 * sizeof(void*));
+
+TU_WV2_UNKNOWN(ICoreWebView2ProcessFailedEventHandlerVtbl);
+TU_WV2_SLOT(ICoreWebView2ProcessFailedEventHandlerVtbl, Invoke, 3, 12);
+static_assert(sizeof(tu::ICoreWebView2ProcessFailedEventHandlerVtbl) == 4 * sizeof(void*));
+
+TU_WV2_UNKNOWN(ICoreWebView2ProcessFailedEventArgsVtbl);
+TU_WV2_SLOT(ICoreWebView2ProcessFailedEventArgsVtbl, get_ProcessFailedKind, 3, 8);
+static_assert(sizeof(tu::ICoreWebView2ProcessFailedEventArgsVtbl) == 4 * sizeof(void*));
 
 // The runtime's export: five 4-byte arguments on x86, popped by the callee.
 static_assert(!tu::wv2abi::is32Bit ||

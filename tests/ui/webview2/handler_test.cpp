@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
+
 namespace tu {
 namespace {
 
@@ -56,6 +59,16 @@ TEST(Handler, InvokesItsFunctionAndDiesWithItsLastReference) {
   EXPECT_FALSE(destroyed);
   EXPECT_EQ(h->lpVtbl->Release(h), 0u);
   EXPECT_TRUE(destroyed);
+}
+
+// An exception must not unwind into the runtime's frames (the program would end there).
+TEST(Handler, AnExceptionBecomesAFailedCall) {
+  auto outOfMemory = makeHandler<EnvironmentHandler>(
+      [](HRESULT, ICoreWebView2Environment*) -> HRESULT { throw std::bad_alloc(); });
+  auto broken = makeHandler<EnvironmentHandler>(
+      [](HRESULT, ICoreWebView2Environment*) -> HRESULT { throw std::runtime_error("x"); });
+  EXPECT_EQ(outOfMemory.get()->lpVtbl->Invoke(outOfMemory.get(), S_OK, nullptr), E_OUTOFMEMORY);
+  EXPECT_EQ(broken.get()->lpVtbl->Invoke(broken.get(), S_OK, nullptr), E_UNEXPECTED);
 }
 
 }  // namespace

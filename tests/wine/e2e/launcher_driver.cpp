@@ -121,6 +121,10 @@ void FakeRuntime::unregisterInstall() {
   RegCloseKey(key);
 }
 
+void FakeRuntime::setBehaviour(const std::string& words) {
+  writeFileAtomic(versionFolder_ / fake::kSettingsName, words);
+}
+
 std::vector<Event> FakeRuntime::events() const {
   std::string log;
   readFile(versionFolder_ / fake::kLogName, log);

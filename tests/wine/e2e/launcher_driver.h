@@ -44,6 +44,8 @@ class FakeRuntime {
 
   void registerInstall();    // the "EBWebView" value names the version folder
   void unregisterInstall();  // no runtime on this machine
+  // How the fake behaves in the launchers started from now on (fake::kSettingsName).
+  void setBehaviour(const std::string& words);
   // Every recorded event, optionally only those of one process, in recording order.
   std::vector<Event> events() const;
   std::vector<Event> events(DWORD pid) const;

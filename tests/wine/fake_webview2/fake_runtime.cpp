@@ -6,7 +6,10 @@
 #include <objbase.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <string>
@@ -67,6 +70,19 @@ template <class Handler>
 void releaseHandler(Handler* handler, const char* what) {
   record("released", std::string(what) + " " + std::to_string(handler->lpVtbl->Release(handler)));
 }
+
+// How many of the launcher's handlers the fake is inside right now. The runtime does not
+// allow its view to be closed under a running handler; the fake records it when it happens.
+int handlersRunning = 0;
+struct InHandler {
+  InHandler() { ++handlersRunning; }
+  ~InHandler() { --handlersRunning; }
+  InHandler(const InHandler&) = delete;
+  InHandler& operator=(const InHandler&) = delete;
+};
+
+// What the test asked of this run of the fake (the words of kSettingsName, read once).
+bool behaves(const std::string& word);
 
 // ---- Main-thread tasks and the test's commands -------------------------------------------
 
@@ -131,11 +147,16 @@ template <class Interface, class Derived>
 struct FakeObject : Interface {
   std::atomic<ULONG> references{1};
 
+  // The older versions of the interface that the object also is (its vtable starts with
+  // theirs); a derived object that has some names them here.
+  static bool alsoAnswers(const GUID&) { return false; }
+
   static Derived* self(Interface* object) { return static_cast<Derived*>(object); }
   static HRESULT STDMETHODCALLTYPE queryInterface(Interface* object, const GUID* riid, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
-    if (!riid || !(IsEqualGUID(*riid, Wv2Unknown::iid) || IsEqualGUID(*riid, Interface::iid))) {
+    if (!riid || !(IsEqualGUID(*riid, Wv2Unknown::iid) || IsEqualGUID(*riid, Interface::iid) ||
+                   Derived::alsoAnswers(*riid))) {
       return E_NOINTERFACE;
     }
     addRef(object);
@@ -154,11 +175,14 @@ struct FakeObject : Interface {
 
 // ---- Settings ----------------------------------------------------------------------------
 
-struct Settings : FakeObject<ICoreWebView2Settings, Settings> {
+// The settings as of their third version; the launcher asks for it by QueryInterface.
+struct Settings : FakeObject<ICoreWebView2Settings3, Settings> {
   Settings() { lpVtbl = &vtable; }
+  static bool alsoAnswers(const GUID& iid) { return IsEqualGUID(iid, ICoreWebView2Settings::iid); }
+  ICoreWebView2Settings* asBase() { return reinterpret_cast<ICoreWebView2Settings*>(this); }
 
   template <const char* Name>
-  static HRESULT STDMETHODCALLTYPE put(ICoreWebView2Settings*, BOOL value) {
+  static HRESULT STDMETHODCALLTYPE put(ICoreWebView2Settings3*, BOOL value) {
     record("setting", std::string(Name) + (value ? " 1" : " 0"));
     return S_OK;
   }
@@ -171,8 +195,9 @@ struct Settings : FakeObject<ICoreWebView2Settings, Settings> {
   static constexpr char kDialogs[] = "AreDefaultScriptDialogsEnabled";
   static constexpr char kHostObjects[] = "AreHostObjectsAllowed";
   static constexpr char kErrorPage[] = "IsBuiltInErrorPageEnabled";
+  static constexpr char kBrowserKeys[] = "AreBrowserAcceleratorKeysEnabled";
 
-  static constexpr ICoreWebView2SettingsVtbl vtable = {
+  static constexpr ICoreWebView2Settings3Vtbl vtable = {
       FAKE_UNKNOWN,
       .put_IsScriptEnabled = &put<kScript>,
       .put_IsWebMessageEnabled = &put<kWebMessage>,
@@ -183,6 +208,7 @@ struct Settings : FakeObject<ICoreWebView2Settings, Settings> {
       .put_AreHostObjectsAllowed = &put<kHostObjects>,
       .put_IsZoomControlEnabled = &put<kZoom>,
       .put_IsBuiltInErrorPageEnabled = &put<kErrorPage>,
+      .put_AreBrowserAcceleratorKeysEnabled = &put<kBrowserKeys>,
   };
 };
 
@@ -271,6 +297,21 @@ struct NewWindowArgs : FakeObject<ICoreWebView2NewWindowRequestedEventArgs, NewW
   };
 };
 
+struct ProcessFailedArgs : FakeObject<ICoreWebView2ProcessFailedEventArgs, ProcessFailedArgs> {
+  explicit ProcessFailedArgs(std::int32_t kind) : kind(kind) { lpVtbl = &vtable; }
+  std::int32_t kind;
+
+  static HRESULT STDMETHODCALLTYPE getKind(ICoreWebView2ProcessFailedEventArgs* object,
+                                           std::int32_t* out) {
+    *out = self(object)->kind;
+    return S_OK;
+  }
+  static constexpr ICoreWebView2ProcessFailedEventArgsVtbl vtable = {
+      FAKE_UNKNOWN,
+      .get_ProcessFailedKind = &getKind,
+  };
+};
+
 // ---- The web view ------------------------------------------------------------------------
 
 struct WebView;
@@ -288,8 +329,10 @@ struct WebView : FakeObject<ICoreWebView2, WebView> {
   std::vector<Registration<ICoreWebView2NavigationStartingEventHandler>> navigationHandlers;
   std::vector<Registration<ICoreWebView2WebMessageReceivedEventHandler>> messageHandlers;
   std::vector<Registration<ICoreWebView2NewWindowRequestedEventHandler>> newWindowHandlers;
+  std::vector<Registration<ICoreWebView2ProcessFailedEventHandler>> processFailedHandlers;
   std::int64_t nextToken = 1;
   bool closed = false;
+  std::wstring page;  // what Navigate last asked for
 
   template <class Handler>
   static HRESULT add(ICoreWebView2* object, std::vector<Registration<Handler>>& list,
@@ -316,18 +359,37 @@ struct WebView : FakeObject<ICoreWebView2, WebView> {
     return add(object, self(object)->newWindowHandlers, handler, token);
   }
 
+  static HRESULT STDMETHODCALLTYPE addProcessFailed(ICoreWebView2* object,
+                                                    ICoreWebView2ProcessFailedEventHandler* handler,
+                                                    EventRegistrationToken* token) {
+    return add(object, self(object)->processFailedHandlers, handler, token);
+  }
+
   static HRESULT STDMETHODCALLTYPE getSettings(ICoreWebView2*, ICoreWebView2Settings** out) {
-    *out = new Settings();
+    *out = (new Settings())->asBase();
     return S_OK;
   }
 
   static HRESULT STDMETHODCALLTYPE navigate(ICoreWebView2* object, LPCWSTR uri) {
     record("navigate", utf8(uri));
     WebView* view = self(object);
+    view->page = uri ? uri : L"";
     addRef(object);
     // The navigation starts later, from the message loop, like the runtime's.
     Dispatcher::get().post([view, target = std::wstring(uri ? uri : L"")] {
       view->raiseNavigation(target);
+      release(view);
+    });
+    return S_OK;
+  }
+
+  // A new renderer loads the page again, from the message loop.
+  static HRESULT STDMETHODCALLTYPE reload(ICoreWebView2* object) {
+    record("reload");
+    WebView* view = self(object);
+    addRef(object);
+    Dispatcher::get().post([view] {
+      view->raiseNavigation(view->page);
       release(view);
     });
     return S_OK;
@@ -341,6 +403,7 @@ struct WebView : FakeObject<ICoreWebView2, WebView> {
 
   void raiseNavigation(const std::wstring& uri) {
     auto* args = new NavigationArgs(uri);
+    const InHandler inHandler;
     for (const auto& entry : navigationHandlers) {
       entry.handler->lpVtbl->Invoke(entry.handler, this, args);
     }
@@ -350,6 +413,7 @@ struct WebView : FakeObject<ICoreWebView2, WebView> {
 
   void raiseNewWindow(const std::wstring& uri) {
     auto* args = new NewWindowArgs(uri);
+    const InHandler inHandler;
     for (const auto& entry : newWindowHandlers) {
       entry.handler->lpVtbl->Invoke(entry.handler, this, args);
     }
@@ -361,10 +425,25 @@ struct WebView : FakeObject<ICoreWebView2, WebView> {
     auto* args = new WebMessageArgs(text);
     // A handler may run a command that closes the view; keep the list as it was.
     const auto handlers = messageHandlers;
-    for (const auto& entry : handlers) {
-      entry.handler->lpVtbl->Invoke(entry.handler, this, args);
+    {
+      const InHandler inHandler;
+      for (const auto& entry : handlers) {
+        entry.handler->lpVtbl->Invoke(entry.handler, this, args);
+      }
     }
     WebMessageArgs::release(args);
+  }
+
+  void raiseProcessFailed(std::int32_t kind) {
+    auto* args = new ProcessFailedArgs(kind);
+    const auto handlers = processFailedHandlers;
+    {
+      const InHandler inHandler;
+      for (const auto& entry : handlers) {
+        entry.handler->lpVtbl->Invoke(entry.handler, this, args);
+      }
+    }
+    ProcessFailedArgs::release(args);
   }
 
   // Close drops every handler, as the runtime's does.
@@ -373,9 +452,11 @@ struct WebView : FakeObject<ICoreWebView2, WebView> {
     for (const auto& entry : navigationHandlers) releaseHandler(entry.handler, "navigation");
     for (const auto& entry : messageHandlers) releaseHandler(entry.handler, "webmessage");
     for (const auto& entry : newWindowHandlers) releaseHandler(entry.handler, "newwindow");
+    for (const auto& entry : processFailedHandlers) releaseHandler(entry.handler, "processfailed");
     navigationHandlers.clear();
     messageHandlers.clear();
     newWindowHandlers.clear();
+    processFailedHandlers.clear();
   }
 
   static constexpr ICoreWebView2Vtbl vtable = {
@@ -383,6 +464,8 @@ struct WebView : FakeObject<ICoreWebView2, WebView> {
       .get_Settings = &getSettings,
       .Navigate = &navigate,
       .add_NavigationStarting = &addNavigation,
+      .add_ProcessFailed = &addProcessFailed,
+      .Reload = &reload,
       .PostWebMessageAsJson = &postJson,
       .add_WebMessageReceived = &addMessage,
       .add_NewWindowRequested = &addNewWindow,
@@ -391,40 +474,63 @@ struct WebView : FakeObject<ICoreWebView2, WebView> {
 
 // ---- The controller ----------------------------------------------------------------------
 
-struct Controller : FakeObject<ICoreWebView2Controller, Controller> {
-  Controller() : view(new WebView()) {
+struct Controller;
+Controller* liveController = nullptr;  // the controller of liveView
+
+// The controller as of its fourth version; the launcher asks for it by QueryInterface.
+struct Controller : FakeObject<ICoreWebView2Controller4, Controller> {
+  explicit Controller(HWND parent) : view(new WebView()), parent(parent) {
     lpVtbl = &vtable;
     liveView = view;
+    liveController = this;
   }
   ~Controller() {
-    if (liveView == view) liveView = nullptr;
+    forget();
     WebView::release(view);
   }
-  WebView* view;
+  static bool alsoAnswers(const GUID& iid) {
+    return IsEqualGUID(iid, ICoreWebView2Controller::iid);
+  }
+  ICoreWebView2Controller* asBase() { return reinterpret_cast<ICoreWebView2Controller*>(this); }
+  // Commands no longer reach this view.
+  void forget() {
+    if (liveView == view) liveView = nullptr;
+    if (liveController == this) liveController = nullptr;
+  }
 
-  static HRESULT STDMETHODCALLTYPE putBounds(ICoreWebView2Controller*, RECT bounds) {
+  WebView* view;
+  HWND parent;
+  BOOL externalDrop = TRUE;
+
+  static HRESULT STDMETHODCALLTYPE putBounds(ICoreWebView2Controller4*, RECT bounds) {
     record("bounds", std::to_string(bounds.left) + " " + std::to_string(bounds.top) + " " +
                          std::to_string(bounds.right) + " " + std::to_string(bounds.bottom));
     return S_OK;
   }
-  static HRESULT STDMETHODCALLTYPE getView(ICoreWebView2Controller* object, ICoreWebView2** out) {
+  static HRESULT STDMETHODCALLTYPE getView(ICoreWebView2Controller4* object, ICoreWebView2** out) {
     WebView* view = self(object)->view;
     WebView::addRef(view);
     *out = view;
     return S_OK;
   }
-  static HRESULT STDMETHODCALLTYPE close(ICoreWebView2Controller* object) {
-    record("close");
-    WebView* view = self(object)->view;
-    if (liveView == view) liveView = nullptr;
-    view->dropHandlers();
+  static HRESULT STDMETHODCALLTYPE moved(ICoreWebView2Controller4*) {
+    record("moved");
     return S_OK;
   }
-  static constexpr ICoreWebView2ControllerVtbl vtable = {
-      FAKE_UNKNOWN,
-      .put_Bounds = &putBounds,
-      .Close = &close,
-      .get_CoreWebView2 = &getView,
+  static HRESULT STDMETHODCALLTYPE putExternalDrop(ICoreWebView2Controller4* object, BOOL value) {
+    self(object)->externalDrop = value;
+    record("setting", std::string("AllowExternalDrop ") + (value ? "1" : "0"));
+    return S_OK;
+  }
+  static HRESULT STDMETHODCALLTYPE close(ICoreWebView2Controller4* object) {
+    record("close", handlersRunning > 0 ? "inside-handler" : "");
+    self(object)->forget();
+    self(object)->view->dropHandlers();
+    return S_OK;
+  }
+  static constexpr ICoreWebView2Controller4Vtbl vtable = {
+      FAKE_UNKNOWN,    .put_Bounds = &putBounds,     .NotifyParentWindowPositionChanged = &moved,
+      .Close = &close, .get_CoreWebView2 = &getView, .put_AllowExternalDrop = &putExternalDrop,
   };
 };
 
@@ -441,9 +547,20 @@ struct Environment : FakeObject<ICoreWebView2Environment, Environment> {
     wsprintfA(window, "%p", static_cast<void*>(parent));
     record("controller", window);
     handler->lpVtbl->AddRef(handler);
-    Dispatcher::get().post([handler] {
-      auto* controller = new Controller();
-      handler->lpVtbl->Invoke(handler, S_OK, controller);
+    Dispatcher::get().post([handler, parent] {
+      if (behaves("failing-controller")) {
+        {
+          const InHandler inHandler;
+          handler->lpVtbl->Invoke(handler, E_ACCESSDENIED, nullptr);
+        }
+        releaseHandler(handler, "controller-handler");
+        return;
+      }
+      auto* controller = new Controller(parent);
+      {
+        const InHandler inHandler;
+        handler->lpVtbl->Invoke(handler, S_OK, controller->asBase());
+      }
       Controller::release(controller);
       releaseHandler(handler, "controller-handler");
     });
@@ -473,6 +590,36 @@ bool handlerAnswersQueryInterface(ICoreWebView2CreateCoreWebView2EnvironmentComp
   return ok;
 }
 
+bool behaves(const std::string& word) {
+  static const std::string settings = [] {
+    std::wstring path = logPath();
+    path.resize(path.find_last_of(L'\\') + 1);
+    path += kSettingsName;
+    std::string text;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return text;
+    char buffer[4096];
+    DWORD read = 0;
+    if (ReadFile(file, buffer, sizeof buffer, &read, nullptr)) text.assign(buffer, read);
+    CloseHandle(file);
+    return " " + text + " ";
+  }();
+  return settings.find(" " + word + " ") != std::string::npos;
+}
+
+// What Windows sends a per-monitor aware window that moved to a monitor of another scale:
+// "<dpi> <left> <top> <right> <bottom>" (the suggested rectangle).
+void changeDpi(HWND window, const std::wstring& text) {
+  int dpi = 96;
+  RECT suggested{};
+  if (swscanf(text.c_str(), L"%d %ld %ld %ld %ld", &dpi, &suggested.left, &suggested.top,
+              &suggested.right, &suggested.bottom) != 5) {
+    return;
+  }
+  SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+}
+
 void runCommand(unsigned long command, const std::wstring& text, LRESULT& result) {
   if (command == kSync) {
     Dispatcher::get().post([marker = wideToUtf8(text)] { record("sync", marker); });
@@ -480,15 +627,39 @@ void runCommand(unsigned long command, const std::wstring& text, LRESULT& result
     return;
   }
   WebView* view = liveView;
-  if (!view) return;
+  Controller* controller = liveController;
+  if (!view || !controller) return;
   result = 1;
   WebView::addRef(view);
+  Controller::addRef(controller);
   switch (command) {
     case kWebMessage: view->raiseWebMessage(text); break;
     case kNavigation: view->raiseNavigation(text); break;
     case kNewWindow: view->raiseNewWindow(text); break;
+    case kProcessFailed: {
+      const std::int32_t kind = _wtoi(text.c_str());
+      // The browser process takes its views with it; the renderer only the page.
+      if (kind == kBrowserProcessExited) {
+        controller->forget();
+        view->closed = true;
+      }
+      view->raiseProcessFailed(kind);
+      break;
+    }
+    case kDrop:
+      // The runtime opens a file dropped on the view as a navigation to it, unless told not to.
+      if (controller->externalDrop) {
+        std::wstring url = L"file:///" + text;
+        std::replace(url.begin(), url.end(), L'\\', L'/');
+        view->raiseNavigation(url);
+      } else {
+        record("drop", "refused " + wideToUtf8(text));
+      }
+      break;
+    case kDpiChange: changeDpi(controller->parent, text); break;
     default: result = 0; break;
   }
+  Controller::release(controller);
   WebView::release(view);
 }
 
@@ -509,6 +680,7 @@ extern "C" __declspec(dllexport) HRESULT STDMETHODCALLTYPE
   handler->lpVtbl->AddRef(handler);
   Dispatcher::get().post([handler] {
     auto* environment = new Environment();
+    const InHandler inHandler;
     handler->lpVtbl->Invoke(handler, S_OK, environment);
     Environment::release(environment);
     releaseHandler(handler, "environment-handler");

@@ -6,16 +6,25 @@
 //   environment <flag> <kind> <user data folder>   the creation export was called
 //   handler-qi <ok|bad>                    the completion handler answered QueryInterface right
 //   controller <parent window, hex>        CreateCoreWebView2Controller
-//   setting <name> <0|1>                   a put_ of ICoreWebView2Settings
+//   setting <name> <0|1>                   a put_ of the settings (Settings3 included) or the
+//                                          controller's AllowExternalDrop
 //   bounds <left> <top> <right> <bottom>   put_Bounds
 //   navigate <url>                         Navigate
 //   navigation <allowed|cancelled> <url>   after the NavigationStarting handlers ran
 //   newwindow <handled|unhandled> <url>    after the NewWindowRequested handlers ran
 //   post <json>                            PostWebMessageAsJson
-//   close                                  the controller's Close
+//   close [inside-handler]                 the controller's Close (inside-handler: while one of
+//                                          the launcher's handlers was running, which the
+//                                          runtime does not allow)
+//   reload                                 the view's Reload
+//   moved                                  NotifyParentWindowPositionChanged
+//   drop refused <path>                    a file dropped on a view that refuses external drops
 //   sync <text>                            the marker of a kSync command came through the queue
 //   released <what> <count>                the count a handler's Release returned when the
 //                                          fake let go of it (0: nothing else holds it)
+//
+// Behaviour: words in kSettingsName beside the log, read when the fake loads:
+//   failing-controller                     controller creation fails with E_ACCESSDENIED
 //
 // Playing: the test sends WM_COPYDATA to the fake's message-only window (class kWindowClass,
 // title kWindowTitlePrefix + the launcher's process id). dwData is a Command, the data the
@@ -32,10 +41,19 @@ enum Command : unsigned long {
   // Posts a marker to the launcher's own message queue; once it is recorded as "sync <text>",
   // every message posted on the main thread before it has been handled.
   kSync = 4,
+  // One of the runtime's processes died: ProcessFailed with the kind in decimal (0: the
+  // browser process, which also closes the view; 1: the page's renderer).
+  kProcessFailed = 5,
+  // A file (a Windows path) dropped on the view from outside.
+  kDrop = 6,
+  // The window moved to a monitor of another scale: WM_DPICHANGED with
+  // "<dpi> <left> <top> <right> <bottom>", sent to the view's parent window.
+  kDpiChange = 7,
 };
 
 inline constexpr wchar_t kWindowClass[] = L"TarnFakeWebView2";
 inline constexpr wchar_t kWindowTitlePrefix[] = L"fake-webview2-";
 inline constexpr wchar_t kLogName[] = L"fake-webview2.log";
+inline constexpr wchar_t kSettingsName[] = L"fake-webview2.settings";
 
 }  // namespace tu::fake
