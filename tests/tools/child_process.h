@@ -72,8 +72,5 @@ class ChildProcess {
 
 // The exit code of a normal end, or -1 (POSIX: a signal ended it).
 int exitCodeOf(int status);
-// Whether a Ctrl+C ended the child the way an unhandled one does: killed by SIGINT on POSIX,
-// STATUS_CONTROL_C_EXIT on Windows.
-bool endedByInterrupt(int status);
 
 }  // namespace tu::test

@@ -130,8 +130,4 @@ int exitCodeOf(int status) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-bool endedByInterrupt(int status) {
-  return WIFSIGNALED(status) && WTERMSIG(status) == SIGINT;
-}
-
 }  // namespace tu::test

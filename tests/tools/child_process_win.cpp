@@ -148,8 +148,4 @@ int exitCodeOf(int status) {
   return status;
 }
 
-bool endedByInterrupt(int status) {
-  return static_cast<DWORD>(status) == static_cast<DWORD>(STATUS_CONTROL_C_EXIT);
-}
-
 }  // namespace tu::test

@@ -1,5 +1,6 @@
 // tarn-update where POSIX alone has the means: a pseudo-terminal, SIGTERM, a file size limit.
 #include <signal.h>
+#include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
@@ -41,6 +42,24 @@ TEST_F(TarnUpdateTest, TerminateCancelsAStalledDownloadAtOnce) {
   // The cancel reached the transfer while it waited, not after the receive timeout.
   EXPECT_EQ(done.getString("detail"), "data/big.bin: cancelled");
   EXPECT_EQ(readTestFile(stalledPart()).size(), 1000u);
+}
+
+TEST_F(TarnUpdateTest, ASecondInterruptEndsTheProcessAtOnce) {
+  publish({{"readme.txt", "hello"}});
+  server.script("/manifest.json", {.body = servedManifest, .stallBeforeHeaders = true});
+  ChildProcess child(program(), argsFor({"--json"}));
+  server.waitUntilStalled();
+  // Every wait of a run now ends on the first interrupt, so the program is held still while
+  // two arrive: kept apart as two signals, the second must end it before the run can.
+  child.sendSignal(SIGSTOP);
+  child.interrupt();
+  child.sendSignal(SIGTERM);
+  child.sendSignal(SIGCONT);
+  const int status = child.wait();
+  server.release();
+  EXPECT_TRUE(WIFSIGNALED(status) && (WTERMSIG(status) == SIGINT || WTERMSIG(status) == SIGTERM))
+      << "status " << status;
+  EXPECT_EQ(doneOf(child.lines()).kind(), Json::Kind::Null);
 }
 
 TEST_F(TarnUpdateTest, FullDiskFailsAndDamagesNothing) {

@@ -119,22 +119,5 @@ TEST_F(TarnUpdateTest, InterruptCancelsAStalledDownload) {
   EXPECT_EQ(done.getString("detail").rfind("data/big.bin: ", 0), 0u) << done.dump();
 }
 
-TEST_F(TarnUpdateTest, ASecondInterruptEndsTheProcessAtOnce) {
-  publish(kTree);
-  // The manifest never comes, and nothing but the receive timeout would end that wait.
-  server.script("/manifest.json", {.body = servedManifest, .stallBeforeHeaders = true});
-  ChildProcess child(program(), argsFor({"--json"}));
-  server.waitUntilStalled();
-  // Two interrupts sent together may arrive as one; one more follows until the program ends.
-  for (int sent = 0; sent < 1000 && !child.ended(); ++sent) {
-    child.interrupt();
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  const int status = child.wait();
-  server.release();
-  EXPECT_TRUE(endedByInterrupt(status)) << "status " << status;
-  EXPECT_EQ(doneOf(child.lines()).kind(), Json::Kind::Null);
-}
-
 }  // namespace
 }  // namespace tu::test
