@@ -93,6 +93,19 @@ std::optional<std::uint64_t> announcedLength(HINTERNET request) {
   return *digit == L'\0' ? std::optional<std::uint64_t>(length) : std::nullopt;
 }
 
+// A header's value as text ("" when absent); for short ASCII headers such as Content-Range.
+std::string headerText(HINTERNET request, DWORD header) {
+  wchar_t text[128] = {};
+  DWORD size = sizeof text - sizeof text[0];
+  if (!WinHttpQueryHeaders(request, header, WINHTTP_HEADER_NAME_BY_INDEX, text, &size,
+                           WINHTTP_NO_HEADER_INDEX)) {
+    return {};
+  }
+  std::string value;
+  for (const wchar_t* c = text; *c != L'\0'; ++c) value += static_cast<char>(*c & 0x7f);
+  return value;
+}
+
 bool sendRequest(HINTERNET session, const std::string& url, const std::string& extraHeader,
                  RequestHandles& handles, std::string& error) {
   const std::wstring wideUrl = utf8ToWide(url);
@@ -181,6 +194,14 @@ bool readBody(HINTERNET request, Sink&& sink, std::string& error) {
   return true;
 }
 
+// The body of a download answer into its opened sink.
+bool receiveInto(HINTERNET request, DownloadSink& sink, std::string& error) {
+  const bool bodyOk = readBody(
+      request, [&sink](const char* data, std::size_t size) { return sink.write(data, size); },
+      error);
+  return sink.finish(bodyOk, error);
+}
+
 }  // namespace
 
 class WinHttpFetcher::Session {
@@ -251,11 +272,27 @@ bool WinHttpFetcher::download(const std::string& url, const std::filesystem::pat
     }
     DownloadSink sink(progress);
     if (!sink.open(destination, append, offset, error)) return false;
-    const bool bodyOk = readBody(
-        handles.request.get(),
-        [&sink](const char* data, std::size_t size) { return sink.write(data, size); }, error);
-    return sink.finish(bodyOk, error);
+    return receiveInto(handles.request.get(), sink, error);
   }
+}
+
+bool WinHttpFetcher::downloadRange(const std::string& url,
+                                   const std::filesystem::path& destination, std::uint64_t first,
+                                   std::uint64_t last, const ProgressCallback& progress,
+                                   std::string& error) {
+  RequestHandles handles;
+  if (!sendRequest(session_->handle.get(), url, byteRangeHeader(first, last), handles, error)) {
+    return false;
+  }
+  if (!rangeAnswerFits(handles.status,
+                       headerText(handles.request.get(), WINHTTP_QUERY_CONTENT_RANGE), first,
+                       last, error)) {
+    return false;
+  }
+  DownloadSink sink(progress);
+  sink.expectExactly(last - first + 1);
+  if (!sink.open(destination, true, 0, error)) return false;
+  return receiveInto(handles.request.get(), sink, error);
 }
 
 }  // namespace tu
