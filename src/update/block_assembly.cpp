@@ -44,11 +44,10 @@ class BlockSource {
   std::uint64_t position_ = 0;
 };
 
-}  // namespace
-
-bool assembleFromBlocks(const BlockPlan& plan, const fs::path& part, const fs::path& target,
-                        const std::string& sha256, std::string& err,
-                        const std::atomic<bool>* cancel) {
+// Every block in order into `file`; the sources close when it returns, as Windows will not
+// rename over a file that is still open.
+bool writeBlocks(const BlockPlan& plan, const fs::path& part, ReplacementFile& file,
+                 std::string& err, const std::atomic<bool>* cancel) {
   BlockSource local(plan.local);
   BlockSource fetched(part);
   if (!local.isOpen() || !fetched.isOpen()) {
@@ -56,9 +55,6 @@ bool assembleFromBlocks(const BlockPlan& plan, const fs::path& part, const fs::p
     return false;
   }
   const BlockIndex& index = plan.index;
-  ReplacementFile file(target);
-  if (!file.open(index.blocks.size() > 1, err)) return false;
-
   std::vector<unsigned char> block;
   std::vector<unsigned char> stored;
   std::uint64_t packedOffset = kPackedHeaderSize + 4 * std::uint64_t{index.blocks.size()};
@@ -100,7 +96,17 @@ bool assembleFromBlocks(const BlockPlan& plan, const fs::path& part, const fs::p
     if (!file.write(block, length, err)) return false;
     packedOffset += storedLength;
   }
-  return file.commit(sha256, err);
+  return true;
+}
+
+}  // namespace
+
+bool assembleFromBlocks(const BlockPlan& plan, const fs::path& part, const fs::path& target,
+                        const std::string& sha256, std::string& err,
+                        const std::atomic<bool>* cancel) {
+  ReplacementFile file(target);
+  return file.open(plan.index.blocks.size() > 1, err) &&
+         writeBlocks(plan, part, file, err, cancel) && file.commit(sha256, err);
 }
 
 }  // namespace tu

@@ -59,7 +59,7 @@ class BlockUpdate : public UpdateFixture {
 TEST_F(BlockUpdate, FetchesOnlyChangedBlocksAndSaysSo) {
   installOldThenPublishNew();
   const RunRecord record = run();
-  EXPECT_EQ(record.code, "updated");
+  EXPECT_EQ(record.code, "updated") << record.detail;
   expectClient({{"big.bin", kBigChanged}, {"mid.bin", kMidChanged}});
   const std::uint64_t indexes = index("big.bin").size() + index("mid.bin").size();
   EXPECT_EQ(fetched(), indexes + 3 * kBlock);  // big: two blocks, mid: one
