@@ -49,8 +49,11 @@ key=$("$tarnbuilder" pubkey "$work/key.txt")
 publish() {
   "$tarnbuilder" publish --key "$work/key.txt" --client "$1" --out "$2" --level 1 \
     --block-size "${3:-1048576}" >/dev/null
+  # nginx's workers may run as another user: everything served must be readable to all.
+  chmod -R a+rX "$2"
 }
 mkdir -p "$work/sites"
+chmod a+rx "$work"
 nginx_start "$work/nginx" "$work/sites"
 log=$work/nginx/logs/access.log
 

@@ -38,10 +38,10 @@ class Fetcher {
   // "HTTP 206 for another range", a longer body with "download: answer longer than the
   // range". `progress` sees the bytes of the range appended so far. What arrived before a
   // failure stays. A fetcher that cannot ask for ranges fails with "ranges not supported".
-  virtual bool downloadRange(const std::string& url, const std::filesystem::path& destination,
-                             std::uint64_t first, std::uint64_t last,
-                             const ProgressCallback& progress, std::string& error) {
-    (void)url, (void)destination, (void)first, (void)last, (void)progress;
+  virtual bool downloadRange(const std::string& /*url*/,
+                             const std::filesystem::path& /*destination*/, std::uint64_t /*first*/,
+                             std::uint64_t /*last*/, const ProgressCallback& /*progress*/,
+                             std::string& error) {
     error = "ranges not supported";
     return false;
   }

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <optional>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include "core/files.h"
@@ -16,6 +17,9 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kReadChunk = 1 << 20;
+// Files at least this large are searched in two halves at once; for smaller ones a second
+// thread costs about what it saves.
+constexpr std::uint64_t kSplitSize = 256 << 10;
 constexpr std::size_t kNoBlock = static_cast<std::size_t>(-1);
 
 // The weak checksums of the index's full-length blocks, sorted for lookup, behind a bitmap of
@@ -39,6 +43,12 @@ class WeakTable {
   bool mayHold(std::uint32_t weak) const {
     const std::size_t slot = slotOf(weak);
     return (filter_[slot / 64] >> (slot % 64) & 1) != 0;
+  }
+
+  bool holds(std::uint32_t weak) const {
+    bool any = false;
+    forEach(weak, [&](std::uint32_t) { any = true; });
+    return any;
   }
 
   // The blocks whose weak checksum is `weak`, in block order.
@@ -75,6 +85,11 @@ class Window {
       cancelled_ = true;
       return false;
     }
+    if (pos > base_ + filled_) {
+      in_.seekg(static_cast<std::streamoff>(pos));
+      base_ = pos;
+      filled_ = 0;
+    }
     const std::size_t keep = static_cast<std::size_t>(base_ + filled_ - pos);
     std::memmove(buffer_.data(), at(pos), keep);
     base_ = pos;
@@ -102,25 +117,32 @@ class Window {
   bool cancelled_ = false;
 };
 
-class Scan {
+// The rolling search over the windows that start in one stretch of the local file. Searches of
+// different stretches share the index and its table, and may run at once.
+class Search {
  public:
-  Scan(const BlockIndex& index, std::vector<std::uint64_t>& offsets)
+  Search(const BlockIndex& index, const WeakTable& table, std::vector<std::uint64_t>& offsets)
       : index_(index),
+        table_(table),
         offsets_(offsets),
         blockSize_(index.blockSize),
-        fullBlocks_(static_cast<std::size_t>(index.size / index.blockSize)),
-        table_(index, fullBlocks_) {}
+        fullBlocks_(static_cast<std::size_t>(index.size / index.blockSize)) {}
 
-  // The rolling search for the full-length blocks.
-  bool run(Window& window, std::uint64_t size, std::string& err) {
-    if (fullBlocks_ == 0) return true;
-    const std::uint64_t refuteLimit = 2 * (size / blockSize_) + 64;
+  bool run(const fs::path& local, std::uint64_t size, std::uint64_t begin, std::uint64_t end,
+           const std::atomic<bool>* cancel, std::string& err) {
+    std::ifstream in(local, std::ios::binary);
+    if (!in) {
+      err = "cannot read";
+      return false;
+    }
+    Window window(in, size, blockSize_ + 1, cancel);
+    const std::uint64_t refuteLimit = 2 * ((end - begin) / blockSize_) + 64;
     std::uint64_t refuted = 0;
-    std::uint64_t pos = 0;
-    bool fresh = true;             // the weak checksum must be computed anew at pos
+    std::uint64_t pos = begin;
+    bool fresh = true;                // the weak checksum must be computed anew at pos
     std::size_t expected = kNoBlock;  // the block that follows the one just found
     WeakChecksum weak;
-    while (pos + blockSize_ <= size) {
+    while (pos < end && pos + blockSize_ <= size) {
       const bool more = pos + blockSize_ < size;
       if (!window.need(pos, blockSize_ + (more ? 1 : 0))) {
         err = window.cancelled() ? "cancelled" : "cannot read";
@@ -141,7 +163,7 @@ class Scan {
         if (fresh) weak.reset(data, blockSize_);
         fresh = false;
         const std::uint32_t value = weak.value();
-        if (table_.mayHold(value) && holds(value)) {
+        if (table_.mayHold(value) && table_.holds(value)) {
           if (!strong) strong = strongHash(data, blockSize_);
           found = mark(value, *strong, pos);
           if (found == kNoBlock && ++refuted > refuteLimit) {
@@ -164,42 +186,7 @@ class Scan {
     return true;
   }
 
-  // The short last block, at the places a changed file most likely keeps it.
-  bool findShortLast(std::ifstream& in, std::uint64_t size, std::string& err) {
-    if (index_.blocks.empty()) return true;
-    const std::size_t last = index_.blocks.size() - 1;
-    const std::size_t length = index_.blockLength(last);
-    if (length == blockSize_) return true;
-    std::vector<std::uint64_t> places = {std::uint64_t{last} * blockSize_};
-    if (last > 0 && offsets_[last - 1] != kBlockNotFound) {
-      places.push_back(offsets_[last - 1] + blockSize_);
-    }
-    if (size >= length) places.push_back(size - length);
-    std::vector<unsigned char> data(length);
-    for (const std::uint64_t place : places) {
-      if (place + length > size) continue;
-      in.clear();
-      in.seekg(static_cast<std::streamoff>(place));
-      in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(length));
-      if (static_cast<std::size_t>(in.gcount()) != length) {
-        err = "cannot read";
-        return false;
-      }
-      if (strongHash(data.data(), length) == index_.blocks[last].strong) {
-        offsets_[last] = place;
-        return true;
-      }
-    }
-    return true;
-  }
-
  private:
-  bool holds(std::uint32_t weak) const {
-    bool any = false;
-    table_.forEach(weak, [&](std::uint32_t) { any = true; });
-    return any;
-  }
-
   // Records `pos` for every block not yet found whose checksums are these; the first block
   // (found before or now) that holds these bytes, or kNoBlock.
   std::size_t mark(std::uint32_t weak, const StrongHash& strong, std::uint64_t pos) {
@@ -213,11 +200,42 @@ class Scan {
   }
 
   const BlockIndex& index_;
+  const WeakTable& table_;
   std::vector<std::uint64_t>& offsets_;
   std::size_t blockSize_;
   std::size_t fullBlocks_;
-  WeakTable table_;
 };
+
+// The short last block, at the places a changed file most likely keeps it.
+bool findShortLast(const fs::path& local, std::uint64_t size, const BlockIndex& index,
+                   std::vector<std::uint64_t>& offsets, std::string& err) {
+  if (index.blocks.empty()) return true;
+  const std::size_t last = index.blocks.size() - 1;
+  const std::size_t length = index.blockLength(last);
+  if (length == index.blockSize) return true;
+  std::vector<std::uint64_t> places = {std::uint64_t{last} * index.blockSize};
+  if (last > 0 && offsets[last - 1] != kBlockNotFound) {
+    places.push_back(offsets[last - 1] + index.blockSize);
+  }
+  if (size >= length) places.push_back(size - length);
+  std::ifstream in(local, std::ios::binary);
+  std::vector<unsigned char> data(length);
+  for (const std::uint64_t place : places) {
+    if (place + length > size) continue;
+    in.clear();
+    in.seekg(static_cast<std::streamoff>(place));
+    in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(length));
+    if (static_cast<std::size_t>(in.gcount()) != length) {
+      err = "cannot read";
+      return false;
+    }
+    if (strongHash(data.data(), length) == index.blocks[last].strong) {
+      offsets[last] = place;
+      return true;
+    }
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -227,14 +245,45 @@ bool findLocalBlocks(const fs::path& local, const BlockIndex& index,
   offsets.assign(index.blocks.size(), kBlockNotFound);
   std::error_code ec;
   const std::uint64_t size = fs::file_size(local, ec);
-  std::ifstream in(local, std::ios::binary);
-  if (ec || !in) {
+  if (ec) {
     err = "cannot read " + pathToUtf8(local);
     return false;
   }
-  Scan scan(index, offsets);
-  Window window(in, size, index.blockSize + 1, cancel);
-  if (!scan.run(window, size, err) || !scan.findShortLast(in, size, err)) {
+  const std::size_t fullBlocks = static_cast<std::size_t>(index.size / index.blockSize);
+  const WeakTable table(index, fullBlocks);
+  Search first(index, table, offsets);
+  bool ok = true;
+  if (fullBlocks > 0 && size >= kSplitSize) {
+    // Two halves on two threads: the strong hashes are most of the work, and a second core
+    // halves them. The halves meet at a block boundary, where an unchanged file's blocks are.
+    const std::uint64_t middle = size / 2 / index.blockSize * index.blockSize;
+    std::vector<std::uint64_t> later(index.blocks.size(), kBlockNotFound);
+    Search second(index, table, later);
+    std::string laterError;
+    bool laterOk = true;
+    const auto searchLater = [&] {
+      laterOk = second.run(local, size, middle, size, cancel, laterError);
+    };
+    std::thread helper;
+    try {
+      helper = std::thread(searchLater);
+    } catch (const std::system_error&) {
+      searchLater();  // no thread to be had: one after the other
+    }
+    ok = first.run(local, size, 0, middle, cancel, err);
+    if (helper.joinable()) helper.join();
+    if (ok && !laterOk) {
+      ok = false;
+      err = laterError;
+    }
+    // The earlier half's find wins, so the plan is the same on every run.
+    for (std::size_t i = 0; i < offsets.size(); ++i) {
+      if (offsets[i] == kBlockNotFound) offsets[i] = later[i];
+    }
+  } else if (fullBlocks > 0) {
+    ok = first.run(local, size, 0, size, cancel, err);
+  }
+  if (!ok || !findShortLast(local, size, index, offsets, err)) {
     if (err == "cannot read") err += " " + pathToUtf8(local);
     return false;
   }

@@ -2,8 +2,8 @@
 // the weak checksum of a block-sized window is rolled along the old file a byte at a time, a
 // weak hit is confirmed with the strong hash, and after a confirmed block the window jumps a
 // whole block. So a block is found wherever it lies, and an insertion near the start costs only
-// the blocks it touches. Memory: one window of reading plus a table of the index's weak
-// checksums, whatever the files' sizes.
+// the blocks it touches. A large file is searched in two halves on two threads. Memory: a window
+// of reading per half plus a table of the index's weak checksums, whatever the files' sizes.
 #pragma once
 
 #include <atomic>

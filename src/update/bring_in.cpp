@@ -28,12 +28,11 @@ bool Updater::bringIn(const ManifestFile& entry, BlockUpdates& blocks, std::stri
     case BlockUpdates::Outcome::Failed: return false;
     case BlockUpdates::Outcome::Fallback: break;
   }
-  // The blocks that did arrive were fetched all the same; the whole file comes on top.
+  // The blocks that did arrive were fetched all the same; the whole file comes on top. (An
+  // entry without a plan planned its packed size and fetched nothing: the total stays.)
   bytesBase = addSaturated(bytesBase, fetched);
-  if (planned != packed || fetched != 0) {
-    bytesTotal = addSaturated(bytesTotal - std::min(bytesTotal, planned),
-                              addSaturated(fetched, packed));
-  }
+  bytesTotal = addSaturated(bytesTotal - std::min(bytesTotal, planned),
+                            addSaturated(fetched, packed));
   if (!downloadOne(entry, target, err)) return false;
   bytesBase = addSaturated(bytesBase, packed);
   return true;

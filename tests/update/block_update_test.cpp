@@ -15,12 +15,13 @@ namespace fs = std::filesystem;
 
 constexpr std::size_t kBlock = 4096;  // the fixture packs with 4 KiB blocks
 
-// 64 blocks; a change of one block's length in the middle touches two of them.
+// 64 blocks each, so that both are searched in two halves. A change of one block's length in
+// the middle touches two blocks.
 const std::string kBig = noise(64 * kBlock, 1);
 const std::string kBigChanged =
     kBig.substr(0, 32 * kBlock + 100) + noise(kBlock, 2) + kBig.substr(33 * kBlock + 100);
-// 40 blocks; 100 bytes inserted near the start shift every later block off its old place.
-const std::string kMid = noise(40 * kBlock, 3);
+// 100 bytes inserted near the start shift every later block off its old place.
+const std::string kMid = noise(64 * kBlock, 3);
 const std::string kMidChanged = kMid.substr(0, 1000) + noise(100, 4) + kMid.substr(1000);
 
 class BlockUpdate : public UpdateFixture {
@@ -128,6 +129,10 @@ TEST_F(BlockUpdate, EveryFallbackEndsWithTheWholeFile) {
     expectClient({{"big.bin", kBigChanged}, {"mid.bin", kMidChanged}});
     EXPECT_EQ(wholeDownloads("big.bin"), 1u);
     EXPECT_EQ(wholeDownloads("mid.bin"), 0u);
+    // The whole file joined the total when it was needed after all.
+    const Json& last = record.progress.back();
+    EXPECT_EQ(last.getInt64("bytesDone", 0), last.getInt64("bytesTotal", -1));
+    EXPECT_GT(last.getInt64("bytesTotal", 0), big.packed);
   }
 }
 
