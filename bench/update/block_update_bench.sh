@@ -6,15 +6,17 @@
 #   1. one SIZE_MIB (1024) MiB file in 1 MiB blocks, 1 MiB changed in the middle
 #      (target: at most 3 MiB fetched);
 #   2. the same file with 100 bytes inserted near the start (target: at most 3 MiB fetched);
-#   3. a FILES (2,000) file client of MANY_MIB (1024) MiB where 20 files (every hundredth)
-#      changed slightly, 100 bytes each, published with BLOCK (4096) and with 1 MiB blocks
+#   3. a FILES (2,000) file client of MANY_MIB (4096) MiB where 20 files (every hundredth)
+#      changed slightly, 100 bytes each, published with each of BLOCKS (16K and 1M byte blocks)
 #      (target: at most 2% of a whole download of those files);
-#   4. the time of update 1 against reading the old file once and writing the new one
+#   4. the times of updates 1 and 2 against reading the old file once and writing the new one
 #      (`cat old > new`; target: at most 1.5 times).
 # The large file is random (it does not compress, so packed bytes are file bytes); the client's
 # files are half text, half random (make_client). Each time
 # is the quickest of REPS (3) runs, delta and whole alternating; the old client is restored
-# before each run, its file times kept.
+# before each run, its file times kept, and written back to disk (so that no earlier write
+# competes with the run's). CACHE=cold (the default) then drops the old copy from the page
+# cache, so that each run and `cat` read it from the disk once; CACHE=warm reads it first.
 #
 #   bench/update/block_update_bench.sh [BUILD_DIR]     (default: build/linux-release)
 #
@@ -26,8 +28,9 @@ build=${1:-$root/build/linux-release}
 reps=${REPS:-3}
 size_mib=${SIZE_MIB:-1024}
 files=${FILES:-2000}
-many_mib=${MANY_MIB:-1024}
-small_block=${BLOCK:-4096}
+many_mib=${MANY_MIB:-4096}
+blocks=${BLOCKS:-16384 1048576}
+cache=${CACHE:-cold}
 tool=$build/src/app/tarn-update
 tarnbuilder=$build/tools/tarnbuilder/tarnbuilder
 make_client=$build/bench/publish/make_client
@@ -63,6 +66,17 @@ smaller() { awk -v a="$1" -v b="$2" 'BEGIN { print (a == "" || b < a) ? b : a }'
 # Body bytes sent, without manifest.json and manifest.sig (the same for both ways of updating).
 served() { awk '$3 !~ /manifest\.(json|sig)$/ { s += $2 } END { print s + 0 }' "$log"; }
 mib_of() { awk -v b="$1" 'BEGIN { printf "%.2f", b / 1048576 }'; }
+# Writes everything back, then drops the files from the page cache or reads them into it.
+settle() {
+  sync
+  for file in "$@"; do
+    if [ "$cache" = cold ]; then
+      dd if="$file" iflag=nocache count=0 status=none
+    else
+      cat "$file" >/dev/null
+    fi
+  done
+}
 
 # A client folder that updates from the site `$2`.
 make_client_dir() {
@@ -78,6 +92,9 @@ update_once() {
   shift 2
   for file in "$@"; do cp -p "$saved/$file" "$client/$file"; done
   cp -p "$saved/.cache.json" "$client/.tarn_update/cache.json"
+  local restored=()
+  for file in "$@"; do restored+=("$client/$file"); done
+  settle "${restored[@]}"
   : >"$log"
   local start
   start=$(now)
@@ -111,12 +128,13 @@ compare() {
     update_once "$client" "$saved" "$@"
     delta_time=$(smaller "$delta_time" "$took")
     delta_bytes=$bytes
+    local delta_took=$took
     find "$work/sites/$site/files" -name '*.tzi' -exec mv {} {}.hidden \;
     update_once "$client" "$saved" "$@"
     find "$work/sites/$site/files" -name '*.tzi.hidden' -exec sh -c 'mv "$1" "${1%.hidden}"' _ {} \;
     whole_time=$(smaller "$whole_time" "$took")
     whole_bytes=$bytes
-    printf '  run %d: blocks %s s, whole %s s\n' "$i" "$delta_time" "$took"
+    printf '  run %d: blocks %s s, whole %s s\n' "$i" "$delta_took" "$took"
   done
 }
 
@@ -149,9 +167,10 @@ compare big "$work/client" "$work/saved" big.bin
 report "100 bytes inserted near the start" 3
 inserted_time=$delta_time
 
-echo "== 4. reading the old file once and writing the new one (cat old > new)"
+echo "== 4. reading the old file once and writing the new one (cat old > new, $cache)"
 floor=
 for i in $(seq "$reps"); do
+  settle "$work/saved/big.bin"
   start=$(now)
   cat "$work/saved/big.bin" >"$work/floor.bin"
   floor=$(smaller "$floor" "$(seconds "$start" "$(now)")")
@@ -164,20 +183,24 @@ rm -rf "$work/big" "$work/v1.bin" "$work/client" "$work/saved" "$work/sites/big"
 echo "== 3. $files files, $many_mib MiB, 20 changed by 100 bytes"
 "$make_client" "$work/many" "$files" $((many_mib * mib)) 1
 mapfile -t changed < <(cd "$work/many" && find . -type f | sort | awk 'NR % 100 == 50' | head -20)
-for block in "$small_block" 1048576; do
+for file in "${changed[@]}"; do
+  mkdir -p "$(dirname "$work/pristine/$file")"
+  cp -p "$work/many/$file" "$work/pristine/$file"
+done
+for block in $blocks; do
   site=many$block
-  rm -rf "$work/client-many" "$work/saved-many" "$work/many-v2"
-  cp -a "$work/many" "$work/many-v2"
-  publish "$work/many-v2" "$work/sites/$site" "$block"
+  for file in "${changed[@]}"; do cp -p "$work/pristine/$file" "$work/many/$file"; done
+  publish "$work/many" "$work/sites/$site" "$block"
   install_and_keep "$site" "$work/client-many" "$work/saved-many" "${changed[@]}"
   for file in "${changed[@]}"; do
-    size=$(stat -c %s "$work/many-v2/$file")
-    dd if=/dev/urandom of="$work/many-v2/$file" bs=100 count=1 seek=$((size / 2)) \
+    size=$(stat -c %s "$work/many/$file")
+    dd if=/dev/urandom of="$work/many/$file" bs=100 count=1 seek=$((size / 2)) \
       oflag=seek_bytes conv=notrunc status=none
   done
-  publish "$work/many-v2" "$work/sites/$site" "$block"
+  publish "$work/many" "$work/sites/$site" "$block"
   compare "$site" "$work/client-many" "$work/saved-many" "${changed[@]}"
   awk -v d="$delta_bytes" -v w="$whole_bytes" -v b="$block" -v dt="$delta_time" -v wt="$whole_time" 'BEGIN {
     printf "20 of the files changed, %d-byte blocks: fetched %.0f KiB by blocks, %.0f KiB whole: %.2f%% (target <= 2%%); %s s by blocks, %s s whole\n",
       b, d / 1024, w / 1024, 100 * d / w, dt, wt }'
+  rm -rf "$work/client-many" "$work/saved-many" "$work/sites/$site"
 done
