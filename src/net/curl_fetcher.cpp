@@ -311,9 +311,7 @@ bool receiveInto(CURL* easy, const FetchTimeouts& timeouts, const std::string& u
   Exchange exchange;
   exchange.receiveTimeout = std::chrono::milliseconds(timeouts.receiveMs);
   exchange.onStatus = [&](long) { return open(exchange); };
-  exchange.onBody = [&sink](const char* data, std::size_t size) {
-    return sink.write(data, size);
-  };
+  exchange.onBody = [&sink](const char* data, std::size_t size) { return sink.write(data, size); };
   exchange.onIdle = [&sink] { return sink.poll(); };
   CURLcode result = CURLE_OK;
   if (!perform(easy, url, extraHeader, exchange, result, error)) return false;
@@ -424,8 +422,7 @@ bool CurlFetcher::download(const std::string& url, const std::filesystem::path& 
       return false;
     };
     bool refused = false;
-    if (receiveInto(easy_.get(), timeouts_, url, rangeHeader(offset), sink, open, refused,
-                    error)) {
+    if (receiveInto(easy_.get(), timeouts_, url, rangeHeader(offset), sink, open, refused, error)) {
       return true;
     }
     if (!refused) return false;

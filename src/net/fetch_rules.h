@@ -49,8 +49,7 @@ std::string byteRangeHeader(std::uint64_t first, std::uint64_t last);
 // "HTTP <status>" (200: the server ignores ranges) or "HTTP 206 for another range".
 bool rangeAnswerFits(unsigned long status, std::string_view contentRange, std::uint64_t first,
                      std::uint64_t last, std::string& failure);
-inline constexpr std::string_view kLongerThanRangeText =
-    "download: answer longer than the range";
+inline constexpr std::string_view kLongerThanRangeText = "download: answer longer than the range";
 
 // Appends `size` bytes to a getText body unless that would take it past kTextLimit.
 bool appendWithinTextLimit(std::string& out, const char* data, std::size_t size);

@@ -276,17 +276,16 @@ bool WinHttpFetcher::download(const std::string& url, const std::filesystem::pat
   }
 }
 
-bool WinHttpFetcher::downloadRange(const std::string& url,
-                                   const std::filesystem::path& destination, std::uint64_t first,
-                                   std::uint64_t last, const ProgressCallback& progress,
-                                   std::string& error) {
+bool WinHttpFetcher::downloadRange(const std::string& url, const std::filesystem::path& destination,
+                                   std::uint64_t first, std::uint64_t last,
+                                   const ProgressCallback& progress, std::string& error) {
   RequestHandles handles;
   if (!sendRequest(session_->handle.get(), url, byteRangeHeader(first, last), handles, error)) {
     return false;
   }
   if (!rangeAnswerFits(handles.status,
-                       headerText(handles.request.get(), WINHTTP_QUERY_CONTENT_RANGE), first,
-                       last, error)) {
+                       headerText(handles.request.get(), WINHTTP_QUERY_CONTENT_RANGE), first, last,
+                       error)) {
     return false;
   }
   DownloadSink sink(progress);

@@ -66,8 +66,8 @@ std::uint64_t BlockUpdates::fetchBytes(const ManifestFile& entry) const {
 }
 
 BlockUpdates::Outcome BlockUpdates::apply(const ManifestFile& entry, const fs::path& target,
-                                          const ProgressCallback& progress,
-                                          std::uint64_t& fetched, std::string& err) {
+                                          const ProgressCallback& progress, std::uint64_t& fetched,
+                                          std::string& err) {
   fetched = 0;
   const auto found = plans_.find(entry.path);
   if (found == plans_.end()) return Outcome::Fallback;
@@ -81,11 +81,11 @@ BlockUpdates::Outcome BlockUpdates::apply(const ManifestFile& entry, const fs::p
   std::string why;
   const bool complete = fetchPlannedRanges(fetcher_, url(entry, ".tz"), part, entry.sha256,
                                            plan->ranges, progress, why);
+  // What the part file holds of the plan, fetched now or by an earlier run.
   const std::uint64_t size = fs::file_size(part, ec);
-  fetched = complete ? plan->fetchBytes
-                     : std::min(plan->fetchBytes, !ec && size > kBlocksPartHeaderSize
-                                                      ? size - kBlocksPartHeaderSize
-                                                      : 0);
+  fetched = ec || size < kBlocksPartHeaderSize
+                ? 0
+                : std::min(plan->fetchBytes, size - kBlocksPartHeaderSize);
   if (cancel_) {
     err = entry.path + ": cancelled";
     return Outcome::Failed;

@@ -31,8 +31,8 @@ bool Updater::bringIn(const ManifestFile& entry, BlockUpdates& blocks, std::stri
   // The blocks that did arrive were fetched all the same; the whole file comes on top. (An
   // entry without a plan planned its packed size and fetched nothing: the total stays.)
   bytesBase = addSaturated(bytesBase, fetched);
-  bytesTotal = addSaturated(bytesTotal - std::min(bytesTotal, planned),
-                            addSaturated(fetched, packed));
+  bytesTotal =
+      addSaturated(bytesTotal - std::min(bytesTotal, planned), addSaturated(fetched, packed));
   if (!downloadOne(entry, target, err)) return false;
   bytesBase = addSaturated(bytesBase, packed);
   return true;

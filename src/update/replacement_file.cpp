@@ -117,8 +117,7 @@ bool ReplacementFile::open(bool overlapWrites, std::string& err) {
   return true;
 }
 
-bool ReplacementFile::write(std::vector<unsigned char>& block, std::size_t size,
-                            std::string& err) {
+bool ReplacementFile::write(std::vector<unsigned char>& block, std::size_t size, std::string& err) {
   hasher_.update(block.data(), size);
   bool written = false;
   if (writer_) {

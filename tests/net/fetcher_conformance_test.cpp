@@ -143,7 +143,9 @@ TEST_F(FetcherTest, RangeDownloadsAppendExactlyTheRangeOrNothing) {
   };
   const std::vector<Case> cases = {
       {{.body = body, .honourRange = false}, "HTTP 200"},
-      {{.body = body.substr(0, 1000), .status = 206, .headers = {"Content-Range: bytes 0-999/300000"}},
+      {{.body = body.substr(0, 1000),
+        .status = 206,
+        .headers = {"Content-Range: bytes 0-999/300000"}},
        "HTTP 206 for another range"},
       {{.body = body.substr(0, 1500), .status = 206, .headers = {range}},
        "download: answer longer than the range"},
@@ -154,8 +156,7 @@ TEST_F(FetcherTest, RangeDownloadsAppendExactlyTheRangeOrNothing) {
     writeTestFile(destination, "head");
     server.script("/g.bin", c.answer);
     EXPECT_FALSE(fetcher->downloadRange(
-        server.url("/g.bin"), destination, 1000, 1999, [](std::uint64_t) { return true; },
-        error));
+        server.url("/g.bin"), destination, 1000, 1999, [](std::uint64_t) { return true; }, error));
     EXPECT_EQ(error, c.text);
     const std::string kept = readTestFile(destination);
     EXPECT_EQ(kept, "head" + body.substr(1000, kept.size() - 4));

@@ -94,7 +94,7 @@ TEST(BlockPlan, RangesCoverEveryMissingBlockInFewRequests) {
   index.size = 400 * std::uint64_t{65536};
   index.blocks.assign(400, {70000, 0, {}});  // compressed blocks that grew
   std::vector<std::uint64_t> offsets(400, 0);
-  offsets[0] = offsets[1] = kBlockNotFound;  // neighbours: one range
+  offsets[0] = offsets[1] = kBlockNotFound;                               // neighbours: one range
   for (std::size_t i = 10; i < 400; i += 3) offsets[i] = kBlockNotFound;  // gaps over 64 KiB
   const std::vector<ByteRange> ranges = missingRanges(index, offsets);
   EXPECT_EQ(ranges.size(), kMaxRangeRequests);

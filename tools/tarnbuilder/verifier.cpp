@@ -7,10 +7,10 @@
 
 #include "core/files.h"
 #include "core/json.h"
+#include "publish/block_index_writer.h"
 #include "tarnbuilder/client_scan.h"
 #include "tarnbuilder/system.h"
 #include "tarnbuilder/work_pool.h"
-#include "publish/block_index_writer.h"
 #include "update/block_index.h"
 #include "update/manifest.h"
 #include "update/packed_file.h"
