@@ -13,23 +13,14 @@
 #include "update/block_index.h"
 #include "update/block_plan.h"
 #include "update/block_scan.h"
+#include "update/little_endian.h"
 #include "update/packed_file.h"
-
-namespace {
-
-std::uint64_t readLe64(const std::uint8_t* p) {
-  std::uint64_t value = 0;
-  for (int i = 7; i >= 0; --i) value = value << 8 | p[i];
-  return value;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   tu::ManifestFile entry;
   if (size >= tu::kBlockIndexHeaderSize) {
-    entry.size = static_cast<std::int64_t>(readLe64(data + 4));
-    entry.packed = static_cast<std::int64_t>(readLe64(data + 20));
+    entry.size = static_cast<std::int64_t>(tu::readLe64(data + 4));
+    entry.packed = static_cast<std::int64_t>(tu::readLe64(data + 20));
     entry.sha256 = tu::hexEncode(data + 28, 32);
   }
   if (entry.size < 0 || entry.packed < 0) return 0;

@@ -4,23 +4,10 @@
 #include <cstring>
 
 #include "crypto/sha256.h"
+#include "update/little_endian.h"
 #include "update/packed_file.h"
 
 namespace tu {
-
-namespace {
-
-std::uint32_t readLe32(const unsigned char* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-std::uint64_t readLe64(const unsigned char* p) {
-  return static_cast<std::uint64_t>(readLe32(p)) | static_cast<std::uint64_t>(readLe32(p + 4))
-                                                       << 32;
-}
-
-}  // namespace
 
 std::size_t BlockIndex::blockLength(std::size_t i) const {
   return static_cast<std::size_t>(

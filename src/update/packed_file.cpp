@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "update/little_endian.h"
 #include "update/replacement_file.h"
 
 namespace tu {
@@ -13,16 +14,6 @@ namespace tu {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::uint32_t readLe32(const unsigned char* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-std::uint64_t readLe64(const unsigned char* p) {
-  return static_cast<std::uint64_t>(readLe32(p)) | static_cast<std::uint64_t>(readLe32(p + 4))
-                                                       << 32;
-}
 
 // Grows a buffer to at least `size` bytes; never shrinks, so one allocation serves every block
 // of the same size.
