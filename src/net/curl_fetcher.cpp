@@ -130,7 +130,8 @@ struct Exchange {
   bool connected = false;     // the connection (TLS included) is open
   bool finalHeaders = false;  // the headers of an answer that is not followed are complete
   long status = 0;
-  std::string location;  // the Location of the answer being received
+  std::string location;      // the Location of the answer being received
+  std::string contentRange;  // its Content-Range
   bool timedOut = false;
   bool stoppedByStatus = false;
   bool stoppedByBody = false;
@@ -163,8 +164,11 @@ std::size_t onHeaderLine(char* data, std::size_t size, std::size_t count, void* 
   if (exchange.finalHeaders) return length;  // trailers after a chunked body
   if (startsWithNoCase(line, "http/")) {
     exchange.location.clear();
+    exchange.contentRange.clear();
   } else if (startsWithNoCase(line, "location:")) {
     exchange.location = trim(line.substr(9));
+  } else if (startsWithNoCase(line, "content-range:")) {
+    exchange.contentRange = trim(line.substr(14));
   } else if (trim(line).empty()) {
     long status = 0;
     curl_easy_getinfo(exchange.easy, CURLINFO_RESPONSE_CODE, &status);
@@ -307,6 +311,45 @@ bool perform(CURL* easy, const std::string& url, const std::string& extraHeader,
   return true;
 }
 
+// One GET whose body goes to `sink`. `open` sees the final answer and opens the sink, or
+// refuses the answer (false; `refused` is then set and `error` left to the caller).
+bool receiveInto(CURL* easy, const FetchTimeouts& timeouts, const std::atomic<bool>& cancelled,
+                 const std::string& url, const std::string& extraHeader, DownloadSink& sink,
+                 const std::function<bool(const Exchange&)>& open, bool& refused,
+                 std::string& error) {
+  refused = false;
+  if (!easy) {
+    error = badUrlText(url);
+    return false;
+  }
+  if (cancelled) {
+    error = kCancelledText;
+    return false;
+  }
+  Exchange exchange;
+  exchange.cancelled = &cancelled;
+  exchange.receiveTimeout = std::chrono::milliseconds(timeouts.receiveMs);
+  exchange.onStatus = [&](long) { return open(exchange); };
+  exchange.onBody = [&sink](const char* data, std::size_t size) { return sink.write(data, size); };
+  exchange.onIdle = [&sink] { return sink.poll(); };
+  CURLcode result = CURLE_OK;
+  if (!perform(easy, url, extraHeader, exchange, result, error)) return false;
+  if (exchange.stoppedByStatus) {
+    refused = true;
+    return false;
+  }
+  bool bodyOk = true;
+  if (exchange.stoppedByBody || exchange.stoppedWhileIdle || exchange.stoppedByCancel) {
+    error = kCancelledText;
+    bodyOk = false;
+  } else if (result != CURLE_OK) {
+    error = curlFailureText(exchange, result);
+    bodyOk = false;
+  }
+  if (!sink.isOpen()) return false;  // failed before the answer's headers were complete
+  return sink.finish(bodyOk, error);
+}
+
 }  // namespace
 
 void CurlFetcher::EasyDeleter::operator()(void* easy) const {
@@ -390,60 +433,54 @@ bool CurlFetcher::getText(const std::string& url, std::string& out, std::string&
 bool CurlFetcher::download(const std::string& url, const std::filesystem::path& destination,
                            std::uint64_t offset, const ProgressCallback& progress,
                            std::string& error) {
-  if (!easy_) {
-    error = badUrlText(url);
-    return false;
-  }
   bool retried = false;
   for (;;) {
-    if (cancelled_) {
-      error = kCancelledText;
-      return false;
-    }
     DownloadSink sink(progress);
     DownloadStart start = DownloadStart::HttpError;
     std::string failure;
-    Exchange exchange;
-    exchange.cancelled = &cancelled_;
-    exchange.receiveTimeout = std::chrono::milliseconds(timeouts_.receiveMs);
-    exchange.onStatus = [&](long status) {
-      start = chooseDownloadStart(static_cast<unsigned long>(status), offset, retried);
+    const auto open = [&](const Exchange& exchange) {
+      const auto status = static_cast<unsigned long>(exchange.status);
+      start = chooseDownloadStart(status, offset, retried);
       switch (start) {
         case DownloadStart::RetryFromStart: return false;
-        case DownloadStart::HttpError:
-          failure = downloadStatusText(static_cast<unsigned long>(status));
-          return false;
+        case DownloadStart::HttpError: failure = downloadStatusText(status); return false;
         case DownloadStart::Rewrite: return sink.open(destination, false, 0, failure);
         case DownloadStart::Append: return sink.open(destination, true, offset, failure);
       }
       return false;
     };
-    exchange.onBody = [&sink](const char* data, std::size_t size) {
-      return sink.write(data, size);
-    };
-    exchange.onIdle = [&sink] { return sink.poll(); };
-    CURLcode result = CURLE_OK;
-    if (!perform(easy_.get(), url, rangeHeader(offset), exchange, result, error)) return false;
-    if (exchange.stoppedByStatus) {
-      if (start == DownloadStart::RetryFromStart) {
-        offset = 0;
-        retried = true;
-        continue;
-      }
+    bool refused = false;
+    if (receiveInto(easy_.get(), timeouts_, cancelled_, url, rangeHeader(offset), sink, open, refused, error)) {
+      return true;
+    }
+    if (!refused) return false;
+    if (start != DownloadStart::RetryFromStart) {
       error = failure;  // "HTTP <status>" or "cannot write <path>"
       return false;
     }
-    bool bodyOk = true;
-    if (exchange.stoppedByBody || exchange.stoppedWhileIdle || exchange.stoppedByCancel) {
-      error = kCancelledText;
-      bodyOk = false;
-    } else if (result != CURLE_OK) {
-      error = curlFailureText(exchange, result);
-      bodyOk = false;
-    }
-    if (!sink.isOpen()) return false;  // failed before the answer's headers were complete
-    return sink.finish(bodyOk, error);
+    offset = 0;
+    retried = true;
   }
+}
+
+bool CurlFetcher::downloadRange(const std::string& url, const std::filesystem::path& destination,
+                                std::uint64_t first, std::uint64_t last,
+                                const ProgressCallback& progress, std::string& error) {
+  DownloadSink sink(progress);
+  sink.expectExactly(last - first + 1);
+  std::string failure;
+  const auto open = [&](const Exchange& exchange) {
+    return rangeAnswerFits(static_cast<unsigned long>(exchange.status), exchange.contentRange,
+                           first, last, failure) &&
+           sink.open(destination, true, 0, failure);
+  };
+  bool refused = false;
+  if (receiveInto(easy_.get(), timeouts_, cancelled_, url, byteRangeHeader(first, last), sink, open, refused,
+                  error)) {
+    return true;
+  }
+  if (refused) error = failure;
+  return false;
 }
 
 }  // namespace tu

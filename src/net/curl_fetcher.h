@@ -31,6 +31,9 @@ class CurlFetcher final : public Fetcher {
   bool download(const std::string& url, const std::filesystem::path& destination,
                 std::uint64_t offset, const ProgressCallback& progress,
                 std::string& error) override;
+  bool downloadRange(const std::string& url, const std::filesystem::path& destination,
+                     std::uint64_t first, std::uint64_t last, const ProgressCallback& progress,
+                     std::string& error) override;
   void cancel() override { cancelled_ = true; }
 
  private:

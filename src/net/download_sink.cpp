@@ -16,6 +16,10 @@ bool DownloadSink::open(const std::filesystem::path& destination, bool append, s
 }
 
 bool DownloadSink::write(const char* data, std::size_t size) {
+  if (exactly_ && size > *exactly_ - count_) {
+    overrun_ = true;
+    return false;
+  }
   if (!file_.write(data, size)) return false;
   count_ += size;
   return !progress_ || progress_(count_);  // a missing callback never stops the transfer
@@ -28,6 +32,14 @@ bool DownloadSink::poll() {
 bool DownloadSink::finish(bool bodyOk, std::string& error) {
   if (!file_.close()) {
     error = kWriteFailedText;
+    return false;
+  }
+  if (overrun_) {
+    error = kLongerThanRangeText;
+    return false;
+  }
+  if (bodyOk && exactly_ && count_ != *exactly_) {
+    error = failureText(kStageDownload, NetFailure::ConnectionReset);
     return false;
   }
   return bodyOk;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "net/download_file.h"
@@ -21,11 +22,15 @@ class DownloadSink {
   // else rewritten (the count starts at 0). Fails with "cannot write <path>".
   bool open(const std::filesystem::path& destination, bool append, std::uint64_t offset,
             std::string& error);
-  // Writes one block and reports the new count. False (a refusal) when the write failed or the
-  // progress callback asked to stop.
+  // Holds the body to exactly `length` bytes (a range): a block that would take it further is
+  // refused, and a body that ends short fails at finish() with "download: connection reset".
+  void expectExactly(std::uint64_t length) { exactly_ = length; }
+  // Writes one block and reports the new count. False (a refusal) when the write failed, the
+  // block goes past an expected length, or the progress callback asked to stop.
   bool write(const char* data, std::size_t size);
   // Closes the file. When a write or the close failed, fails with "write failed (disk full?)";
-  // otherwise the body's own outcome stands.
+  // past an expected length with "download: answer longer than the range"; otherwise the
+  // body's own outcome stands.
   bool finish(bool bodyOk, std::string& error);
   // While the body stalls: reports the unchanged count again, so the progress callback can
   // still ask to stop. True (go on) before the destination is open.
@@ -39,6 +44,8 @@ class DownloadSink {
   const ProgressCallback& progress_;
   DownloadFile file_;
   std::uint64_t count_ = 0;
+  std::optional<std::uint64_t> exactly_;
+  bool overrun_ = false;
 };
 
 }  // namespace tu

@@ -1,5 +1,7 @@
 #include "net/fetch_rules.h"
 
+#include <charconv>
+
 namespace tu {
 
 std::string failureText(std::string_view stage, NetFailure failure) {
@@ -50,6 +52,48 @@ std::string cannotWriteText(std::string_view pathUtf8) {
 std::string rangeHeader(std::uint64_t offset) {
   if (offset == 0) return {};
   return "Range: bytes=" + std::to_string(offset) + "-";
+}
+
+std::string byteRangeHeader(std::uint64_t first, std::uint64_t last) {
+  return "Range: bytes=" + std::to_string(first) + "-" + std::to_string(last);
+}
+
+namespace {
+
+// Moves past `prefix` at the start of `text`, when it is there.
+bool take(std::string_view& text, std::string_view prefix) {
+  if (text.substr(0, prefix.size()) != prefix) return false;
+  text.remove_prefix(prefix.size());
+  return true;
+}
+
+// Reads a decimal number at the start of `text` and moves past it.
+bool takeNumber(std::string_view& text, std::uint64_t& value) {
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end == text.data()) return false;
+  text.remove_prefix(static_cast<std::size_t>(end - text.data()));
+  return true;
+}
+
+}  // namespace
+
+bool rangeAnswerFits(unsigned long status, std::string_view contentRange, std::uint64_t first,
+                     std::uint64_t last, std::string& failure) {
+  if (status != 206) {
+    failure = downloadStatusText(status);
+    return false;
+  }
+  std::string_view text = contentRange;
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  std::uint64_t from = 0;
+  std::uint64_t to = 0;
+  const bool named = take(text, "bytes ") && takeNumber(text, from) && take(text, "-") &&
+                     takeNumber(text, to) && take(text, "/");
+  if (!named || from != first || to != last) {
+    failure = "HTTP 206 for another range";
+    return false;
+  }
+  return true;
 }
 
 bool appendWithinTextLimit(std::string& out, const char* data, std::size_t size) {

@@ -40,6 +40,17 @@ inline constexpr std::string_view kWriteFailedText = "write failed (disk full?)"
 // its line end; empty at offset 0, where the whole resource is asked for.
 std::string rangeHeader(std::uint64_t offset);
 
+// The header line that asks for bytes first..last, both included ("Range: bytes=<first>-<last>"),
+// without its line end.
+std::string byteRangeHeader(std::uint64_t first, std::uint64_t last);
+
+// Whether an answer to byteRangeHeader(first, last) is exactly that part: a 206 whose
+// Content-Range value ("bytes <first>-<last>/<total or *>") names it. Otherwise `failure` is
+// "HTTP <status>" (200: the server ignores ranges) or "HTTP 206 for another range".
+bool rangeAnswerFits(unsigned long status, std::string_view contentRange, std::uint64_t first,
+                     std::uint64_t last, std::string& failure);
+inline constexpr std::string_view kLongerThanRangeText = "download: answer longer than the range";
+
 // Appends `size` bytes to a getText body unless that would take it past kTextLimit.
 bool appendWithinTextLimit(std::string& out, const char* data, std::size_t size);
 

@@ -32,6 +32,21 @@ class Fetcher {
                         std::uint64_t offset, const ProgressCallback& progress,
                         std::string& error) = 0;
 
+  // Appends bytes first..last (both included) of the resource to `destination` (created when
+  // missing) with "Range: bytes=<first>-<last>". Succeeds only when the answer is a 206 whose
+  // Content-Range names exactly that range and its whole body arrives: a server that ignores
+  // ranges (200) fails with "HTTP 200" before anything is written, another range with
+  // "HTTP 206 for another range", a longer body with "download: answer longer than the
+  // range". `progress` sees the bytes of the range appended so far. What arrived before a
+  // failure stays. A fetcher that cannot ask for ranges fails with "ranges not supported".
+  virtual bool downloadRange(const std::string& /*url*/,
+                             const std::filesystem::path& /*destination*/, std::uint64_t /*first*/,
+                             std::uint64_t /*last*/, const ProgressCallback& /*progress*/,
+                             std::string& error) {
+    error = "ranges not supported";
+    return false;
+  }
+
   // Any thread, at any time: the call in progress ends as soon as the platform allows (at once,
   // also while waiting for a silent server) and fails with "cancelled", and so does every later
   // call. What the call already wrote stays, as after any failure. Closing the window must not

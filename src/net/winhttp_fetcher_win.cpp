@@ -103,6 +103,19 @@ std::optional<std::uint64_t> announcedLength(HINTERNET request) {
   return *digit == L'\0' ? std::optional<std::uint64_t>(length) : std::nullopt;
 }
 
+// A header's value as text ("" when absent); for short ASCII headers such as Content-Range.
+std::string headerText(HINTERNET request, DWORD header) {
+  wchar_t text[128] = {};
+  DWORD size = sizeof text - sizeof text[0];
+  if (!WinHttpQueryHeaders(request, header, WINHTTP_HEADER_NAME_BY_INDEX, text, &size,
+                           WINHTTP_NO_HEADER_INDEX)) {
+    return {};
+  }
+  std::string value;
+  for (const wchar_t* c = text; *c != L'\0'; ++c) value += static_cast<char>(*c & 0x7f);
+  return value;
+}
+
 // One request: its handles and everything its blocking calls read and write. Shared with the
 // helper thread, because a call that a cancel left behind still writes into it.
 struct Exchange {
@@ -116,6 +129,7 @@ struct Exchange {
   DWORD read = 0;
   DWORD status = 0;  // an unreadable status stays 0 and is refused like any other
   std::optional<std::uint64_t> announced;
+  std::string contentRange;
 };
 
 }  // namespace
@@ -342,6 +356,7 @@ bool sendRequest(HINTERNET session, WinHttpCalls& calls, const std::string& url,
                             WINHTTP_HEADER_NAME_BY_INDEX, &e.status, &size,
                             WINHTTP_NO_HEADER_INDEX);
         e.announced = announcedLength(e.request);
+        e.contentRange = headerText(e.request, WINHTTP_QUERY_CONTENT_RANGE);
       },
       error);
   if (!answered) return false;
@@ -390,6 +405,14 @@ bool readBody(Request& request, Sink&& sink, std::string& error) {
     return false;
   }
   return true;
+}
+
+// The body of a download answer into its opened sink.
+bool receiveInto(Request& request, DownloadSink& sink, std::string& error) {
+  const bool bodyOk = readBody(
+      request, [&sink](const char* data, std::size_t size) { return sink.write(data, size); },
+      error);
+  return sink.finish(bodyOk, error);
 }
 
 }  // namespace
@@ -470,11 +493,26 @@ bool WinHttpFetcher::download(const std::string& url, const std::filesystem::pat
     }
     DownloadSink sink(progress);
     if (!sink.open(destination, append, offset, error)) return false;
-    const bool bodyOk = readBody(
-        request, [&sink](const char* data, std::size_t size) { return sink.write(data, size); },
-        error);
-    return sink.finish(bodyOk, error);
+    return receiveInto(request, sink, error);
   }
+}
+
+bool WinHttpFetcher::downloadRange(const std::string& url, const std::filesystem::path& destination,
+                                   std::uint64_t first, std::uint64_t last,
+                                   const ProgressCallback& progress, std::string& error) {
+  Request request(*calls_);
+  if (!sendRequest(session_->handle.get(), *calls_, url, byteRangeHeader(first, last), request,
+                   error)) {
+    return false;
+  }
+  if (!rangeAnswerFits(request.exchange().status, request.exchange().contentRange, first, last,
+                       error)) {
+    return false;
+  }
+  DownloadSink sink(progress);
+  sink.expectExactly(last - first + 1);
+  if (!sink.open(destination, true, 0, error)) return false;
+  return receiveInto(request, sink, error);
 }
 
 }  // namespace tu

@@ -4,12 +4,15 @@
 
 #include <algorithm>
 #include <fstream>
+#include <limits>
+#include <optional>
 #include <sstream>
 #include <system_error>
 #include <vector>
 
 #include "core/files.h"
 #include "crypto/sha256.h"
+#include "publish/block_index_writer.h"
 #include "update/packed_file.h"
 #include "update/paths.h"
 
@@ -74,6 +77,11 @@ bool writePacked(std::istream& in, std::uint64_t size, std::ostream& out,
       static_cast<std::size_t>(std::min<std::uint64_t>(options.blockSize, size)));
   std::vector<unsigned char> deflated(compressBound(static_cast<uLong>(block.size())));
   Sha256 hasher;
+  // Made along the way, and kept when the packed size calls for it.
+  std::optional<BlockIndexWriter> index;
+  if (wantsBlockIndex(options.blockSize, std::numeric_limits<std::uint64_t>::max())) {
+    index.emplace(size, options.blockSize);
+  }
   std::uint64_t packed = kPackedHeaderSize + count * 4;
   for (std::uint64_t i = 0; i < count; ++i) {
     const auto expected = static_cast<std::size_t>(
@@ -91,6 +99,7 @@ bool writePacked(std::istream& in, std::uint64_t size, std::ostream& out,
     const unsigned char* data = compressed ? deflated.data() : block.data();
     const std::size_t stored = compressed ? static_cast<std::size_t>(length) : expected;
     table.push_back(static_cast<std::uint32_t>(stored) | (compressed ? 0 : kPackedRawFlag));
+    if (index) index->add(block.data(), expected, table.back());
     if (!writeBytes(out, data, stored)) {
       err = "write failed";
       return false;
@@ -112,6 +121,9 @@ bool writePacked(std::istream& in, std::uint64_t size, std::ostream& out,
   result.size = size;
   result.sha256 = hexEncode(digest, sizeof digest);
   result.packed = packed;
+  result.index = index && wantsBlockIndex(options.blockSize, packed)
+                     ? index->finish(packed, result.sha256)
+                     : std::string();
   return true;
 }
 
@@ -145,6 +157,20 @@ bool packFile(const fs::path& source, const fs::path& destination, const PackOpt
   if (replaceFile(temporary, destination) != 0) {
     fs::remove(temporary, ec);
     err = "cannot replace " + pathToUtf8(destination);
+    return false;
+  }
+  return writeBlockIndex(destination, result.index, err);
+}
+
+bool writeBlockIndex(const fs::path& packed, const std::string& index, std::string& err) {
+  const fs::path path = withSuffix(packed, "i");
+  std::error_code ec;
+  if (index.empty()) {
+    fs::remove(path, ec);
+    return true;
+  }
+  if (!writeFileAtomic(path, index)) {
+    err = "cannot write " + pathToUtf8(path);
     return false;
   }
   return true;

@@ -23,6 +23,7 @@ struct PackResult {
   std::uint64_t size = 0;    // unpacked bytes
   std::string sha256;        // of the unpacked bytes, lowercase hexadecimal
   std::uint64_t packed = 0;  // bytes of the packed file
+  std::string index;         // its block index, "" when it gets none (publish/block_index_writer.h)
 };
 
 // Packs exactly `size` bytes of `in` into `out`, which must be seekable: the block table is
@@ -31,9 +32,15 @@ bool writePacked(std::istream& in, std::uint64_t size, std::ostream& out,
                  const PackOptions& options, PackResult& result, std::string& err);
 
 // Packs the file `source` into `destination` (written as a ".tmp" sibling, then renamed over
-// it; missing folders are created).
+// it; missing folders are created), and writes its block index beside it as `destination` + "i"
+// (files/<path>.tzi), or removes a stale one when it gets none.
 bool packFile(const std::filesystem::path& source, const std::filesystem::path& destination,
               const PackOptions& options, PackResult& result, std::string& err);
+
+// Writes `index` as the block index of the packed file `packed` (`packed` + "i"), or removes
+// that file when `index` is empty.
+bool writeBlockIndex(const std::filesystem::path& packed, const std::string& index,
+                     std::string& err);
 
 // The packed form of bytes in memory (tests, fuzzer seeds). Empty on bad options.
 std::string packBytes(std::string_view data, const PackOptions& options = {});

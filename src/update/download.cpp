@@ -14,10 +14,10 @@ namespace tu {
 
 namespace fs = std::filesystem;
 
-std::string fileUrlPath(const ManifestFile& entry) {
+std::string fileUrlPath(const ManifestFile& entry, std::string_view suffix) {
   static const char digits[] = "0123456789ABCDEF";
   std::string url = "files/";
-  for (const char c : entry.path + ".tz") {
+  for (const char c : entry.path + std::string(suffix)) {
     const auto byte = static_cast<unsigned char>(c);
     const bool plain = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
                        (byte >= '0' && byte <= '9') || c == '-' || c == '_' || c == '.' ||
@@ -111,14 +111,18 @@ bool Updater::downloadOne(const ManifestFile& entry, const fs::path& target, std
     }
 
     fs::remove(part, ec);
-    Json record = Json::array();
-    record.push(static_cast<std::uint64_t>(entry.size));
-    record.push(fileStamp(target));
-    record.push(entry.sha256);
-    cache.set(entry.path, std::move(record));
+    recordInstalled(entry, target);
     return true;
   }
   return false;
+}
+
+void Updater::recordInstalled(const ManifestFile& entry, const fs::path& target) {
+  Json record = Json::array();
+  record.push(static_cast<std::uint64_t>(entry.size));
+  record.push(fileStamp(target));
+  record.push(entry.sha256);
+  cache.set(entry.path, std::move(record));
 }
 
 }  // namespace tu

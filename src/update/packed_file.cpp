@@ -3,33 +3,17 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstring>
 #include <fstream>
-#include <mutex>
-#include <optional>
-#include <system_error>
-#include <thread>
 
-#include "core/files.h"
-#include "crypto/sha256.h"
-#include "update/paths.h"
+#include "update/little_endian.h"
+#include "update/replacement_file.h"
 
 namespace tu {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::uint32_t readLe32(const unsigned char* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-std::uint64_t readLe64(const unsigned char* p) {
-  return static_cast<std::uint64_t>(readLe32(p)) | static_cast<std::uint64_t>(readLe32(p + 4))
-                                                       << 32;
-}
 
 // Grows a buffer to at least `size` bytes; never shrinks, so one allocation serves every block
 // of the same size.
@@ -49,6 +33,16 @@ std::uint32_t packedStoredLengthLimit(std::uint32_t blockSize) {
 
 std::uint64_t packedBlockCount(std::uint64_t size, std::uint32_t blockSize) {
   return size / blockSize + (size % blockSize != 0 ? 1 : 0);
+}
+
+bool inflateBlock(const unsigned char* stored, std::uint32_t length, std::size_t expected,
+                  std::vector<unsigned char>& output) {
+  // One-shot inflate into exactly the expected room: a stream that is cut short, corrupt,
+  // fails its Adler-32 or wants more room fails here.
+  unsigned char* out = room(output, expected);
+  uLongf produced = static_cast<uLongf>(expected);
+  const int result = uncompress(out, &produced, stored, static_cast<uLong>(length));
+  return result == Z_OK && produced == expected;
 }
 
 bool PackedReader::open(std::istream& in, std::uint64_t expectedSize, std::string& err) {
@@ -120,19 +114,15 @@ bool PackedReader::next(const unsigned char*& data, std::size_t& size, std::stri
     data = input;
     lastRaw_ = true;
   } else {
-    // One-shot inflate into exactly the expected room: a stream that is cut short, corrupt,
-    // fails its Adler-32 or wants more room fails here.
-    unsigned char* output = room(output_, expected);
-    uLongf produced = static_cast<uLongf>(expected);
-    const int result = uncompress(output, &produced, input, static_cast<uLong>(stored));
-    if (result != Z_OK || produced != expected) {
+    if (!inflateBlock(input, stored, expected, output_)) {
       err = "packed file is damaged";
       return false;
     }
-    data = output;
+    data = output_.data();
     lastRaw_ = false;
   }
   size = expected;
+  lastWord_ = word;
   ++index_;
   return true;
 }
@@ -140,140 +130,6 @@ bool PackedReader::next(const unsigned char*& data, std::size_t& size, std::stri
 void PackedReader::exchangeBlock(std::vector<unsigned char>& other) {
   (lastRaw_ ? stored_ : output_).swap(other);
 }
-
-namespace {
-
-// Writes the unpacked blocks on a thread of its own, so that copying one block into the file
-// overlaps inflating and hashing the next: on a machine with a second core the write costs
-// almost no time. One block is in flight at a time; its storage is traded, never copied.
-// Without a thread (none could be started) it writes in place.
-class BlockWriter {
- public:
-  explicit BlockWriter(std::ofstream& out) : out_(out) {
-    try {
-      thread_ = std::thread(&BlockWriter::run, this);
-    } catch (const std::system_error&) {
-      // Written by the caller's thread instead.
-    }
-  }
-  ~BlockWriter() { finish(); }
-  BlockWriter(const BlockWriter&) = delete;
-  BlockWriter& operator=(const BlockWriter&) = delete;
-
-  // Hands over the first `size` bytes of `block`; `block` gets back storage of an earlier
-  // block whose write is done. False once any write has failed.
-  bool write(std::vector<unsigned char>& block, std::size_t size) {
-    if (!thread_.joinable()) {
-      failed_ = failed_ || !writeNow(block.data(), size);
-      return !failed_;
-    }
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return !busy_; });
-    if (failed_) return false;
-    pending_.swap(block);
-    pendingSize_ = size;
-    busy_ = true;
-    changed_.notify_all();
-    return true;
-  }
-
-  // Waits for the last write and ends the thread; false when any write failed.
-  bool finish() {
-    if (thread_.joinable()) {
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stopping_ = true;
-      }
-      changed_.notify_all();
-      thread_.join();
-    }
-    return !failed_;
-  }
-
- private:
-  bool writeNow(const unsigned char* data, std::size_t size) {
-    out_.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    return static_cast<bool>(out_);
-  }
-
-  void run() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-      changed_.wait(lock, [this] { return busy_ || stopping_; });
-      if (!busy_) return;  // stopping with nothing left to write
-      lock.unlock();
-      const bool ok = writeNow(pending_.data(), pendingSize_);
-      lock.lock();
-      if (!ok) failed_ = true;
-      busy_ = false;
-      changed_.notify_all();
-    }
-  }
-
-  std::ofstream& out_;
-  std::thread thread_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<unsigned char> pending_;  // the block being written; the thread's while busy_
-  std::size_t pendingSize_ = 0;
-  bool busy_ = false;
-  bool stopping_ = false;
-  bool failed_ = false;
-};
-
-// The part of the install that writes the temporary; the caller deletes it on failure.
-bool unpackInto(PackedReader& reader, std::ofstream& out, const std::string& sha256,
-                std::string& err, const std::atomic<bool>* cancel) {
-  Sha256 hasher;
-  {
-    // A file of one block gains nothing from a second thread.
-    std::optional<BlockWriter> writer;
-    if (reader.blockCount() > 1) writer.emplace(out);
-    std::vector<unsigned char> handOver;
-    for (std::uint64_t i = 0; i < reader.blockCount(); ++i) {
-      // Checked between blocks, so a cancel takes effect within one block's work.
-      if (cancel != nullptr && cancel->load()) {
-        err = "cancelled";
-        return false;
-      }
-      const unsigned char* data = nullptr;
-      std::size_t size = 0;
-      if (!reader.next(data, size, err)) return false;
-      hasher.update(data, size);
-      bool written = false;
-      if (writer) {
-        reader.exchangeBlock(handOver);
-        written = writer->write(handOver, size);
-      } else {
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-        written = static_cast<bool>(out);
-      }
-      if (!written) {
-        err = "write failed (disk full?)";
-        return false;
-      }
-    }
-    if (writer && !writer->finish()) {
-      err = "write failed (disk full?)";
-      return false;
-    }
-  }
-  // A failed final flush means the data may not all be on disk.
-  out.close();
-  if (!out) {
-    err = "write failed (disk full?)";
-    return false;
-  }
-  std::uint8_t digest[Sha256::kDigestSize];
-  hasher.final(digest);
-  if (hexEncode(digest, sizeof digest) != toLowerAscii(sha256)) {
-    err = "checksum mismatch after download";
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 bool installPackedFile(const fs::path& packed, const fs::path& target, std::uint64_t size,
                        const std::string& sha256, std::string& err,
@@ -286,35 +142,23 @@ bool installPackedFile(const fs::path& packed, const fs::path& target, std::uint
   PackedReader reader;
   if (!reader.open(in, size, err)) return false;
 
-  std::error_code ec;
-  if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
-
-  // Unpack beside the target so that the final rename stays on one volume and the target
-  // changes in one step.
-  const fs::path temporary = withSuffix(target, ".tznew");
-  std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    err = "cannot write " + pathToUtf8(temporary) + " (file in use or no permission?)";
-    return false;
-  }
-  if (!unpackInto(reader, out, sha256, err, cancel)) {
-    out.close();
-    fs::remove(temporary, ec);
-    return false;
-  }
-
-  if (replaceFile(temporary, target) != 0) {
-    // A read-only target refuses the rename on Windows; a running game keeps it locked, and
-    // then this second try fails as well.
-    makeWritable(target);
-    fs::remove(target, ec);
-    if (replaceFile(temporary, target) != 0) {
-      fs::remove(temporary, ec);
-      err = "cannot replace " + pathToUtf8(target) + " (is the game running?)";
+  ReplacementFile file(target);
+  // A file of one block gains nothing from a second thread.
+  if (!file.open(reader.blockCount() > 1, err)) return false;
+  std::vector<unsigned char> handOver;
+  for (std::uint64_t i = 0; i < reader.blockCount(); ++i) {
+    // Checked between blocks, so a cancel takes effect within one block's work.
+    if (cancel != nullptr && cancel->load()) {
+      err = "cancelled";
       return false;
     }
+    const unsigned char* data = nullptr;
+    std::size_t length = 0;
+    if (!reader.next(data, length, err)) return false;
+    reader.exchangeBlock(handOver);
+    if (!file.write(handOver, length, err)) return false;
   }
-  return true;
+  return file.commit(sha256, err);
 }
 
 }  // namespace tu

@@ -34,6 +34,12 @@ std::uint32_t packedStoredLengthLimit(std::uint32_t blockSize);
 // ceil(size / blockSize) without overflow; blockSize must not be 0.
 std::uint64_t packedBlockCount(std::uint64_t size, std::uint32_t blockSize);
 
+// Inflates one compressed block: a single zlib stream that must fill exactly `expected` bytes at
+// the start of `output` (grown as needed, never shrunk). False when the stream is malformed, cut
+// short, fails its Adler-32 or holds another length.
+bool inflateBlock(const unsigned char* stored, std::uint32_t length, std::size_t expected,
+                  std::vector<unsigned char>& output);
+
 // Reads a packed file from a seekable stream block by block. Used by the installer, and by the
 // fuzzer on bytes in memory.
 class PackedReader {
@@ -54,6 +60,8 @@ class PackedReader {
   void exchangeBlock(std::vector<unsigned char>& other);
 
   std::uint32_t blockSize() const { return blockSize_; }
+  // The table word of the block next() returned last.
+  std::uint32_t lastWord() const { return lastWord_; }
   std::uint64_t blockCount() const { return table_.size(); }
 
  private:
@@ -65,6 +73,7 @@ class PackedReader {
   std::vector<unsigned char> stored_;
   std::vector<unsigned char> output_;
   bool lastRaw_ = false;  // the last block came straight from stored_
+  std::uint32_t lastWord_ = 0;
 };
 
 // Unpacks `packed` into `target` + ".tznew", then renames that over `target`. `sha256` is the

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/files.h"
+#include "update/block_updates.h"
 #include "update/counts.h"
 #include "update/updater.h"
 
@@ -53,6 +54,7 @@ void Updater::run(CheckMode mode) {
   std::uint64_t sizeDone = 0;
   std::uint32_t checked = 0;
   std::vector<const ManifestFile*> needed;
+  BlockUpdates blocks(fetcher, config.updateUrl, workDir, cancelFlag);
   const auto cancelledInCheck = [this] {
     if (!cancelFlag) return false;
     saveCache();
@@ -61,7 +63,12 @@ void Updater::run(CheckMode mode) {
   };
   for (const ManifestFile& entry : manifest.files) {
     if (cancelledInCheck()) return;
-    if (!checkFile(entry, resolveRelative(clientDir, entry.path), mode)) needed.push_back(&entry);
+    const fs::path local = resolveRelative(clientDir, entry.path);
+    if (!checkFile(entry, local, mode)) {
+      needed.push_back(&entry);
+      // Here rather than in the download phase, so that phase starts out knowing its bytes.
+      blocks.plan(entry, local);
+    }
     sizeDone = addSaturated(sizeDone, static_cast<std::uint64_t>(entry.size));
     ++checked;
     // The last one is forced so that the page always sees the check complete.
@@ -75,10 +82,11 @@ void Updater::run(CheckMode mode) {
   bool changed = false;
   if (!needed.empty()) {
     announce(kPhaseDownload);
-    bytesBase = 0;
-    bytesTotal = 0;
+    // What is really fetched: the indexes already in hand, then planned blocks or whole files.
+    bytesBase = blocks.planningBytes();
+    bytesTotal = bytesBase;
     for (const ManifestFile* entry : needed) {
-      bytesTotal = addSaturated(bytesTotal, static_cast<std::uint64_t>(entry->packed));
+      bytesTotal = addSaturated(bytesTotal, blocks.fetchBytes(*entry));
     }
     filesTotal = static_cast<std::uint32_t>(needed.size());
     speedTime = 0;
@@ -89,13 +97,12 @@ void Updater::run(CheckMode mode) {
       filesDone = finished;
       sendProgress(kPhaseDownload, *entry, finished, filesTotal, bytesBase, bytesTotal, true);
       std::string error;
-      if (!downloadOne(*entry, resolveRelative(clientDir, entry->path), error)) {
+      if (!bringIn(*entry, blocks, error)) {
         saveCache();
         const bool cancelled = cancelFlag;
         finish(false, !cancelled, cancelled ? "cancelled" : "failed", error);
         return;
       }
-      bytesBase = addSaturated(bytesBase, static_cast<std::uint64_t>(entry->packed));
       ++finished;
       filesDone = finished;
       changed = true;

@@ -23,6 +23,8 @@
 
 namespace tu {
 
+class BlockUpdates;
+
 // The phase words a run announces, in the order it can announce them.
 inline constexpr const char* kPhaseManifest = "manifest";
 inline constexpr const char* kPhaseSelfUpdate = "selfupdate";
@@ -105,9 +107,15 @@ class Updater {
   Clock clock;
 
  private:
+  // Brings one needed entry into the client folder: by blocks when the check phase planned it,
+  // else (or when that falls through) with downloadOne. Advances bytesBase by what it fetched,
+  // and grows bytesTotal when a planned entry had to be downloaded whole after all.
+  bool bringIn(const ManifestFile& entry, BlockUpdates& blocks, std::string& err);
   // Brings one entry to `target` through its resumable .part file: up to three attempts.
   bool downloadOne(const ManifestFile& entry, const std::filesystem::path& target,
                    std::string& err);
+  // The cache record of a file just installed, so the next check trusts it without hashing.
+  void recordInstalled(const ManifestFile& entry, const std::filesystem::path& target);
   void announce(const char* phase);
   void finish(bool ok, bool canPlay, const std::string& code, const std::string& detail);
 };

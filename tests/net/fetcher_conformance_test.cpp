@@ -121,6 +121,56 @@ TEST_F(FetcherTest, RangeNotSatisfiableIsRetriedOnceFromTheStart) {
   EXPECT_EQ(server.requests().size(), 1u);
 }
 
+TEST_F(FetcherTest, RangeDownloadsAppendExactlyTheRangeOrNothing) {
+  const std::string body = patternBody(300000);
+  server.serve("/f.bin", body);
+  writeTestFile(destination, "head");
+  std::string error;
+  ASSERT_TRUE(fetcher->downloadRange(
+      server.url("/f.bin"), destination, 1000, 200999,
+      [this](std::uint64_t count) {
+        counts.push_back(count);
+        return true;
+      },
+      error))
+      << error;
+  EXPECT_EQ(readTestFile(destination), "head" + body.substr(1000, 200000));
+  EXPECT_EQ(server.requests().at(0).header("Range"), "bytes=1000-200999");
+  EXPECT_EQ(counts.back(), 200000u);
+
+  // Every answer that is not exactly the range fails, and only a cut one leaves bytes behind.
+  const std::string range = "Content-Range: bytes 1000-1999/300000";
+  struct Case {
+    Behaviour answer;
+    std::string text;
+  };
+  const std::vector<Case> cases = {
+      {{.body = body, .honourRange = false}, "HTTP 200"},
+      {{.body = body.substr(0, 1000),
+        .status = 206,
+        .headers = {"Content-Range: bytes 0-999/300000"}},
+       "HTTP 206 for another range"},
+      {{.body = body.substr(0, 1500), .status = 206, .headers = {range}},
+       "download: answer longer than the range"},
+      {{.body = body, .closeAfter = 400}, "download: connection reset"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    writeTestFile(destination, "head");
+    server.script("/g.bin", c.answer);
+    EXPECT_FALSE(fetcher->downloadRange(
+        server.url("/g.bin"), destination, 1000, 1999, [](std::uint64_t) { return true; }, error));
+    EXPECT_EQ(error, c.text);
+    const std::string kept = readTestFile(destination);
+    EXPECT_EQ(kept, "head" + body.substr(1000, kept.size() - 4));
+    if (c.answer.closeAfter) {
+      EXPECT_EQ(kept.size(), 404u);
+    } else if (c.answer.status == 0) {
+      EXPECT_EQ(kept, "head");
+    }
+  }
+}
+
 TEST_F(FetcherTest, PartialAnswerToAnUnrangedRequestIsRefused) {
   server.script("/f.bin", {.body = "tail", .status = 206});
   std::string error;

@@ -162,6 +162,7 @@ std::vector<ReceivedRequest> HttpTestServer::requestsFor(std::string_view target
 void HttpTestServer::clearRequests() {
   std::lock_guard<std::mutex> lock(mutex_);
   requests_.clear();
+  bodyBytesSent_ = 0;
 }
 
 void HttpTestServer::stop() {
@@ -319,9 +320,12 @@ bool HttpTestServer::answer(Connection& connection, const ReceivedRequest& reque
   std::size_t sent = 0;
   if (behaviour.stallAfter && *behaviour.stallAfter <= limit) {
     sent = *behaviour.stallAfter;
-    if (!sendAll(connection, body.substr(0, sent)) || !waitForRelease()) return false;
+    if (!sendAll(connection, body.substr(0, sent))) return false;
+    bodyBytesSent_ += sent;
+    if (!waitForRelease()) return false;
   }
   if (!sendAll(connection, body.substr(sent, limit - sent))) return false;
+  bodyBytesSent_ += limit - sent;
   if (behaviour.closeAfter) {
     closeConnection(connection, behaviour.resetOnClose);
     return false;

@@ -95,6 +95,8 @@ class HttpTestServer {
   // The requests whose target is `target` (with the query, if one was sent).
   std::vector<ReceivedRequest> requestsFor(std::string_view target) const;
   void clearRequests();
+  // Body bytes sent since the start or the last clearRequests(), headers not counted.
+  std::uint64_t bodyBytesSent() const { return bodyBytesSent_; }
 
   // Releases stalls, ends every connection and waits for the server's threads. Idempotent.
   void stop();
@@ -138,6 +140,7 @@ class HttpTestServer {
   std::atomic<bool> stopping_{false};  // set under mutex_, read anywhere
   std::map<std::string, Script> scripts_;
   std::vector<ReceivedRequest> requests_;
+  std::atomic<std::uint64_t> bodyBytesSent_{0};
   std::list<std::shared_ptr<Connection>> connections_;
 };
 

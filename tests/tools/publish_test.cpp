@@ -128,12 +128,15 @@ TEST_F(Publish, ReusesUnchangedPackedFilesAndPrunesTheRest) {
 }
 
 TEST_F(Publish, RefusesBeforeWritingAnything) {
-  writeClient({{"a", "file a"}, {"a.tz/b", "clash"}, {"data/x.bin", "x"}});
+  writeClient({{"a", "file a"}, {"a.tz/b", "clash"}, {"a.tzi/c", "clash"}, {"data/x.bin", "x"}});
   builder::PublishOptions options;
   options.once = {"missing.txt"};
   options.remove = {"../outside.txt", "data/x.bin"};
   const std::string err = publishFails(options);
   EXPECT_NE(err.find("a: its packed file files/a.tz would have the name of a published folder"),
+            std::string::npos)
+      << err;
+  EXPECT_NE(err.find("a: its block index files/a.tzi would have the name of a published folder"),
             std::string::npos)
       << err;
   EXPECT_NE(err.find("--once missing.txt: no such file is published"), std::string::npos) << err;

@@ -23,7 +23,9 @@ class Verify : public TarnbuilderTest {
                  {"c.bin", noise(3000, 2)},
                  {"d.txt", std::string(20000, 'd')},
                  {"e.txt", "e"},
-                 {"f.txt", "untouched"}});
+                 {"f.txt", "untouched"},
+                 {"g.bin", noise(70000, 3)},  // large enough for block indexes
+                 {"h.bin", noise(70000, 4)}});
     publish();
   }
   builder::VerifyReport verify(const std::string& key) const {
@@ -38,8 +40,8 @@ TEST_F(Verify, PassesAGoodPublish) {
   const builder::VerifyReport report = verify(publicKey);
   EXPECT_EQ(report.problems, std::vector<std::string>{});
   EXPECT_TRUE(report.signatureGood && report.manifestGood);
-  EXPECT_EQ(report.entries, 6u);
-  EXPECT_EQ(report.bytes, 10000u + 3000 + 3000 + 20000 + 1 + 9);
+  EXPECT_EQ(report.entries, 8u);
+  EXPECT_EQ(report.bytes, 10000u + 3000 + 3000 + 20000 + 1 + 9 + 2 * 70000);
 }
 
 TEST_F(Verify, ListsEveryDamagedPackedFile) {
@@ -52,6 +54,10 @@ TEST_F(Verify, ListsEveryDamagedPackedFile) {
   d[d.size() - 3] ^= 0x40;  // inside the last compressed block
   writeTestFile(packed("d.txt"), d);
   fs::remove(packed("e.txt"));
+  std::string g = readTestFile(out / "files/g.bin.tzi");
+  g[g.size() - 1] ^= 1;
+  writeTestFile(out / "files/g.bin.tzi", g);
+  fs::remove(out / "files/h.bin.tzi");
 
   const builder::VerifyReport report = verify(publicKey);
   EXPECT_TRUE(report.signatureGood);
@@ -62,6 +68,9 @@ TEST_F(Verify, ListsEveryDamagedPackedFile) {
                                  "c.bin: files/c.bin.tz: checksum mismatch after download",
                                  "d.txt: files/d.txt.tz: packed file is damaged",
                                  "e.txt: files/e.txt.tz is missing",
+                                 "g.bin: files/g.bin.tzi does not match its packed file",
+                                 "h.bin: files/h.bin.tzi is missing (launchers download the "
+                                 "whole file)",
                              }));
 }
 

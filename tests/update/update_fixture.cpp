@@ -36,6 +36,10 @@ void UpdateFixture::publish(const std::vector<ClientFile>& files,
     ASSERT_TRUE(publishFile(source, site.path(), file.path, packOptions, entry, err)) << err;
     entry.once = file.once;
     server.serve(target(entry), packedBytes(file.path));
+    std::string index;
+    if (readFile(site / ("files/" + file.path + ".tzi"), index)) {
+      server.serve(target(entry, ".tzi"), index);
+    }
   };
   for (const ClientFile& file : files) {
     ManifestFile entry;
@@ -63,8 +67,8 @@ const ManifestFile& UpdateFixture::entry(const std::string& path) const {
   return manifest.launcher;
 }
 
-std::string UpdateFixture::target(const ManifestFile& entry) {
-  return "/" + fileUrlPath(entry) + "?v=" + entry.sha256.substr(0, 12);
+std::string UpdateFixture::target(const ManifestFile& entry, std::string_view suffix) {
+  return "/" + fileUrlPath(entry, suffix) + "?v=" + entry.sha256.substr(0, 12);
 }
 
 void UpdateFixture::scriptFile(const std::string& path, Behaviour behaviour) {

@@ -52,8 +52,9 @@ class UpdateFixture : public ::testing::Test {
   void serveManifest(const std::string& body);
   // The published entry for `path` (or the launcher's).
   const ManifestFile& entry(const std::string& path) const;
-  // The request target of an entry's packed file, as the launcher sends it.
-  static std::string target(const ManifestFile& entry);
+  // The request target of an entry's packed file (or its block index, ".tzi"), as the launcher
+  // sends it.
+  static std::string target(const ManifestFile& entry, std::string_view suffix = ".tz");
   // Replaces what the server sends for an entry's packed file.
   void scriptFile(const std::string& path, Behaviour behaviour);
   std::string packedBytes(const std::string& path) const;

@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "core/files.h"
+#include "publish/block_index_writer.h"
 #include "publish/manifest_writer.h"
 #include "tarnbuilder/client_scan.h"
 #include "tarnbuilder/key_file.h"
@@ -137,7 +138,7 @@ bool packOne(const ClientFileInfo& file, const fs::path& destination, const Pack
     err = "cannot replace " + pathToUtf8(destination);
     return false;
   }
-  return true;
+  return writeBlockIndex(destination, result.index, err);
 }
 
 // Everything that would make the launcher refuse the manifest, or two entries share one
@@ -163,12 +164,16 @@ void checkPaths(const std::vector<const Entry*>& entries, std::vector<std::strin
       folders.insert(lower.substr(0, slash));
     }
   }
-  // "a" packs to files/a.tz, which cannot also be the folder of "a.tz/b".
+  // "a" packs to files/a.tz with its index files/a.tzi, which cannot also be the folders of
+  // "a.tz/b" or "a.tzi/b".
   for (const Entry* entry : entries) {
     const std::string& path = entry->manifest.path;
-    if (isSafeRelativePath(path) && folders.count(toLowerAscii(path) + ".tz") > 0) {
-      problems.push_back(printable(path) + ": its packed file files/" + printable(path) +
-                         ".tz would have the name of a published folder");
+    if (!isSafeRelativePath(path)) continue;
+    for (const auto& [suffix, what] : {std::pair{".tz", "packed file"}, {".tzi", "block index"}}) {
+      if (folders.count(toLowerAscii(path) + suffix) > 0) {
+        problems.push_back(printable(path) + ": its " + what + " files/" + printable(path) +
+                           suffix + " would have the name of a published folder");
+      }
     }
   }
 }
@@ -188,7 +193,8 @@ void listPacked(const fs::path& folder, const std::string& prefix,
       listPacked(it->path(), relative, files, folders);
       folders.push_back(it->path());
     } else if (it->is_regular_file(typeError) &&
-               (endsWith(name, ".tz") || endsWith(name, ".tz.tmp"))) {
+               (endsWith(name, ".tz") || endsWith(name, ".tz.tmp") || endsWith(name, ".tzi") ||
+                endsWith(name, ".tzi.tmp"))) {
       files.emplace_back(relative, it->path());
     }
   }
@@ -196,10 +202,12 @@ void listPacked(const fs::path& folder, const std::string& prefix,
 
 void prune(const fs::path& out, const std::vector<Entry>& entries, PublishSummary& summary) {
   std::set<std::string> keep;
-  std::map<std::string, const std::string*> keepLower;
+  std::map<std::string, std::string> keepLower;
   for (const Entry& entry : entries) {
-    keep.insert(entry.manifest.path + ".tz");
-    keepLower[toLowerAscii(entry.manifest.path + ".tz")] = &entry.manifest.path;
+    for (const char* suffix : {".tz", ".tzi"}) {
+      keep.insert(entry.manifest.path + suffix);
+      keepLower[toLowerAscii(entry.manifest.path + suffix)] = entry.manifest.path + suffix;
+    }
   }
   std::vector<std::pair<std::string, fs::path>> files;
   std::vector<fs::path> folders;
@@ -209,10 +217,12 @@ void prune(const fs::path& out, const std::vector<Entry>& entries, PublishSummar
     if (keep.count(relative) > 0) continue;
     // On a folder that ignores case, "Data.tz" may be the very file kept as "data.tz".
     const auto lower = keepLower.find(toLowerAscii(relative));
-    if (lower != keepLower.end() && fs::equivalent(path, packedPathOf(out, *lower->second), ec)) {
+    if (lower != keepLower.end() &&
+        fs::equivalent(path, resolveRelative(out, "files/" + lower->second), ec)) {
       continue;
     }
-    if (fs::remove(path, ec)) ++summary.pruned;
+    // An index goes with its packed file and is not counted apart.
+    if (fs::remove(path, ec) && !endsWith(relative, ".tzi")) ++summary.pruned;
   }
   // Emptied folders go too, deepest first; folders still holding anything stay.
   for (const fs::path& folder : folders) {
@@ -380,7 +390,10 @@ bool publishClient(const PublishOptions& options, PublishSummary& summary, std::
           record.blockSize == pack.blockSize && record.level == pack.level &&
           record.sha256.size() == 64 && hexDecode(record.sha256, digest) &&
           fs::file_size(packedPathOf(out, entry.manifest.path), sizeError) == record.packed &&
-          !sizeError) {
+          !sizeError &&
+          (!wantsBlockIndex(pack.blockSize, record.packed) ||
+           fs::is_regular_file(withSuffix(packedPathOf(out, entry.manifest.path), "i"),
+                               sizeError))) {
         entry.manifest.size = static_cast<std::int64_t>(record.size);
         entry.manifest.sha256 = record.sha256;
         entry.manifest.packed = static_cast<std::int64_t>(record.packed);

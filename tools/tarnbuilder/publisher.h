@@ -1,5 +1,6 @@
 // publish: the client folder becomes an update server folder OUT holding
 //   files/<path>.tz   one packed file per client file (and the launcher),
+//   files/<path>.tzi  its block index, for launchers that fetch only changed blocks,
 //   manifest.json     the list, paths in byte order,
 //   manifest.sig      its signature,
 //   .tarnbuilder-cache.json  what the next publish may reuse,
@@ -8,14 +9,15 @@
 // Order of work, so that OUT stays usable by launchers reading it at any moment:
 //  1. list the client folder and check every path the way the launcher will; any problem
 //     stops the publish before anything is written, with every offending path named;
-//  2. reuse each packed file whose source size and time are unchanged (the publish cache),
-//     pack the rest on `jobs` threads, biggest first;
+//  2. reuse each packed file (and its index) whose source size and time are unchanged (the
+//     publish cache), pack the rest on `jobs` threads, biggest first;
 //  3. write manifest.json, then manifest.sig, each atomically (a reader sees the old pair or
 //     the new one, or for a moment new json with old signature, which the launcher refuses
 //     and retries on its next run);
 //  4. only then remove packed files that the new manifest no longer lists ("pruning"), so a
 //     launcher still working from the old manifest keeps finding them for as long as possible.
-// Files under OUT/files that do not end in ".tz" are never touched, nor anything else in OUT.
+// Files under OUT/files that end neither in ".tz" nor in ".tzi" are never touched, nor anything
+// else in OUT.
 #pragma once
 
 #include <cstddef>

@@ -7,11 +7,14 @@
 
 #include "core/files.h"
 #include "core/json.h"
+#include "publish/block_index_writer.h"
 #include "tarnbuilder/client_scan.h"
 #include "tarnbuilder/system.h"
 #include "tarnbuilder/work_pool.h"
+#include "update/block_index.h"
 #include "update/manifest.h"
 #include "update/packed_file.h"
+#include "update/paths.h"
 
 namespace tu::builder {
 
@@ -50,6 +53,24 @@ class ScratchFolder {
  private:
   fs::path path_;
 };
+
+// What is wrong with the block index of a good packed file, or "". A missing or wrong index
+// costs players only the whole download, but it is still a fault of the publish.
+std::string indexProblem(const fs::path& packed, const ManifestFile& entry) {
+  const std::string name = "files/" + entry.path + ".tzi";
+  std::string expected;
+  std::string err;
+  if (!blockIndexOfPacked(packed, entry, expected, err)) return name + ": " + err;
+  if (expected.empty()) return {};
+  std::string found;
+  if (!readFile(withSuffix(packed, "i"), found)) {
+    return name + " is missing (launchers download the whole file)";
+  }
+  BlockIndex index;
+  if (!parseBlockIndex(found, entry, index, err)) return name + ": " + err;
+  if (found != expected) return name + " does not match its packed file";
+  return {};
+}
 
 }  // namespace
 
@@ -131,6 +152,8 @@ bool verifyPublished(const VerifyOptions& options, VerifyReport& report,
           if (!installPackedFile(packed, target, static_cast<std::uint64_t>(entry.size),
                                  entry.sha256, installError, nullptr)) {
             problem = name + ": " + installError;
+          } else {
+            problem = indexProblem(packed, entry);
           }
           fs::remove(target, ec);
         }
