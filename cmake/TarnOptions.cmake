@@ -11,6 +11,15 @@ if(TARN_SANITIZE)
   target_link_options(tarn_options INTERFACE -fsanitize=address,undefined)
 endif()
 
+# The fuzz build (clang): every library the fuzzers reach gives libFuzzer its coverage feedback
+# and runs under the sanitizers; an undefined-behaviour report ends the run like a crash. The
+# programs link the sanitizer runtimes as well, so the whole preset builds.
+if(TARN_BUILD_FUZZ)
+  target_compile_options(tarn_options INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined)
+  target_link_options(tarn_options INTERFACE -fsanitize=address,undefined)
+endif()
+
 if(WIN32)
   # Windows 8.1 is the oldest system the launcher supports.
   target_compile_definitions(tarn_options INTERFACE

@@ -9,6 +9,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev googletest libbenchmark-dev
+  clang libclang-rt-14-dev
   zlib1g-dev libcurl4-openssl-dev libsodium-dev libssl-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine64 xvfb xauth valgrind icoutils

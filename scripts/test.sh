@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The one test command: installs what is missing (Debian 12, as root), builds every preset and
-# runs every suite (native with sanitizers, release checks, the page in headless Chromium, and
-# the Windows builds under Wine: the shipped 32-bit one and the 64-bit one). Ends with CTest's
-# summary; exits non-zero on failure.
+# The one test command: installs what is missing (Debian 12, as root), builds every preset,
+# runs each fuzz target briefly, and runs every suite (native with sanitizers, release checks,
+# the page in headless Chromium, and the Windows builds under Wine: the shipped 32-bit one and
+# the 64-bit one). Ends with CTest's summary; exits non-zero on failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -39,6 +39,9 @@ for preset in linux-debug linux-release windows-x86-test windows-x64-test; do
 done
 
 "$root/scripts/check-windows-binaries.sh" "$root/build/windows-x86-test"
+
+# A short smoke of every fuzz target on its committed corpus; long campaigns are run by hand.
+"$root/scripts/fuzz.sh" 10
 
 if [ -f tests/page/package.json ]; then
   echo "== installing the page tests' packages"
