@@ -15,8 +15,8 @@
 
 #include "core/files.h"
 #include "core/prefs.h"
-#include "game/external_url.h"
 #include "support/recording_host.h"
+#include "ui/external_url.h"
 #include "ui/launcher.h"
 
 namespace {

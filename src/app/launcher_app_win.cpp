@@ -6,8 +6,8 @@
 #include "core/path_identity_win.h"
 #include "core/text_win.h"
 #include "game/desktop_shortcut.h"
-#include "game/external_url.h"
 #include "ui/client_folder_hash.h"
+#include "ui/external_url.h"
 #include "ui/page_assets.h"
 #include "ui/page_messages.h"
 

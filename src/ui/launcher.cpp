@@ -6,11 +6,11 @@
 #include <utility>
 
 #include "core/files.h"
-#include "game/display_settings.h"
-#include "game/external_url.h"
-#include "game/game_launch.h"
 #include "net/news_worker.h"
+#include "ui/external_url.h"
 #include "ui/page_messages.h"
+#include "ui/play_command.h"
+#include "ui/settings_commands.h"
 
 namespace tu {
 
