@@ -41,8 +41,10 @@ std::string toLowerAscii(std::string_view text);
 
 // Whether a '/'-separated relative UTF-8 path from outside the program (manifest entries,
 // removal paths, UI pack names, the configuration's game and options paths) may be used under
-// a folder: 1..400 bytes, not rooted, no '\' or ':', no empty, "." or ".." piece, no control
-// byte or any of < > " | ? * in a piece. Bytes 0x80 and above are allowed.
+// a folder: 1..400 bytes, not rooted, no '\' or ':', no control byte or any of < > " | ? *;
+// no piece that is empty, ends in a dot or a space (so not "." or ".." either), or is a
+// Windows device name (CON, PRN, AUX, NUL, COM0-9, LPT0-9, CONIN$, CONOUT$; with or without an
+// extension, in any letter case). Bytes 0x80 and above are allowed.
 bool isSafeRelativePath(std::string_view path);
 
 // The native path of a '/'-separated UTF-8 relative text under `base`, one native separator

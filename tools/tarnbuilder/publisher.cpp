@@ -147,9 +147,11 @@ void checkPaths(const std::vector<const Entry*>& entries, std::vector<std::strin
   std::set<std::string> folders;                   // lower-cased folder of any entry
   for (const Entry* entry : entries) {
     const std::string& path = entry->manifest.path;
-    if (!isSafeRelativePath(path)) {
+    if (!isSafeManifestPath(path)) {
       problems.push_back(printable(path) + ": the launcher refuses this path (at most 400 bytes, " +
-                         "no \\ : < > \" | ? * or control characters, no . or .. pieces)");
+                         "no \\ : < > \" | ? * or control characters, no . or .. pieces, " +
+                         "no name ending in a dot or a space, no device name such as CON or " +
+                         "NUL.txt, nothing in .tarn_update)");
       continue;
     }
     const std::string lower = toLowerAscii(path);
@@ -166,7 +168,7 @@ void checkPaths(const std::vector<const Entry*>& entries, std::vector<std::strin
   // "a" packs to files/a.tz, which cannot also be the folder of "a.tz/b".
   for (const Entry* entry : entries) {
     const std::string& path = entry->manifest.path;
-    if (isSafeRelativePath(path) && folders.count(toLowerAscii(path) + ".tz") > 0) {
+    if (isSafeManifestPath(path) && folders.count(toLowerAscii(path) + ".tz") > 0) {
       problems.push_back(printable(path) + ": its packed file files/" + printable(path) +
                          ".tz would have the name of a published folder");
     }
@@ -340,7 +342,7 @@ bool publishClient(const PublishOptions& options, PublishSummary& summary, std::
   for (const std::string& argument : options.remove) {
     const std::string path = manifestPathFromArgument(argument);
     const std::string lower = toLowerAscii(path);
-    if (!isSafeRelativePath(path)) {
+    if (!isSafeManifestPath(path)) {
       problems.push_back("--remove " + printable(argument) + ": the launcher refuses this path");
     } else if (byLower.count(lower) > 0 ||
                (launcher && toLowerAscii(launcher->manifest.path) == lower)) {
