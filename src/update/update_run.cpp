@@ -2,6 +2,7 @@
 #include <system_error>
 #include <vector>
 
+#include "core/file_lock.h"
 #include "core/files.h"
 #include "update/counts.h"
 #include "update/updater.h"
@@ -33,6 +34,17 @@ void Updater::run(CheckMode mode) {
   std::string detail;
   if (!fetchManifest(manifest, code, detail)) {
     finish(false, true, code, detail);
+    return;
+  }
+  // One run per client folder: two at once would install over each other's temporaries and
+  // delete each other's partial downloads. Taken only now, so that a rejected manifest leaves
+  // the folder as it was; a folder where not even the lock file can be made cannot be written
+  // at all, and a run there may still find everything up to date.
+  std::error_code ec;
+  fs::create_directories(workDir, ec);
+  FileLock lock;
+  if (lock.tryLock(resolveRelative(workDir, kLockFileName)) == FileLock::Result::Busy) {
+    finish(false, true, "failed", "another update is running in this folder");
     return;
   }
   if (selfUpdate(manifest)) return;  // the main thread takes over with the new launcher

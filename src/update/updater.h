@@ -29,6 +29,9 @@ inline constexpr const char* kPhaseSelfUpdate = "selfupdate";
 inline constexpr const char* kPhaseCheck = "check";
 inline constexpr const char* kPhaseDownload = "download";
 
+// In the work folder: locked by the run that works on the client folder.
+inline constexpr const char* kLockFileName = "update.lock";
+
 class Updater {
  public:
   using PhaseHandler = std::function<void(const std::string& phase)>;

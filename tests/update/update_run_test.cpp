@@ -2,8 +2,10 @@
 // install failures, removals, clean-up, cancel and the runaway body.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <thread>
 
+#include "core/file_lock.h"
 #include "core/files.h"
 #include "publish/manifest_writer.h"
 #include "support/test_data.h"
@@ -311,6 +313,22 @@ TEST_F(UpdateRun, PartFilesAreClearedOnlyByAFinishedRun) {
   EXPECT_FALSE(fs::exists(work / "stale.part"));
   EXPECT_TRUE(fs::exists(work / "other.PART"));
   EXPECT_TRUE(fs::exists(work / "sub.part/inner.part"));
+}
+
+TEST_F(UpdateRun, AnotherRunInTheFolderEndsThisOneBeforeItTouchesAnything) {
+  publish({kTree[2]});
+  auto other = std::make_unique<FileLock>();
+  fs::create_directories(at(".tarn_update"));
+  ASSERT_EQ(other->tryLock(at(".tarn_update/update.lock")), FileLock::Result::Locked);
+  RunRecord record = run();
+  EXPECT_EQ(record.code, "failed");
+  EXPECT_TRUE(record.canPlay);
+  EXPECT_EQ(record.detail, "another update is running in this folder");
+  EXPECT_EQ(record.phases, std::vector<std::string>{"manifest"});
+  EXPECT_EQ(requestsFor("readme.txt"), 0u);
+  other.reset();  // the other run has ended
+  EXPECT_EQ(run().code, "updated");
+  expectClient({kTree[2]});
 }
 
 TEST_F(UpdateRun, CancelInTheCheckPhase) {
