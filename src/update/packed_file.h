@@ -7,7 +7,7 @@
 // installPackedFile unpacks such a file next to its target, hashing while it writes, and
 // replaces the target only when every block decoded and the SHA-256 matched. Memory use is
 // one stored block plus three unpacked blocks (two in the hands of the thread that writes them)
-// and the block table, whatever the file's size.
+// and a 64 KiB window of the block table, whatever the file's size and block size.
 #pragma once
 
 #include <atomic>
@@ -34,8 +34,8 @@ std::uint32_t packedStoredLengthLimit(std::uint32_t blockSize);
 // ceil(size / blockSize) without overflow; blockSize must not be 0.
 std::uint64_t packedBlockCount(std::uint64_t size, std::uint32_t blockSize);
 
-// Reads a packed file from a seekable stream block by block. Used by the installer, and by the
-// fuzzer on bytes in memory.
+// Reads a packed file from a seekable stream block by block, the table a window at a time.
+// Used by the installer, and by the fuzzer on bytes in memory.
 class PackedReader {
  public:
   // Reads and checks the header and the block table against the expected unpacked size.
@@ -54,14 +54,24 @@ class PackedReader {
   void exchangeBlock(std::vector<unsigned char>& other);
 
   std::uint32_t blockSize() const { return blockSize_; }
-  std::uint64_t blockCount() const { return table_.size(); }
+  std::uint64_t blockCount() const { return count_; }
 
  private:
+  // Table words read at a time: 64 KiB of table, whatever the file's size.
+  static constexpr std::uint64_t kTableWindowWords = 16384;
+
+  // Reads the table words from block index_ on into window_, then returns to the next block.
+  bool readTableWindow(std::string& err);
+
   std::istream* in_ = nullptr;
   std::uint64_t size_ = 0;
   std::uint32_t blockSize_ = 0;
-  std::vector<std::uint32_t> table_;
-  std::uint64_t index_ = 0;
+  std::uint64_t count_ = 0;
+  std::uint64_t index_ = 0;            // the next block
+  std::streamoff tableStart_ = 0;      // where the table lies in the stream
+  std::streamoff blockOffset_ = 0;     // where the next block lies
+  std::uint64_t windowStart_ = 0;      // the block of window_'s first word
+  std::vector<unsigned char> window_;  // table words, little-endian as stored
   std::vector<unsigned char> stored_;
   std::vector<unsigned char> output_;
   bool lastRaw_ = false;  // the last block came straight from stored_
