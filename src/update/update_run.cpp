@@ -50,7 +50,7 @@ void Updater::run(CheckMode mode) {
   if (selfUpdate(manifest)) return;  // the main thread takes over with the new launcher
 
   announce(kPhaseCheck);
-  loadCache();
+  loadCache(manifest);
 
   const auto fileCount = static_cast<std::uint32_t>(manifest.files.size());
   std::uint64_t sizeTotal = 0;
@@ -107,8 +107,8 @@ void Updater::run(CheckMode mode) {
       filesDone = finished;
       changed = true;
       sendProgress(kPhaseDownload, *entry, finished, filesTotal, bytesBase, bytesTotal, true);
-      // An interrupted long download keeps the hashes of what it already installed.
-      if (finished % 20 == 0) saveCache();
+      // An interrupted long download keeps most of the hashes of what it already installed.
+      saveCacheWhenDue();
     }
     saveCache();
   }

@@ -32,6 +32,9 @@ inline constexpr const char* kPhaseDownload = "download";
 // In the work folder: locked by the run that works on the client folder.
 inline constexpr const char* kLockFileName = "update.lock";
 
+// While files are installed, the hash cache is saved at most this often.
+inline constexpr double kCacheSaveSeconds = 5.0;
+
 class Updater {
  public:
   using PhaseHandler = std::function<void(const std::string& phase)>;
@@ -63,10 +66,13 @@ class Updater {
   // at once. Any failure is silent (false) and the run goes on.
   bool selfUpdate(const Manifest& manifest);
 
-  // The hash cache in workDir/cache.json: a missing or malformed file gives an empty cache;
-  // a failed save is ignored (the next run hashes again).
-  void loadCache();
+  // The hash cache in workDir/cache.json: a missing or malformed file gives an empty cache,
+  // and only the records of the manifest's files are kept. A save writes only a changed cache;
+  // a failed one is ignored (the next run hashes again). saveCacheWhenDue saves when the last
+  // save is kCacheSaveSeconds old by `clock`.
+  void loadCache(const Manifest& manifest);
   void saveCache();
+  void saveCacheWhenDue();
 
   // Whether the local file at `local` is correct for `entry`: it exists, and for entries not
   // installed "once" its size matches and its content hashes to the entry's sha256 (taken
@@ -93,6 +99,8 @@ class Updater {
   std::atomic<bool> cancelFlag{false};
   std::string build;  // the verified manifest's build text; empty before
   Json cache;         // the hash cache: an object keyed by manifest path; null before loadCache
+  std::string cacheSavedText;  // what cache.json holds as far as this run knows
+  double cacheSavedAt = 0;     // `clock` at the last save (or the load)
   double lastSent = 0;
   double speedTime = 0;  // start of the current speed window; 0: no window yet
   std::uint64_t speedBytes = 0;
@@ -104,7 +112,8 @@ class Updater {
 
   // Files whose content this run hashed in checkFile (a figure for front ends and tests).
   std::uint32_t filesHashed = 0;
-  // Where sendProgress takes its time; a steady clock unless a test drives it.
+  // Where sendProgress and the cache saves take their time; a steady clock unless a test
+  // drives it.
   Clock clock;
 
  private:

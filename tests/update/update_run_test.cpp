@@ -331,6 +331,28 @@ TEST_F(UpdateRun, AnotherRunInTheFolderEndsThisOneBeforeItTouchesAnything) {
   expectClient({kTree[2]});
 }
 
+// The cache is saved by the clock, not per file, and forgets the files the manifest dropped.
+TEST_F(UpdateRun, CacheSavesFollowTheClockAndKeepOnlyTheManifestsFiles) {
+  std::vector<ClientFile> tree;
+  for (int i = 0; i < 45; ++i) tree.push_back({"f" + std::to_string(i), std::to_string(i)});
+  publish(tree);
+  const fs::path cacheFile = at(".tarn_update/cache.json");
+  writeTestFile(cacheFile, R"({"gone.txt":[1,"1","1"]})");
+  clockStep = 0;                   // time stands still but once
+  std::vector<std::size_t> saved;  // records in cache.json, as the download goes
+  onProgress = [&](Updater& updater, const Json& progress) {
+    if (progress.getString("phase") != "download") return;
+    const std::size_t records = Json::parse(readTestFile(cacheFile)).members().size();
+    if (saved.empty() || saved.back() != records) saved.push_back(records);
+    if (progress.getInt64("filesDone", 0) == 30) updater.clock = [] { return 1010.0; };
+  };
+  EXPECT_EQ(run().code, "updated");
+  EXPECT_EQ(saved, (std::vector<std::size_t>{0, 30}));
+  const Json cache = Json::parse(readTestFile(cacheFile));
+  EXPECT_EQ(cache.members().size(), 45u);
+  EXPECT_FALSE(cache.has("gone.txt"));
+}
+
 TEST_F(UpdateRun, CancelInTheCheckPhase) {
   publish(kTree);
   run();
