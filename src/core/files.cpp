@@ -1,9 +1,12 @@
 // The portable half of the file and path helpers; the platform half is files_posix.cpp /
-// files_win.cpp (replaceFile, fileStamp and the path <-> UTF-8 conversions).
+// files_win.cpp (replaceFile, the flushes, makeWritable, fileStamp and the path <-> UTF-8
+// conversions).
 #include "core/files.h"
 
+#include <chrono>
 #include <fstream>
 #include <system_error>
+#include <thread>
 
 namespace tu {
 
@@ -41,9 +44,25 @@ bool writeFileAtomic(const fs::path& path, std::string_view data) {
     out.close();
     if (!out) return false;
   }
-  if (replaceFile(temporary, path) == 0) return true;
-  fs::remove(path, ec);
-  return replaceFile(temporary, path) == 0;
+  if (!flushToDisk(temporary) || !moveIntoPlace(temporary, path)) return false;
+  flushFolder(path.parent_path());
+  return true;
+}
+
+bool moveIntoPlace(const fs::path& temporary, const fs::path& target) {
+  // About a second in all: enough for a scanner to let go, short enough for a player waiting.
+  static constexpr int kWaitsMs[] = {50, 100, 200, 300, 350};
+  bool replaced = replaceFile(temporary, target) == 0;
+  if (!replaced) makeWritable(target);
+  for (const int waitMs : kWaitsMs) {
+    if (replaced) break;
+    // A temporary that has vanished (quarantined) cannot be renamed by any number of tries.
+    std::error_code ec;
+    if (!fs::exists(temporary, ec)) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+    replaced = replaceFile(temporary, target) == 0;
+  }
+  return replaced;
 }
 
 std::string hexEncode(const void* data, std::size_t size) {

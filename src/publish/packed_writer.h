@@ -30,8 +30,8 @@ struct PackResult {
 bool writePacked(std::istream& in, std::uint64_t size, std::ostream& out,
                  const PackOptions& options, PackResult& result, std::string& err);
 
-// Packs the file `source` into `destination` (written as a ".tmp" sibling, then renamed over
-// it; missing folders are created).
+// Packs the file `source` into `destination` (written as a ".tmp" sibling, flushed to disk,
+// then moved over it; missing folders are created).
 bool packFile(const std::filesystem::path& source, const std::filesystem::path& destination,
               const PackOptions& options, PackResult& result, std::string& err);
 

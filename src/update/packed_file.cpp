@@ -292,9 +292,9 @@ bool unpackInto(PackedReader& reader, std::ofstream& out, const std::string& sha
 
 }  // namespace
 
-bool installPackedFile(const fs::path& packed, const fs::path& target, std::uint64_t size,
-                       const std::string& sha256, std::string& err,
-                       const std::atomic<bool>* cancel) {
+bool unpackPackedFile(const fs::path& packed, const fs::path& temporary, std::uint64_t size,
+                      const std::string& sha256, std::string& err,
+                      const std::atomic<bool>* cancel) {
   std::ifstream in(packed, std::ios::binary);
   if (!in) {
     err = "cannot open downloaded file";
@@ -304,11 +304,7 @@ bool installPackedFile(const fs::path& packed, const fs::path& target, std::uint
   if (!reader.open(in, size, err)) return false;
 
   std::error_code ec;
-  if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
-
-  // Unpack beside the target so that the final rename stays on one volume and the target
-  // changes in one step.
-  const fs::path temporary = withSuffix(target, ".tznew");
+  if (temporary.has_parent_path()) fs::create_directories(temporary.parent_path(), ec);
   std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
   if (!out) {
     err = "cannot write " + pathToUtf8(temporary) + " (file in use or no permission?)";
@@ -319,18 +315,39 @@ bool installPackedFile(const fs::path& packed, const fs::path& target, std::uint
     fs::remove(temporary, ec);
     return false;
   }
+  return true;
+}
 
-  if (replaceFile(temporary, target) != 0) {
-    // A read-only target refuses the rename on Windows; a running game keeps it locked, and
-    // then this second try fails as well.
-    makeWritable(target);
-    fs::remove(target, ec);
-    if (replaceFile(temporary, target) != 0) {
-      fs::remove(temporary, ec);
-      err = "cannot replace " + pathToUtf8(target) + " (is the game running?)";
-      return false;
-    }
+bool placeUnpackedFile(const fs::path& temporary, const fs::path& target, std::string& err) {
+  std::error_code ec;
+  // The data reaches the disk before its name does: a power cut after the rename must not
+  // leave a file of the right size and time but no content, which the hash cache would trust.
+  if (!flushToDisk(temporary)) {
+    fs::remove(temporary, ec);
+    err = "write failed (disk full?)";
+    return false;
   }
+  // The player's file is never deleted to make room: if it cannot be replaced (the running
+  // game holds it), it stays as it is.
+  if (!moveIntoPlace(temporary, target)) {
+    fs::remove(temporary, ec);
+    err = "cannot replace " + pathToUtf8(target) + " (is the game running?)";
+    return false;
+  }
+  return true;
+}
+
+bool installPackedFile(const fs::path& packed, const fs::path& target, std::uint64_t size,
+                       const std::string& sha256, std::string& err,
+                       const std::atomic<bool>* cancel) {
+  // Unpacked beside the target, so that the rename stays on one volume and the target changes
+  // in one step.
+  const fs::path temporary = withSuffix(target, ".tznew");
+  if (!unpackPackedFile(packed, temporary, size, sha256, err, cancel) ||
+      !placeUnpackedFile(temporary, target, err)) {
+    return false;
+  }
+  flushFolder(target.parent_path());
   return true;
 }
 

@@ -4,10 +4,11 @@
 // back. Each block is either its unpacked bytes or one zlib stream that inflates to exactly
 // them. docs/formats.md has the full layout.
 //
-// installPackedFile unpacks such a file next to its target, hashing while it writes, and
-// replaces the target only when every block decoded and the SHA-256 matched. Memory use is
-// one stored block plus three unpacked blocks (two in the hands of the thread that writes them)
-// and a 64 KiB window of the block table, whatever the file's size and block size.
+// unpackPackedFile writes such a file next to its target, hashing while it writes, and
+// placeUnpackedFile replaces the target only once every block decoded and the SHA-256 matched.
+// Memory use is one stored block plus three unpacked blocks (two in the hands of the thread
+// that writes them) and a 64 KiB window of the block table, whatever the file's size and
+// block size.
 #pragma once
 
 #include <atomic>
@@ -77,13 +78,25 @@ class PackedReader {
   bool lastRaw_ = false;  // the last block came straight from stored_
 };
 
-// Unpacks `packed` into `target` + ".tznew", then renames that over `target`. `sha256` is the
-// expected digest in hexadecimal (either case). Never changes or deletes `packed`. On failure
-// the target is untouched (except that a second, last-chance rename may have deleted it) and
-// no temporary is left; `err` is one of the texts of PackedReader or "cannot open downloaded
+// Unpacks `packed` into `temporary` (made anew; missing folders are created) and checks the
+// SHA-256 of what it wrote against `sha256` (hexadecimal, either case). The temporary is
+// neither flushed to disk nor moved. Never changes or deletes `packed`. On failure no
+// temporary is left; `err` is one of the texts of PackedReader or "cannot open downloaded
 // file", "cannot write <temporary> (file in use or no permission?)", "cancelled",
-// "write failed (disk full?)", "checksum mismatch after download",
-// "cannot replace <target> (is the game running?)". `cancel` may be null.
+// "write failed (disk full?)", "checksum mismatch after download". `cancel` may be null.
+bool unpackPackedFile(const std::filesystem::path& packed, const std::filesystem::path& temporary,
+                      std::uint64_t size, const std::string& sha256, std::string& err,
+                      const std::atomic<bool>* cancel);
+
+// Makes an unpacked temporary the target: flushes it to disk, then moves it over `target`
+// (moveIntoPlace). The folder is not flushed, so that a caller placing many files flushes each
+// folder once. On failure the temporary is deleted and the target is as it was; `err` is
+// "write failed (disk full?)" or "cannot replace <target> (is the game running?)".
+bool placeUnpackedFile(const std::filesystem::path& temporary, const std::filesystem::path& target,
+                       std::string& err);
+
+// One whole install: unpackPackedFile into `target` + ".tznew", placeUnpackedFile, and a flush
+// of the target's folder. The target is untouched on failure; `err` is one of the texts above.
 bool installPackedFile(const std::filesystem::path& packed, const std::filesystem::path& target,
                        std::uint64_t size, const std::string& sha256, std::string& err,
                        const std::atomic<bool>* cancel);

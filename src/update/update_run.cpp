@@ -91,15 +91,20 @@ void Updater::run(CheckMode mode) {
     speedTime = 0;
     speed = 0;
 
+    const auto fail = [this](const std::string& error) {
+      saveCache();
+      const bool cancelled = cancelFlag;
+      finish(false, !cancelled, cancelled ? "cancelled" : "failed", error);
+    };
     std::uint32_t finished = 0;
+    std::string error;
     for (const ManifestFile* entry : needed) {
       filesDone = finished;
       sendProgress(kPhaseDownload, *entry, finished, filesTotal, bytesBase, bytesTotal, true);
-      std::string error;
       if (!downloadOne(*entry, resolveRelative(clientDir, entry->path), error)) {
-        saveCache();
-        const bool cancelled = cancelFlag;
-        finish(false, !cancelled, cancelled ? "cancelled" : "failed", error);
+        // What was downloaded before stays; a failure to place it came first, so it is told.
+        placeDownloads(unplaced.size(), error);
+        fail(error);
         return;
       }
       bytesBase = addSaturated(bytesBase, static_cast<std::uint64_t>(entry->packed));
@@ -107,15 +112,22 @@ void Updater::run(CheckMode mode) {
       filesDone = finished;
       changed = true;
       sendProgress(kPhaseDownload, *entry, finished, filesTotal, bytesBase, bytesTotal, true);
+      if (placingDue() && !placeOlderBatch(error)) {
+        fail(error);
+        return;
+      }
       // An interrupted long download keeps most of the hashes of what it already installed.
       saveCacheWhenDue();
+    }
+    if (!placeDownloads(unplaced.size(), error)) {
+      fail(error);
+      return;
     }
     saveCache();
   }
 
   for (const std::string& path : manifest.remove) {
     const fs::path local = resolveRelative(clientDir, path);
-    std::error_code ec;
     // Files only: a folder may hold the player's own things.
     if (fs::is_regular_file(local, ec) && fs::remove(local, ec)) changed = true;
   }

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/config.h"
 #include "core/json.h"
@@ -117,11 +118,34 @@ class Updater {
   Clock clock;
 
  private:
-  // Brings one entry to `target` through its resumable .part file: up to three attempts.
+  // A download unpacked and checked beside its target, waiting for placeDownloads.
+  struct Download {
+    ManifestFile entry;
+    std::filesystem::path target;
+    std::filesystem::path part;
+  };
+
+  // Brings one entry's content to `target` + ".tznew" through its resumable .part file (up to
+  // three attempts) and adds it to `unplaced`.
   bool downloadOne(const ManifestFile& entry, const std::filesystem::path& target,
                    std::string& err);
+  // Places the first `count` unplaced downloads: flushes each to disk, moves it over its
+  // target, records it in the cache and deletes its .part; then flushes their folders once
+  // each. Stops at the first failure: false with "<path>: " and the text of
+  // placeUnpackedFile, and every later download is dropped (its .part stays).
+  bool placeDownloads(std::size_t count, std::string& err);
+  // Downloads are placed a batch behind: when the newer batch is full (placingDue), the older
+  // one is placed and the newer one becomes the older. So the disk writes a batch while the
+  // next one downloads, and one commit of the file system covers many files.
+  bool placingDue() const;
+  bool placeOlderBatch(std::string& err);
   void announce(const char* phase);
   void finish(bool ok, bool canPlay, const std::string& code, const std::string& detail);
+
+  std::vector<Download> unplaced;  // in manifest order
+  std::size_t olderBatch = 0;      // the first this many of them
+  std::uint64_t newerBytes = 0;    // unpacked bytes of the others
+  double newerSince = 0;           // `clock` when the first of the others was added
 };
 
 }  // namespace tu

@@ -21,6 +21,7 @@ struct ChildOptions {
   // RLIMIT_FSIZE for the child, with SIGXFSZ ignored so a write past it fails instead.
   std::optional<std::uint64_t> fileSizeLimit;
   bool terminal = false;  // standard output is a pseudo-terminal instead of a pipe
+  std::vector<std::string> environment;  // "NAME=value" entries added to the child's own
 };
 
 class ChildProcess {
@@ -45,6 +46,8 @@ class ChildProcess {
   int wait();
   // Whether the child has ended (reaped) without waiting.
   bool ended();
+  // The child's peak resident memory in KiB, once wait() has returned.
+  long peakMemoryKiB() const { return peakKiB_; }
 
   std::string out() const;                 // standard output so far
   std::vector<std::string> lines() const;  // its complete lines, without line ends
@@ -58,6 +61,7 @@ class ChildProcess {
   pid_t pid_ = -1;
   int status_ = 0;
   bool reaped_ = false;
+  long peakKiB_ = 0;
   std::filesystem::path errFile_;
   std::thread reader_;
   mutable std::mutex mutex_;

@@ -117,7 +117,9 @@ bool packOne(const ClientFileInfo& file, const fs::path& destination, const Pack
     }
     ok = writePacked(in, file.size, out, options, result, packError);
     out.close();
-    if (ok && !out) ok = false, packError = "cannot write " + pathToUtf8(temporary);
+    if (ok && (!out || !flushToDisk(temporary))) {
+      ok = false, packError = "cannot write " + pathToUtf8(temporary);
+    }
   }
   buffer.close();
   std::uint64_t sizeAfter = 0;
@@ -132,11 +134,12 @@ bool packOne(const ClientFileInfo& file, const fs::path& destination, const Pack
     err = printable(file.path) + ": " + packError;
     return false;
   }
-  if (replaceFile(temporary, destination) != 0) {
+  if (!moveIntoPlace(temporary, destination)) {
     fs::remove(temporary, ec);
     err = "cannot replace " + pathToUtf8(destination);
     return false;
   }
+  flushFolder(destination.parent_path());
   return true;
 }
 
