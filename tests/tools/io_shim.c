@@ -74,13 +74,6 @@ int fsync(int fd) {
   return real(fd);
 }
 
-int fdatasync(int fd) {
-  static int (*real)(int);
-  if (real == NULL) real = (int (*)(int))dlsym(RTLD_NEXT, "fdatasync");
-  logDescriptor("fsync", fd);
-  return real(fd);
-}
-
 int rename(const char* from, const char* to) {
   static int (*real)(const char*, const char*);
   if (real == NULL) real = (int (*)(const char*, const char*))dlsym(RTLD_NEXT, "rename");
