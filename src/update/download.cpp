@@ -125,7 +125,8 @@ bool Updater::placingDue() const {
   // cut-off run leaves few files downloaded but not in place, and none waits long on a slow
   // connection.
   const std::size_t newer = unplaced.size() - olderBatch;
-  return newer >= 64 || newerBytes >= 64 * 1048576ull || (newer > 0 && clock() - newerSince >= 1.0);
+  return newer >= 256 || newerBytes >= 256 * 1048576ull ||
+         (newer > 0 && clock() - newerSince >= 1.0);
 }
 
 bool Updater::placeOlderBatch(std::string& err) {
