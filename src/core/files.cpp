@@ -1,9 +1,12 @@
 // The portable half of the file and path helpers; the platform half is files_posix.cpp /
-// files_win.cpp (replaceFile, fileStamp and the path <-> UTF-8 conversions).
+// files_win.cpp (replaceFile, the flushes, makeWritable, fileStamp and the path <-> UTF-8
+// conversions).
 #include "core/files.h"
 
+#include <chrono>
 #include <fstream>
 #include <system_error>
+#include <thread>
 
 namespace tu {
 
@@ -41,9 +44,25 @@ bool writeFileAtomic(const fs::path& path, std::string_view data) {
     out.close();
     if (!out) return false;
   }
-  if (replaceFile(temporary, path) == 0) return true;
-  fs::remove(path, ec);
-  return replaceFile(temporary, path) == 0;
+  if (!flushToDisk(temporary) || !moveIntoPlace(temporary, path)) return false;
+  flushFolder(path.parent_path());
+  return true;
+}
+
+bool moveIntoPlace(const fs::path& temporary, const fs::path& target) {
+  // About a second in all: enough for a scanner to let go, short enough for a player waiting.
+  static constexpr int kWaitsMs[] = {50, 100, 200, 300, 350};
+  bool replaced = replaceFile(temporary, target) == 0;
+  if (!replaced) makeWritable(target);
+  for (const int waitMs : kWaitsMs) {
+    if (replaced) break;
+    // A temporary that has vanished (quarantined) cannot be renamed by any number of tries.
+    std::error_code ec;
+    if (!fs::exists(temporary, ec)) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+    replaced = replaceFile(temporary, target) == 0;
+  }
+  return replaced;
 }
 
 std::string hexEncode(const void* data, std::size_t size) {
@@ -65,6 +84,29 @@ std::string toLowerAscii(std::string_view text) {
   return out;
 }
 
+namespace {
+
+// Names Windows keeps for devices, in any letter case and with any extension ("nul.txt" is
+// NUL too), spaces before the extension ignored ("CON .ini" is CON).
+bool isDeviceName(std::string_view piece) {
+  std::string_view base = piece.substr(0, piece.find('.'));
+  while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
+  const std::string name = toLowerAscii(base);
+  if (name == "con" || name == "prn" || name == "aux" || name == "nul" || name == "conin$" ||
+      name == "conout$") {
+    return true;
+  }
+  if (name.size() < 4 || (name.compare(0, 3, "com") != 0 && name.compare(0, 3, "lpt") != 0)) {
+    return false;
+  }
+  // COM0 to COM9 and LPT0 to LPT9, also with a superscript 1, 2 or 3 (UTF-8).
+  const std::string_view number = std::string_view(name).substr(3);
+  return (number.size() == 1 && number[0] >= '0' && number[0] <= '9') || number == "\xC2\xB9" ||
+         number == "\xC2\xB2" || number == "\xC2\xB3";
+}
+
+}  // namespace
+
 bool isSafeRelativePath(std::string_view path) {
   if (path.empty() || path.size() > 400) return false;
   if (path.front() == '/' || path.front() == '\\') return false;
@@ -73,7 +115,11 @@ bool isSafeRelativePath(std::string_view path) {
     const std::size_t slash = path.find('/', start);
     const std::string_view piece = path.substr(
         start, slash == std::string_view::npos ? std::string_view::npos : slash - start);
-    if (piece.empty() || piece == "." || piece == "..") return false;
+    // Windows drops a trailing dot or space ("a." is "a", so two entries could name one file,
+    // unseen by the letter-case check); "." and ".." end in a dot as well.
+    if (piece.empty() || piece.back() == '.' || piece.back() == ' ' || isDeviceName(piece)) {
+      return false;
+    }
     for (const char c : piece) {
       const auto byte = static_cast<unsigned char>(c);
       if (byte < 0x20) return false;

@@ -19,10 +19,10 @@ namespace tu {
 // is then untouched.
 bool readFile(const std::filesystem::path& path, std::string& out);
 
-// Makes `path` hold exactly `data` so that no reader ever sees it half-written: writes the
-// sibling path + ".tmp" (creating missing parent folders), flushes and closes it, then renames
-// it over the target with replaceFile; when that fails, deletes the target and renames once
-// more. A failed write, flush or close returns false without touching the target.
+// Makes `path` hold exactly `data` so that no reader ever sees it half-written and a power cut
+// leaves the old file or the new one: writes the sibling path + ".tmp" (creating missing parent
+// folders), flushes it to disk, closes it and moves it into place with moveIntoPlace. A failed
+// write, flush or close returns false without touching the target.
 bool writeFileAtomic(const std::filesystem::path& path, std::string_view data);
 
 // One rename of `from` onto `to` that replaces an existing target in a single step and falls
@@ -33,6 +33,30 @@ int replaceFile(const std::filesystem::path& from, const std::filesystem::path& 
 // (a virus scanner or the search indexer reading a file just written): sharing and access
 // errors on Windows, "busy" elsewhere. Such a rename may work when tried again shortly after.
 bool isFileInUseError(int error);
+
+// Renames a finished temporary over `target` (replaceFile). When that fails, clears the
+// target's read-only attribute and tries again for about a second, as a virus scanner or an
+// indexer may hold either file for a moment. Never deletes the target: when every try fails
+// the old file stays. False when the target was not replaced. The caller flushes the
+// temporary before (flushToDisk) and the folder after (flushFolder).
+bool moveIntoPlace(const std::filesystem::path& temporary, const std::filesystem::path& target);
+
+// Flushes the file's data to the disk (fsync / FlushFileBuffers). Called before the file is
+// renamed into place: otherwise a power cut can leave the new name with the right size and
+// time but no content. False when the file cannot be opened or the flush fails.
+bool flushToDisk(const std::filesystem::path& file);
+
+// Starts writing the file's data to the disk without waiting for it (Linux; elsewhere the
+// system does so on its own soon), so that a flushToDisk a little later has little left to do.
+void beginFlush(const std::filesystem::path& file);
+
+// Makes the renames done in `folder` durable (POSIX flushes the folder; Windows' file systems
+// need nothing). Failures are ignored: the rename has happened either way.
+void flushFolder(const std::filesystem::path& folder);
+
+// Lets the owner write the file again (Windows: clears the read-only attribute; POSIX: adds
+// the owner's write permission). Failures are ignored.
+void makeWritable(const std::filesystem::path& path);
 
 // The file's last-write time as decimal text (following links), or "" when it cannot be read.
 // Only ever compared for equality; it changes whenever the file is rewritten.
@@ -46,8 +70,10 @@ std::string toLowerAscii(std::string_view text);
 
 // Whether a '/'-separated relative UTF-8 path from outside the program (manifest entries,
 // removal paths, UI pack names, the configuration's game and options paths) may be used under
-// a folder: 1..400 bytes, not rooted, no '\' or ':', no empty, "." or ".." piece, no control
-// byte or any of < > " | ? * in a piece. Bytes 0x80 and above are allowed.
+// a folder: 1..400 bytes, not rooted, no '\' or ':', no control byte or any of < > " | ? *;
+// no piece that is empty, ends in a dot or a space (so not "." or ".." either), or is a
+// Windows device name (CON, PRN, AUX, NUL, COM0-9, LPT0-9, CONIN$, CONOUT$; with or without an
+// extension, in any letter case). Bytes 0x80 and above are allowed.
 bool isSafeRelativePath(std::string_view path);
 
 // The native path of a '/'-separated UTF-8 relative text under `base`, one native separator

@@ -1,5 +1,8 @@
-// POSIX half of the file helpers: rename(2), stat(2), and paths that are bytes already.
+// POSIX half of the file helpers: rename(2), fsync(2), stat(2), and paths that are bytes
+// already.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -33,6 +36,44 @@ int replaceFile(const fs::path& from, const fs::path& to) {
 
 bool isFileInUseError(int error) {
   return error == EBUSY || error == ETXTBSY;
+}
+
+namespace {
+
+bool flushPath(const fs::path& path, int flags) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | flags);
+  if (fd < 0) return false;
+  // fsync flushes the file, not the descriptor: what another descriptor wrote goes too.
+  const bool flushed = ::fsync(fd) == 0;
+  return ::close(fd) == 0 && flushed;
+}
+
+}  // namespace
+
+bool flushToDisk(const fs::path& file) {
+  return flushPath(file, 0);
+}
+
+void beginFlush(const fs::path& file) {
+#ifdef SYNC_FILE_RANGE_WRITE
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  // Queues the dirty pages for writing and returns; a later fsync waits for what is left.
+  ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+  ::close(fd);
+#else
+  (void)file;
+#endif
+}
+
+void flushFolder(const fs::path& folder) {
+  // A rename lives in the folder's entries, which only a flush of the folder makes durable.
+  flushPath(folder.empty() ? fs::path(".") : folder, O_DIRECTORY);
+}
+
+void makeWritable(const fs::path& path) {
+  std::error_code ec;
+  fs::permissions(path, fs::perms::owner_write, fs::perm_options::add, ec);
 }
 
 std::string fileStamp(const fs::path& path) {

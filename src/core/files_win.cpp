@@ -1,5 +1,6 @@
-// Windows half of the file helpers: MoveFileExW, GetFileAttributesExW and UTF-16 paths
-// converted with the system's UTF-8 conversion (never std::filesystem's own, which can throw).
+// Windows half of the file helpers: MoveFileExW, FlushFileBuffers, GetFileAttributesExW and
+// UTF-16 paths converted with the system's UTF-8 conversion (never std::filesystem's own,
+// which can throw).
 #include <windows.h>
 
 #include "core/files.h"
@@ -20,6 +21,31 @@ int replaceFile(const fs::path& from, const fs::path& to) {
 bool isFileInUseError(int error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
          error == ERROR_ACCESS_DENIED;
+}
+
+bool flushToDisk(const fs::path& file) {
+  // Any writable handle will do: FlushFileBuffers writes out the file's cached data, whoever
+  // wrote it.
+  HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool flushed = FlushFileBuffers(handle) != 0;
+  return CloseHandle(handle) != 0 && flushed;
+}
+
+void beginFlush(const fs::path&) {
+  // The cache manager's lazy writer starts on dirty pages within a second or so by itself.
+}
+
+void flushFolder(const fs::path&) {
+  // NTFS journals a rename itself; a folder cannot be flushed without administrator rights.
+}
+
+void makeWritable(const fs::path& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return;
+  SetFileAttributesW(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
 }
 
 std::string fileStamp(const fs::path& path) {

@@ -51,7 +51,7 @@ std::string publicKeyText(const std::uint8_t seed[32]) {
 
 bool publishFile(const fs::path& source, const fs::path& folder, std::string_view path,
                  const PackOptions& options, ManifestFile& entry, std::string& err) {
-  if (!isSafeRelativePath(path)) {
+  if (!isSafeManifestPath(path)) {
     err = "unsafe path: " + std::string(path);
     return false;
   }

@@ -147,18 +147,19 @@ bool packFile(const fs::path& source, const fs::path& destination, const PackOpt
     std::string packError;
     bool ok = writePacked(in, size, out, options, result, packError);
     out.close();
-    if (ok && !out) packError = "write failed", ok = false;
+    if (ok && (!out || !flushToDisk(temporary))) packError = "write failed", ok = false;
     if (!ok) {
       fs::remove(temporary, ec);
       err = pathToUtf8(source) + ": " + packError;
       return false;
     }
   }
-  if (replaceFile(temporary, destination) != 0) {
+  if (!moveIntoPlace(temporary, destination)) {
     fs::remove(temporary, ec);
     err = "cannot replace " + pathToUtf8(destination);
     return false;
   }
+  flushFolder(destination.parent_path());
   return writeBlockIndex(destination, result.index, err);
 }
 

@@ -31,9 +31,9 @@ struct PackResult {
 bool writePacked(std::istream& in, std::uint64_t size, std::ostream& out,
                  const PackOptions& options, PackResult& result, std::string& err);
 
-// Packs the file `source` into `destination` (written as a ".tmp" sibling, then renamed over
-// it; missing folders are created), and writes its block index beside it as `destination` + "i"
-// (files/<path>.tzi), or removes a stale one when it gets none.
+// Packs the file `source` into `destination` (written as a ".tmp" sibling, flushed to disk,
+// then moved over it; missing folders are created), and writes its block index beside it as
+// `destination` + "i" (files/<path>.tzi), or removes a stale one when it gets none.
 bool packFile(const std::filesystem::path& source, const std::filesystem::path& destination,
               const PackOptions& options, PackResult& result, std::string& err);
 

@@ -1,13 +1,16 @@
 // One entry from the server into the client folder: a resumable .part file named after the
-// content's checksum, then the packed-file installer.
+// content's checksum, unpacked beside its target; then, for a batch of such downloads at once,
+// the flush to disk and the rename over the target.
 #include "update/download.h"
 
+#include <algorithm>
 #include <system_error>
 
 #include "core/files.h"
 #include "update/counts.h"
 #include "update/packed_file.h"
 #include "update/paths.h"
+#include "update/replacement_file.h"
 #include "update/updater.h"
 
 namespace tu {
@@ -96,22 +99,22 @@ bool Updater::downloadOne(const ManifestFile& entry, const fs::path& target, std
     }
 
     std::string installError;
-    if (!installPackedFile(part, target, static_cast<std::uint64_t>(entry.size), entry.sha256,
-                           installError, &cancelFlag)) {
+    if (!unpackPackedFile(part, target, static_cast<std::uint64_t>(entry.size), entry.sha256,
+                          installError, &cancelFlag)) {
       err = entry.path + ": " + installError;
-      // The download is fine when the target cannot be written (the game holds it): keep it
-      // for the next run, which then installs without downloading.
-      if (installError.find("cannot replace") != std::string::npos ||
-          installError.find("cannot write") != std::string::npos) {
-        return false;
-      }
+      // The download is fine when the temporary cannot be written (the game holds the
+      // folder): keep it for the next run, which then installs without downloading.
+      if (installError.find("cannot write") != std::string::npos) return false;
       if (cancelFlag) return false;
       fs::remove(part, ec);
       continue;
     }
-
-    fs::remove(part, ec);
-    recordInstalled(entry, target);
+    // Its data goes to the disk while the next files download; placing it waits for what is
+    // left.
+    beginFlush(withSuffix(target, ".tznew"));
+    if (unplaced.size() == olderBatch) newerSince = clock();
+    unplaced.push_back({entry, target, part});
+    newerBytes = addSaturated(newerBytes, static_cast<std::uint64_t>(entry.size));
     return true;
   }
   return false;
@@ -123,6 +126,61 @@ void Updater::recordInstalled(const ManifestFile& entry, const fs::path& target)
   record.push(fileStamp(target));
   record.push(entry.sha256);
   cache.set(entry.path, std::move(record));
+}
+
+bool Updater::placingDue() const {
+  // Big enough for one commit of the file system to cover many files, small enough that a
+  // cut-off run leaves few files downloaded but not in place, and none waits long on a slow
+  // connection.
+  const std::size_t newer = unplaced.size() - olderBatch;
+  return newer >= 256 || newerBytes >= 256 * 1048576ull ||
+         (newer > 0 && clock() - newerSince >= 1.0);
+}
+
+bool Updater::placeOlderBatch(std::string& err) {
+  // The older batch has had the whole newer one's download to reach the disk, so placing it
+  // rarely waits; the newer batch becomes the older.
+  const bool placed = placeDownloads(olderBatch, err);
+  olderBatch = unplaced.size();
+  newerBytes = 0;
+  return placed;
+}
+
+bool Updater::placeDownloads(std::size_t count, std::string& err) {
+  count = std::min(count, unplaced.size());
+  std::vector<fs::path> folders;
+  std::size_t placed = 0;
+  std::error_code ec;
+  for (; placed < count; ++placed) {
+    const Download& download = unplaced[placed];
+    std::string placeError;
+    if (!placeReplacement(download.target, placeError)) {
+      err = download.entry.path + ": " + placeError;
+      break;
+    }
+    fs::remove(download.part, ec);
+    recordInstalled(download.entry, download.target);
+    const fs::path folder = download.target.parent_path();
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+      folders.push_back(folder);
+    }
+  }
+  // One flush per folder makes all of its renames durable.
+  for (const fs::path& folder : folders) flushFolder(folder);
+
+  if (placed < count) {
+    // The run ends here, as it would have without batches: nothing more is placed, and the
+    // .part files stay, so that the next run installs them without downloading them again.
+    for (std::size_t i = placed + 1; i < unplaced.size(); ++i) {
+      fs::remove(withSuffix(unplaced[i].target, ".tznew"), ec);
+    }
+    unplaced.clear();
+    olderBatch = 0;
+    return false;
+  }
+  unplaced.erase(unplaced.begin(), unplaced.begin() + static_cast<std::ptrdiff_t>(count));
+  olderBatch -= std::min(olderBatch, count);
+  return true;
 }
 
 }  // namespace tu

@@ -53,6 +53,11 @@ bool verifyManifestSignature(std::string_view body, std::string_view signature,
                        key.data());
 }
 
+bool isSafeManifestPath(std::string_view path) {
+  return isSafeRelativePath(path) &&
+         toLowerAscii(path.substr(0, path.find('/'))) != kWorkFolderName;
+}
+
 bool parseManifestFile(const Json& entry, ManifestFile& out, std::string& err) {
   out.path = entry.getString("path");
   out.size = sizeField(entry, "size");
@@ -62,7 +67,7 @@ bool parseManifestFile(const Json& entry, ManifestFile& out, std::string& err) {
   out.once = mode.isString() && mode.asString() == "once";
 
   // The path is judged first: it is what could reach outside the client folder.
-  if (!isSafeRelativePath(out.path)) {
+  if (!isSafeManifestPath(out.path)) {
     err = "unsafe path in manifest: " + out.path;
     return false;
   }
@@ -101,7 +106,7 @@ bool parseManifest(const Json& root, Manifest& out, std::string& err) {
 
   for (const Json& element : root.get("remove").elements()) {
     const std::string path = element.isString() ? element.asString() : std::string();
-    if (!isSafeRelativePath(path)) {
+    if (!isSafeManifestPath(path)) {
       err = "unsafe path in manifest: " + path;
       return false;
     }

@@ -1,7 +1,7 @@
 // The signed manifest: the server's list of every file of a correct client folder, published
 // as manifest.json beside manifest.sig (an Ed25519 signature over the exact bytes of
 // manifest.json, as 128 hexadecimal digits). Nothing of a manifest is used before its
-// signature has verified; every path in a parsed Manifest has passed isSafeRelativePath.
+// signature has verified; every path in a parsed Manifest has passed isSafeManifestPath.
 // Pure functions: fetching lives in Updater::fetchManifest.
 #pragma once
 
@@ -30,6 +30,14 @@ struct Manifest {
   std::vector<ManifestFile> files;  // no two paths equal after ASCII lower-casing
   std::vector<std::string> remove;
 };
+
+// The launcher's work folder in the client folder: the hash cache and partial downloads.
+inline constexpr std::string_view kWorkFolderName = ".tarn_update";
+
+// The rule for every path a manifest names (files, launcher, removals): isSafeRelativePath, and
+// not the work folder or inside it, in any letter case, so that no manifest can overwrite the
+// hash cache or a partial download.
+bool isSafeManifestPath(std::string_view path);
 
 // One byte per pair of hexadecimal digits (either case), first digit high. False on an odd
 // length or any other character (`out` is then unspecified). "" gives no bytes.

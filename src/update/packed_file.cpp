@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "core/files.h"
 #include "update/little_endian.h"
 #include "update/replacement_file.h"
 
@@ -47,12 +48,15 @@ bool inflateBlock(const unsigned char* stored, std::uint32_t length, std::size_t
 
 bool PackedReader::open(std::istream& in, std::uint64_t expectedSize, std::string& err) {
   in_ = &in;
-  table_.clear();
+  count_ = 0;
   index_ = 0;
+  windowStart_ = 0;
+  window_.clear();
 
+  const std::streamoff start = in.tellg();
   unsigned char header[kPackedHeaderSize];
   in.read(reinterpret_cast<char*>(header), sizeof header);
-  if (static_cast<std::size_t>(in.gcount()) != sizeof header ||
+  if (start < 0 || static_cast<std::size_t>(in.gcount()) != sizeof header ||
       std::memcmp(header, kPackedMagic, sizeof kPackedMagic) != 0) {
     err = "not a packed file";
     return false;
@@ -65,29 +69,42 @@ bool PackedReader::open(std::istream& in, std::uint64_t expectedSize, std::strin
     err = "packed file header does not match the manifest";
     return false;
   }
+  count_ = count;
 
-  // Read the table in slices, so that memory grows only with bytes that are really there.
-  unsigned char slice[65536];
-  std::uint64_t remaining = static_cast<std::uint64_t>(count) * 4;
-  while (remaining > 0) {
-    const std::size_t want =
-        static_cast<std::size_t>(std::min<std::uint64_t>(remaining, sizeof slice));
-    in.read(reinterpret_cast<char*>(slice), static_cast<std::streamsize>(want));
-    if (static_cast<std::size_t>(in.gcount()) != want) {
-      err = "packed file is truncated";
-      return false;
-    }
-    for (std::size_t i = 0; i < want; i += 4) table_.push_back(readLe32(slice + i));
-    remaining -= want;
+  // With small blocks the table can be several times the size of the file; it is read a
+  // window at a time as the blocks go by (readTableWindow), so that memory stays the same
+  // whatever the header says. Here only its presence is checked.
+  tableStart_ = start + static_cast<std::streamoff>(kPackedHeaderSize);
+  blockOffset_ = tableStart_ + static_cast<std::streamoff>(count_ * 4);
+  in.seekg(0, std::ios::end);
+  if (!in || in.tellg() < blockOffset_) {
+    err = "packed file is truncated";
+    return false;
   }
+  return true;
+}
+
+bool PackedReader::readTableWindow(std::string& err) {
+  const auto words = static_cast<std::size_t>(std::min(kTableWindowWords, count_ - index_));
+  window_.resize(words * 4);
+  in_->seekg(tableStart_ + static_cast<std::streamoff>(index_ * 4));
+  in_->read(reinterpret_cast<char*>(window_.data()), static_cast<std::streamsize>(words * 4));
+  const bool complete = static_cast<std::size_t>(in_->gcount()) == words * 4;
+  in_->seekg(blockOffset_);
+  if (!complete || !*in_) {
+    err = "packed file is truncated";
+    return false;
+  }
+  windowStart_ = index_;
   return true;
 }
 
 bool PackedReader::next(const unsigned char*& data, std::size_t& size, std::string& err) {
   err.clear();
-  if (in_ == nullptr || index_ >= table_.size()) return false;
+  if (in_ == nullptr || index_ >= count_) return false;
+  if (index_ - windowStart_ >= window_.size() / 4 && !readTableWindow(err)) return false;
 
-  const std::uint32_t word = table_[index_];
+  const std::uint32_t word = readLe32(window_.data() + (index_ - windowStart_) * 4);
   const bool raw = (word & kPackedRawFlag) != 0;
   const std::uint32_t stored = word & kPackedLengthMask;
   const std::uint64_t start = index_ * blockSize_;
@@ -105,6 +122,7 @@ bool PackedReader::next(const unsigned char*& data, std::size_t& size, std::stri
     err = "packed file is truncated";
     return false;
   }
+  blockOffset_ += stored;
 
   if (raw) {
     if (stored != expected) {
@@ -131,9 +149,9 @@ void PackedReader::exchangeBlock(std::vector<unsigned char>& other) {
   (lastRaw_ ? stored_ : output_).swap(other);
 }
 
-bool installPackedFile(const fs::path& packed, const fs::path& target, std::uint64_t size,
-                       const std::string& sha256, std::string& err,
-                       const std::atomic<bool>* cancel) {
+bool unpackPackedFile(const fs::path& packed, const fs::path& target, std::uint64_t size,
+                      const std::string& sha256, std::string& err,
+                      const std::atomic<bool>* cancel) {
   std::ifstream in(packed, std::ios::binary);
   if (!in) {
     err = "cannot open downloaded file";
@@ -158,7 +176,18 @@ bool installPackedFile(const fs::path& packed, const fs::path& target, std::uint
     reader.exchangeBlock(handOver);
     if (!file.write(handOver, length, err)) return false;
   }
-  return file.commit(sha256, err);
+  return file.finish(sha256, err);
+}
+
+bool installPackedFile(const fs::path& packed, const fs::path& target, std::uint64_t size,
+                       const std::string& sha256, std::string& err,
+                       const std::atomic<bool>* cancel) {
+  if (!unpackPackedFile(packed, target, size, sha256, err, cancel) ||
+      !placeReplacement(target, err)) {
+    return false;
+  }
+  flushFolder(target.parent_path());
+  return true;
 }
 
 }  // namespace tu

@@ -4,10 +4,11 @@
 // back. Each block is either its unpacked bytes or one zlib stream that inflates to exactly
 // them. docs/formats.md has the full layout.
 //
-// installPackedFile unpacks such a file next to its target, hashing while it writes, and
-// replaces the target only when every block decoded and the SHA-256 matched. Memory use is
-// one stored block plus three unpacked blocks (two in the hands of the thread that writes them)
-// and the block table, whatever the file's size.
+// unpackPackedFile writes such a file next to its target, hashing while it writes, and
+// placeReplacement replaces the target only once every block decoded and the SHA-256 matched.
+// Memory use is one stored block plus three unpacked blocks (two in the hands of the thread
+// that writes them) and a 64 KiB window of the block table, whatever the file's size and
+// block size.
 #pragma once
 
 #include <atomic>
@@ -40,8 +41,8 @@ std::uint64_t packedBlockCount(std::uint64_t size, std::uint32_t blockSize);
 bool inflateBlock(const unsigned char* stored, std::uint32_t length, std::size_t expected,
                   std::vector<unsigned char>& output);
 
-// Reads a packed file from a seekable stream block by block. Used by the installer, and by the
-// fuzzer on bytes in memory.
+// Reads a packed file from a seekable stream block by block, the table a window at a time.
+// Used by the installer, and by the fuzzer on bytes in memory.
 class PackedReader {
  public:
   // Reads and checks the header and the block table against the expected unpacked size.
@@ -62,27 +63,43 @@ class PackedReader {
   std::uint32_t blockSize() const { return blockSize_; }
   // The table word of the block next() returned last.
   std::uint32_t lastWord() const { return lastWord_; }
-  std::uint64_t blockCount() const { return table_.size(); }
+  std::uint64_t blockCount() const { return count_; }
 
  private:
+  // Table words read at a time: 64 KiB of table, whatever the file's size.
+  static constexpr std::uint64_t kTableWindowWords = 16384;
+
+  // Reads the table words from block index_ on into window_, then returns to the next block.
+  bool readTableWindow(std::string& err);
+
   std::istream* in_ = nullptr;
   std::uint64_t size_ = 0;
   std::uint32_t blockSize_ = 0;
-  std::vector<std::uint32_t> table_;
-  std::uint64_t index_ = 0;
+  std::uint64_t count_ = 0;
+  std::uint64_t index_ = 0;            // the next block
+  std::streamoff tableStart_ = 0;      // where the table lies in the stream
+  std::streamoff blockOffset_ = 0;     // where the next block lies
+  std::uint64_t windowStart_ = 0;      // the block of window_'s first word
+  std::vector<unsigned char> window_;  // table words, little-endian as stored
   std::vector<unsigned char> stored_;
   std::vector<unsigned char> output_;
   bool lastRaw_ = false;  // the last block came straight from stored_
   std::uint32_t lastWord_ = 0;
 };
 
-// Unpacks `packed` into `target` + ".tznew", then renames that over `target`. `sha256` is the
-// expected digest in hexadecimal (either case). Never changes or deletes `packed`. On failure
-// the target is untouched (except that a second, last-chance rename may have deleted it) and
-// no temporary is left; `err` is one of the texts of PackedReader or "cannot open downloaded
-// file", "cannot write <temporary> (file in use or no permission?)", "cancelled",
-// "write failed (disk full?)", "checksum mismatch after download",
-// "cannot replace <target> (is the game running?)". `cancel` may be null.
+// Unpacks `packed` into the temporary of `target` (ReplacementFile: `target` + ".tznew", made
+// anew, missing folders created) and checks the SHA-256 of what it wrote against `sha256`
+// (hexadecimal, either case). The temporary is kept for placeReplacement, neither flushed nor
+// moved; the target is not touched. Never changes or deletes `packed`. On failure no temporary
+// is left; `err` is one of the texts of PackedReader or "cannot open downloaded file",
+// "cannot write <temporary> (file in use or no permission?)", "cancelled",
+// "write failed (disk full?)", "checksum mismatch after download". `cancel` may be null.
+bool unpackPackedFile(const std::filesystem::path& packed, const std::filesystem::path& target,
+                      std::uint64_t size, const std::string& sha256, std::string& err,
+                      const std::atomic<bool>* cancel);
+
+// One whole install: unpackPackedFile, placeReplacement, and a flush of the target's folder.
+// The target is untouched on failure; `err` is one of the texts above or of placeReplacement.
 bool installPackedFile(const std::filesystem::path& packed, const std::filesystem::path& target,
                        std::uint64_t size, const std::string& sha256, std::string& err,
                        const std::atomic<bool>* cancel);

@@ -96,7 +96,7 @@ ReplacementFile::ReplacementFile(fs::path target)
 
 ReplacementFile::~ReplacementFile() {
   writer_.reset();
-  if (opened_ && !committed_) {
+  if (opened_ && !kept_) {
     out_.close();
     std::error_code ec;
     fs::remove(temporary_, ec);
@@ -130,7 +130,7 @@ bool ReplacementFile::write(std::vector<unsigned char>& block, std::size_t size,
   return written;
 }
 
-bool ReplacementFile::commit(const std::string& sha256, std::string& err) {
+bool ReplacementFile::finish(const std::string& sha256, std::string& err) {
   const bool written = !writer_ || writer_->finish();
   writer_.reset();
   // A failed final flush means the data may not all be on disk.
@@ -145,18 +145,33 @@ bool ReplacementFile::commit(const std::string& sha256, std::string& err) {
     err = "checksum mismatch after download";
     return false;
   }
+  kept_ = true;
+  return true;
+}
+
+bool ReplacementFile::commit(const std::string& sha256, std::string& err) {
+  if (!finish(sha256, err) || !placeReplacement(target_, err)) return false;
+  flushFolder(target_.parent_path());
+  return true;
+}
+
+bool placeReplacement(const fs::path& target, std::string& err) {
+  const fs::path temporary = withSuffix(target, ".tznew");
   std::error_code ec;
-  if (replaceFile(temporary_, target_) != 0) {
-    // A read-only target refuses the rename on Windows; a running game keeps it locked, and
-    // then this second try fails as well.
-    makeWritable(target_);
-    fs::remove(target_, ec);
-    if (replaceFile(temporary_, target_) != 0) {
-      err = "cannot replace " + pathToUtf8(target_) + " (is the game running?)";
-      return false;
-    }
+  // The data reaches the disk before its name does: a power cut after the rename must not
+  // leave a file of the right size and time but no content, which the hash cache would trust.
+  if (!flushToDisk(temporary)) {
+    fs::remove(temporary, ec);
+    err = "write failed (disk full?)";
+    return false;
   }
-  committed_ = true;
+  // The player's file is never deleted to make room: if it cannot be replaced (the running
+  // game holds it), it stays as it is.
+  if (!moveIntoPlace(temporary, target)) {
+    fs::remove(temporary, ec);
+    err = "cannot replace " + pathToUtf8(target) + " (is the game running?)";
+    return false;
+  }
   return true;
 }
 

@@ -1,6 +1,6 @@
 // The new content of a client file on its way in: written beside the target as
 // <target>.tznew, hashed as it is written, and renamed over the target in one step only when its
-// SHA-256 is the one expected. So the target holds its old content or its new content, never a
+// SHA-256 is the one expected and its data is on the disk. So the target holds its old content or its new content, never a
 // mix, and the new file is never read back. Used by the packed-file installer and by block-level
 // updates.
 #pragma once
@@ -21,7 +21,7 @@ class BlockWriter;
 class ReplacementFile {
  public:
   explicit ReplacementFile(std::filesystem::path target);
-  // Deletes the temporary unless commit() moved it over the target.
+  // Deletes the temporary unless finish() or commit() kept it.
   ~ReplacementFile();
   ReplacementFile(const ReplacementFile&) = delete;
   ReplacementFile& operator=(const ReplacementFile&) = delete;
@@ -36,10 +36,14 @@ class ReplacementFile {
   // "write failed (disk full?)".
   bool write(std::vector<unsigned char>& block, std::size_t size, std::string& err);
 
-  // Finishes the writes and closes the temporary, compares the digest with `sha256` (hex, either
-  // case), and renames the temporary over the target; when that fails, makes the target
-  // writable, deletes it and renames once more. Failures: "write failed (disk full?)",
-  // "checksum mismatch after download", "cannot replace <target> (is the game running?)".
+  // Finishes the writes, closes the temporary and compares its digest with `sha256` (hex,
+  // either case). On success the temporary stays, complete and checked, for placeReplacement;
+  // on failure it is deleted. Failures: "write failed (disk full?)", "checksum mismatch after
+  // download".
+  bool finish(const std::string& sha256, std::string& err);
+
+  // finish, then placeReplacement and a flush of the target's folder: the whole replacement at
+  // once. Failures: those of finish and of placeReplacement.
   bool commit(const std::string& sha256, std::string& err);
 
  private:
@@ -49,7 +53,14 @@ class ReplacementFile {
   std::unique_ptr<BlockWriter> writer_;
   Sha256 hasher_;
   bool opened_ = false;
-  bool committed_ = false;
+  bool kept_ = false;  // finished: the temporary is no longer ours to delete
 };
+
+// Makes the finished temporary of `target` (`target` + ".tznew") the target: flushes it to
+// disk, then moves it over the target (moveIntoPlace, which never deletes the target). The
+// folder is not flushed, so that a caller placing many files flushes each folder once. On
+// failure the temporary is deleted and the target is as it was; `err` is "write failed (disk
+// full?)" or "cannot replace <target> (is the game running?)".
+bool placeReplacement(const std::filesystem::path& target, std::string& err);
 
 }  // namespace tu

@@ -2,6 +2,7 @@
 #include <system_error>
 #include <vector>
 
+#include "core/file_lock.h"
 #include "core/files.h"
 #include "update/block_updates.h"
 #include "update/counts.h"
@@ -41,10 +42,21 @@ void Updater::run(CheckMode mode) {
     }
     return;
   }
+  // One run per client folder: two at once would install over each other's temporaries and
+  // delete each other's partial downloads. Taken only now, so that a rejected manifest leaves
+  // the folder as it was; a folder where not even the lock file can be made cannot be written
+  // at all, and a run there may still find everything up to date.
+  std::error_code ec;
+  fs::create_directories(workDir, ec);
+  FileLock lock;
+  if (lock.tryLock(resolveRelative(workDir, kLockFileName)) == FileLock::Result::Busy) {
+    finish(false, true, "failed", "another update is running in this folder");
+    return;
+  }
   if (selfUpdate(manifest)) return;  // the main thread takes over with the new launcher
 
   announce(kPhaseCheck);
-  loadCache();
+  loadCache(manifest);
 
   const auto fileCount = static_cast<std::uint32_t>(manifest.files.size());
   std::uint64_t sizeTotal = 0;
@@ -92,30 +104,42 @@ void Updater::run(CheckMode mode) {
     speedTime = 0;
     speed = 0;
 
+    const auto fail = [this](const std::string& error) {
+      saveCache();
+      const bool cancelled = cancelFlag;
+      finish(false, !cancelled, cancelled ? "cancelled" : "failed", error);
+    };
     std::uint32_t finished = 0;
+    std::string error;
     for (const ManifestFile* entry : needed) {
       filesDone = finished;
       sendProgress(kPhaseDownload, *entry, finished, filesTotal, bytesBase, bytesTotal, true);
-      std::string error;
       if (!bringIn(*entry, blocks, error)) {
-        saveCache();
-        const bool cancelled = cancelFlag;
-        finish(false, !cancelled, cancelled ? "cancelled" : "failed", error);
+        // What was downloaded before stays; a failure to place it came first, so it is told.
+        placeDownloads(unplaced.size(), error);
+        fail(error);
         return;
       }
       ++finished;
       filesDone = finished;
       changed = true;
       sendProgress(kPhaseDownload, *entry, finished, filesTotal, bytesBase, bytesTotal, true);
-      // An interrupted long download keeps the hashes of what it already installed.
-      if (finished % 20 == 0) saveCache();
+      if (placingDue() && !placeOlderBatch(error)) {
+        fail(error);
+        return;
+      }
+      // An interrupted long download keeps most of the hashes of what it already installed.
+      saveCacheWhenDue();
+    }
+    if (!placeDownloads(unplaced.size(), error)) {
+      fail(error);
+      return;
     }
     saveCache();
   }
 
   for (const std::string& path : manifest.remove) {
     const fs::path local = resolveRelative(clientDir, path);
-    std::error_code ec;
     // Files only: a folder may hold the player's own things.
     if (fs::is_regular_file(local, ec) && fs::remove(local, ec)) changed = true;
   }

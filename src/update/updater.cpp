@@ -23,7 +23,7 @@ Updater::Updater(std::filesystem::path clientDir, std::filesystem::path launcher
                  ProgressHandler onProgress, DoneHandler onDone, SelfUpdateHandler onSelfUpdate)
     : clientDir(std::move(clientDir)),
       launcherPath(std::move(launcherPath)),
-      workDir(resolveRelative(this->clientDir, ".tarn_update")),
+      workDir(resolveRelative(this->clientDir, kWorkFolderName)),
       config(config),
       fetcher(fetcher),
       onPhase(std::move(onPhase)),

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/config.h"
 #include "core/json.h"
@@ -30,6 +31,12 @@ inline constexpr const char* kPhaseManifest = "manifest";
 inline constexpr const char* kPhaseSelfUpdate = "selfupdate";
 inline constexpr const char* kPhaseCheck = "check";
 inline constexpr const char* kPhaseDownload = "download";
+
+// In the work folder: locked by the run that works on the client folder.
+inline constexpr const char* kLockFileName = "update.lock";
+
+// While files are installed, the hash cache is saved at most this often.
+inline constexpr double kCacheSaveSeconds = 5.0;
 
 class Updater {
  public:
@@ -62,10 +69,13 @@ class Updater {
   // at once. Any failure is silent (false) and the run goes on.
   bool selfUpdate(const Manifest& manifest);
 
-  // The hash cache in workDir/cache.json: a missing or malformed file gives an empty cache;
-  // a failed save is ignored (the next run hashes again).
-  void loadCache();
+  // The hash cache in workDir/cache.json: a missing or malformed file gives an empty cache,
+  // and only the records of the manifest's files are kept. A save writes only a changed cache;
+  // a failed one is ignored (the next run hashes again). saveCacheWhenDue saves when the last
+  // save is kCacheSaveSeconds old by `clock`.
+  void loadCache(const Manifest& manifest);
   void saveCache();
+  void saveCacheWhenDue();
 
   // Whether the local file at `local` is correct for `entry`: it exists, and for entries not
   // installed "once" its size matches and its content hashes to the entry's sha256 (taken
@@ -92,6 +102,8 @@ class Updater {
   std::atomic<bool> cancelFlag{false};
   std::string build;  // the verified manifest's build text; empty before
   Json cache;         // the hash cache: an object keyed by manifest path; null before loadCache
+  std::string cacheSavedText;  // what cache.json holds as far as this run knows
+  double cacheSavedAt = 0;     // `clock` at the last save (or the load)
   double lastSent = 0;
   double speedTime = 0;  // start of the current speed window; 0: no window yet
   std::uint64_t speedBytes = 0;
@@ -103,21 +115,46 @@ class Updater {
 
   // Files whose content this run hashed in checkFile (a figure for front ends and tests).
   std::uint32_t filesHashed = 0;
-  // Where sendProgress takes its time; a steady clock unless a test drives it.
+  // Where sendProgress and the cache saves take their time; a steady clock unless a test
+  // drives it.
   Clock clock;
 
  private:
-  // Brings one needed entry into the client folder: by blocks when the check phase planned it,
-  // else (or when that falls through) with downloadOne. Advances bytesBase by what it fetched,
-  // and grows bytesTotal when a planned entry had to be downloaded whole after all.
+  // A download unpacked and checked beside its target, waiting for placeDownloads.
+  struct Download {
+    ManifestFile entry;
+    std::filesystem::path target;
+    std::filesystem::path part;
+  };
+
+  // Brings one needed entry into the client folder: by blocks when the check phase planned it
+  // (placed and recorded at once), else (or when that falls through) with downloadOne.
+  // Advances bytesBase by what it fetched, and grows bytesTotal when a planned entry had to be
+  // downloaded whole after all.
   bool bringIn(const ManifestFile& entry, BlockUpdates& blocks, std::string& err);
-  // Brings one entry to `target` through its resumable .part file: up to three attempts.
+  // Brings one entry's content to `target` + ".tznew" through its resumable .part file (up to
+  // three attempts) and adds it to `unplaced`.
   bool downloadOne(const ManifestFile& entry, const std::filesystem::path& target,
                    std::string& err);
   // The cache record of a file just installed, so the next check trusts it without hashing.
   void recordInstalled(const ManifestFile& entry, const std::filesystem::path& target);
+  // Places the first `count` unplaced downloads: flushes each to disk, moves it over its
+  // target, records it in the cache and deletes its .part; then flushes their folders once
+  // each. Stops at the first failure: false with "<path>: " and the text of
+  // placeReplacement, and every later download is dropped (its .part stays).
+  bool placeDownloads(std::size_t count, std::string& err);
+  // Downloads are placed a batch behind: when the newer batch is full (placingDue), the older
+  // one is placed and the newer one becomes the older. So the disk writes a batch while the
+  // next one downloads, and one commit of the file system covers many files.
+  bool placingDue() const;
+  bool placeOlderBatch(std::string& err);
   void announce(const char* phase);
   void finish(bool ok, bool canPlay, const std::string& code, const std::string& detail);
+
+  std::vector<Download> unplaced;  // in manifest order
+  std::size_t olderBatch = 0;      // the first this many of them
+  std::uint64_t newerBytes = 0;    // unpacked bytes of the others
+  double newerSince = 0;           // `clock` when the first of the others was added
 };
 
 }  // namespace tu

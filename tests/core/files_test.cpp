@@ -91,8 +91,14 @@ TEST(IsSafeRelativePath, AcceptedAndRejectedNames) {
         "a\"b"s, "a|b"s,    "a*b"s, "a\tb"s, "a\x1f"s, "a\0b"s, std::string(401, 'x')}) {
     EXPECT_FALSE(isSafeRelativePath(path)) << '"' << path << '"';
   }
+  // Names Windows would change (a trailing dot or space is dropped) or take for a device.
+  for (const char* path : {"a.", "a./b", "b/a ", "CON", "con.txt", "a/Nul.tar.gz", "CON .ini",
+                           "COM1", "lpt9.log", "com\xC2\xB9", "CONOUT$"}) {
+    EXPECT_FALSE(isSafeRelativePath(path)) << '"' << path << '"';
+  }
   for (const std::string& path :
        {"system/L2.exe"s, std::string(400, 'x'), "dir.with.dots/..x"s, "...x"s, "a b/c d.ini"s,
+        " lead"s, "CONSOLE.txt"s, "com10"s, "lpt"s, "nul_x/aux1"s,
         "\xC5\xBE"
         "aidimas/\xD0\xB8.txt"s,
         "x\x7f"s}) {

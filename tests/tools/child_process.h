@@ -19,6 +19,8 @@ struct ChildOptions {
   // POSIX only: RLIMIT_FSIZE for the child, with SIGXFSZ ignored so a write past it fails.
   std::optional<std::uint64_t> fileSizeLimit;
   bool terminal = false;  // POSIX only: standard output is a pseudo-terminal, not a pipe
+  // POSIX only: "NAME=value" entries added to the child's own environment.
+  std::vector<std::string> environment;
 };
 
 class ChildProcess {
@@ -46,6 +48,8 @@ class ChildProcess {
   int wait();
   // Whether the child has ended (reaped) without waiting.
   bool ended();
+  // POSIX only: the child's peak resident memory in KiB, once wait() has returned.
+  long peakMemoryKiB() const { return peakKiB_; }
 
   std::string out() const;                 // standard output so far
   std::vector<std::string> lines() const;  // its complete lines, without line ends
@@ -62,6 +66,7 @@ class ChildProcess {
   std::intptr_t process_ = -1;  // POSIX: the process id; Windows: the process handle
   int status_ = 0;
   bool reaped_ = false;
+  long peakKiB_ = 0;
   std::filesystem::path errFile_;
   std::thread reader_;
   mutable std::mutex mutex_;

@@ -25,6 +25,13 @@ void ChildProcess::start(const fs::path& program, const std::vector<std::string>
   for (std::string& arg : argvText) argv.push_back(arg.data());
   argv.push_back(nullptr);
   const std::string workingDir = options.workingDir.string();
+  std::vector<std::string> environmentText;
+  for (char** entry = environ; *entry != nullptr; ++entry) environmentText.emplace_back(*entry);
+  environmentText.insert(environmentText.end(), options.environment.begin(),
+                         options.environment.end());
+  std::vector<char*> envp;
+  for (std::string& entry : environmentText) envp.push_back(entry.data());
+  envp.push_back(nullptr);
 
   int outRead = -1;
   int outWrite = -1;
@@ -71,7 +78,7 @@ void ChildProcess::start(const fs::path& program, const std::vector<std::string>
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
-    execv(argv[0], argv.data());
+    execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
   process_ = pid;
@@ -112,8 +119,10 @@ void ChildProcess::sendSignal(int signal) {
 
 int ChildProcess::wait() {
   if (!reaped_) {
-    while (waitpid(static_cast<pid_t>(process_), &status_, 0) < 0 && errno == EINTR) {
+    rusage usage{};
+    while (wait4(static_cast<pid_t>(process_), &status_, 0, &usage) < 0 && errno == EINTR) {
     }
+    peakKiB_ = usage.ru_maxrss;
     reaped_ = true;
   }
   waitForOutputEnd();

@@ -131,7 +131,7 @@ TEST_F(Publish, RefusesBeforeWritingAnything) {
   writeClient({{"a", "file a"}, {"a.tz/b", "clash"}, {"a.tzi/c", "clash"}, {"data/x.bin", "x"}});
   builder::PublishOptions options;
   options.once = {"missing.txt"};
-  options.remove = {"../outside.txt", "data/x.bin"};
+  options.remove = {"../outside.txt", "data/x.bin", ".Tarn_Update/cache.json"};
   const std::string err = publishFails(options);
   EXPECT_NE(err.find("a: its packed file files/a.tz would have the name of a published folder"),
             std::string::npos)
@@ -143,6 +143,9 @@ TEST_F(Publish, RefusesBeforeWritingAnything) {
   EXPECT_NE(err.find("--remove ../outside.txt: the launcher refuses this path"), std::string::npos)
       << err;
   EXPECT_NE(err.find("--remove data/x.bin: this file is also published"), std::string::npos) << err;
+  EXPECT_NE(err.find("--remove .Tarn_Update/cache.json: the launcher refuses this path"),
+            std::string::npos)
+      << err;
   EXPECT_FALSE(fs::exists(out)) << "nothing written";
 
   // The signing key would be handed to every player.
@@ -168,12 +171,18 @@ TEST_F(Publish, RefusesNamesTheLauncherWouldRefuse) {
   std::ofstream(colon).put('x');
   std::ofstream(client / "Data.bin").put('x');
   std::ofstream(client / "data.BIN").put('x');
-  if (!fs::exists(colon, ec) || !fs::exists(client / "Data.bin", ec) || tree(client).size() != 4) {
+  // Windows would open a device, or drop the trailing dot.
+  std::ofstream(client / "nul.txt").put('x');
+  std::ofstream(client / "trailing.").put('x');
+  if (!fs::exists(colon, ec) || !fs::exists(client / "Data.bin", ec) || tree(client).size() != 6) {
     GTEST_SKIP() << "this file system does not hold such names";
   }
   fs::create_directory_symlink(client, client / "loop", ec);
   const std::string err = publishFails();
-  EXPECT_NE(err.find("bad:name.txt: the launcher refuses this path"), std::string::npos) << err;
+  for (const char* name : {"bad:name.txt", "nul.txt", "trailing."}) {
+    EXPECT_NE(err.find(std::string(name) + ": the launcher refuses this path"), std::string::npos)
+        << err;
+  }
   EXPECT_NE(err.find("loop: link loop"), std::string::npos) << err;
   EXPECT_NE(err.find("Data.bin and data.BIN: names that differ only in letter case"),
             std::string::npos)

@@ -41,7 +41,7 @@ class CheckFile : public ::testing::Test {
  protected:
   CheckFile() : updater(dir.path(), {}, config, fetcher, nullptr, nullptr, nullptr, nullptr) {
     writeTestFile(local, content);
-    updater.loadCache();
+    updater.loadCache(Manifest{});
   }
 
   bool check(CheckMode mode = CheckMode::Check) { return updater.checkFile(entry, local, mode); }
@@ -92,25 +92,30 @@ TEST_F(CheckFile, CancelledHashLeavesTheCacheAlone) {
   EXPECT_FALSE(updater.cache.has("data/file.bin"));
 }
 
-TEST(HashCache, LoadsOnlyAnObjectAndSavesCompactTextWithALineFeed) {
+TEST(HashCache, KeepsOnlyTheManifestsRecordsAndWritesOnlyChanges) {
   TempDir dir;
   LauncherConfig config;
   test::NullFetcher fetcher;
   Updater updater(dir.path(), {}, config, fetcher, nullptr, nullptr, nullptr, nullptr);
+  Manifest manifest;
+  manifest.files = {{"a/b", 1, "", 1, false}, {"c", 1, "", 1, false}};
   const fs::path file = dir / ".tarn_update/cache.json";
   for (const char* text : {"[1,2]", "garbage", "{\"a\":"}) {
     writeTestFile(file, text);
-    updater.loadCache();
+    updater.loadCache(manifest);
     EXPECT_TRUE(updater.cache.isObject());
     EXPECT_TRUE(updater.cache.members().empty());
   }
-  writeTestFile(file, R"({ "a/b" : [1, "2", "3"] })");
-  updater.loadCache();
+  writeTestFile(file, R"({ "gone" : [1, "2", "3"], "a/b" : [1, "2", "3"] })");
+  updater.loadCache(manifest);
   updater.cache.set("c", Json::array());
   updater.saveCache();
   EXPECT_EQ(readTestFile(file), "{\"a/b\":[1,\"2\",\"3\"],\"c\":[]}\n");
+  writeTestFile(file, "not written again while nothing changed");
+  updater.saveCache();
+  EXPECT_EQ(readTestFile(file), "not written again while nothing changed");
   fs::remove(file);
-  updater.loadCache();
+  updater.loadCache(manifest);
   EXPECT_TRUE(updater.cache.isObject());
 }
 

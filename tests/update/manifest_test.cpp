@@ -122,10 +122,11 @@ TEST(ParseManifest, BadEntries) {
   EXPECT_EQ(parseError(R"({"format":1,"launcher":)" + entry("a/b", "null") + "}"), bad);
 }
 
-// The path rule itself is isSafeRelativePath's (files_test); here that both lists apply it.
+// The path rule itself is isSafeRelativePath's (files_test); here that both lists apply it,
+// and keep out of the work folder.
 TEST(ParseManifest, UnsafePaths) {
-  for (const std::string& path :
-       std::vector<std::string>{"/x", "a/../b", "a\\\\b", std::string(401, 'p')}) {
+  for (const std::string& path : std::vector<std::string>{
+           "/x", "a/../b", "a\\\\b", std::string(401, 'p'), "nul.txt", ".Tarn_Update/cache.json"}) {
     EXPECT_EQ(parseError(withFile(entry(path))).rfind("unsafe path in manifest: ", 0), 0u) << path;
     EXPECT_EQ(parseError(R"({"format":1,"remove":[")" + path + "\"]}").rfind("unsafe path", 0), 0u);
   }

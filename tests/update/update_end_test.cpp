@@ -86,6 +86,7 @@ TEST_F(UpdateEnd, HostileManifestsChangeNothing) {
       {files(file("..\\\\victim.txt")), "unsafe path in manifest: ..\\victim.txt"},
       {R"({"format":1,"remove":["../victim.txt"]})", "unsafe path in manifest: ../victim.txt"},
       {R"({"format":1,"remove":["mine.txt","/mine.txt"]})", "unsafe path in manifest: /mine.txt"},
+      {files(file(".Tarn_Update/cache.json")), "unsafe path in manifest: .Tarn_Update/cache.json"},
       {files(file("Mine.txt") + "," + file("mine.TXT")), "duplicate path in manifest: mine.TXT"},
       {files(file("x", "-1")), "bad entry in manifest: x"},
       {files(file("x", "\"5\"")), "bad entry in manifest: x"},

@@ -2,8 +2,10 @@
 // install failures, removals, clean-up, cancel and the runaway body.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <thread>
 
+#include "core/file_lock.h"
 #include "core/files.h"
 #include "publish/manifest_writer.h"
 #include "support/test_data.h"
@@ -311,6 +313,47 @@ TEST_F(UpdateRun, PartFilesAreClearedOnlyByAFinishedRun) {
   EXPECT_FALSE(fs::exists(work / "stale.part"));
   EXPECT_TRUE(fs::exists(work / "other.PART"));
   EXPECT_TRUE(fs::exists(work / "sub.part/inner.part"));
+}
+
+TEST_F(UpdateRun, AnotherRunInTheFolderEndsThisOneBeforeItTouchesAnything) {
+  publish({kTree[2]});
+  auto other = std::make_unique<FileLock>();
+  fs::create_directories(at(".tarn_update"));
+  ASSERT_EQ(other->tryLock(at(".tarn_update/update.lock")), FileLock::Result::Locked);
+  RunRecord record = run();
+  EXPECT_EQ(record.code, "failed");
+  EXPECT_TRUE(record.canPlay);
+  EXPECT_EQ(record.detail, "another update is running in this folder");
+  EXPECT_EQ(record.phases, std::vector<std::string>{"manifest"});
+  EXPECT_EQ(requestsFor("readme.txt"), 0u);
+  other.reset();  // the other run has ended
+  EXPECT_EQ(run().code, "updated");
+  expectClient({kTree[2]});
+}
+
+// The cache is saved by the clock, not per file, and forgets the files the manifest dropped.
+TEST_F(UpdateRun, CacheSavesFollowTheClockAndKeepOnlyTheManifestsFiles) {
+  std::vector<ClientFile> tree;
+  for (int i = 0; i < 45; ++i) tree.push_back({"f" + std::to_string(i), std::to_string(i)});
+  publish(tree);
+  const fs::path cacheFile = at(".tarn_update/cache.json");
+  writeTestFile(cacheFile, R"({"gone.txt":[1,"1","1"]})");
+  clockStep = 0;                   // time stands still but twice
+  std::vector<std::size_t> saved;  // records in cache.json, as the download goes
+  onProgress = [&](Updater& updater, const Json& progress) {
+    if (progress.getString("phase") != "download") return;
+    const std::size_t records = Json::parse(readTestFile(cacheFile)).members().size();
+    if (saved.empty() || saved.back() != records) saved.push_back(records);
+    // Ten seconds on after the 20th file closes the first batch, ten more after the 35th
+    // places it; each time a save is due.
+    const std::int64_t done = progress.getInt64("filesDone", 0);
+    if (done == 20 || done == 35) updater.clock = [t = done == 20 ? 1010.0 : 1020.0] { return t; };
+  };
+  EXPECT_EQ(run().code, "updated");
+  EXPECT_EQ(saved, (std::vector<std::size_t>{0, 20}));
+  const Json cache = Json::parse(readTestFile(cacheFile));
+  EXPECT_EQ(cache.members().size(), 45u);
+  EXPECT_FALSE(cache.has("gone.txt"));
 }
 
 TEST_F(UpdateRun, CancelInTheCheckPhase) {

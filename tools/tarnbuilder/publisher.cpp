@@ -118,7 +118,9 @@ bool packOne(const ClientFileInfo& file, const fs::path& destination, const Pack
     }
     ok = writePacked(in, file.size, out, options, result, packError);
     out.close();
-    if (ok && !out) ok = false, packError = "cannot write " + pathToUtf8(temporary);
+    if (ok && (!out || !flushToDisk(temporary))) {
+      ok = false, packError = "cannot write " + pathToUtf8(temporary);
+    }
   }
   buffer.close();
   std::uint64_t sizeAfter = 0;
@@ -133,11 +135,12 @@ bool packOne(const ClientFileInfo& file, const fs::path& destination, const Pack
     err = printable(file.path) + ": " + packError;
     return false;
   }
-  if (replaceFile(temporary, destination) != 0) {
+  if (!moveIntoPlace(temporary, destination)) {
     fs::remove(temporary, ec);
     err = "cannot replace " + pathToUtf8(destination);
     return false;
   }
+  flushFolder(destination.parent_path());
   return writeBlockIndex(destination, result.index, err);
 }
 
@@ -148,9 +151,11 @@ void checkPaths(const std::vector<const Entry*>& entries, std::vector<std::strin
   std::set<std::string> folders;                   // lower-cased folder of any entry
   for (const Entry* entry : entries) {
     const std::string& path = entry->manifest.path;
-    if (!isSafeRelativePath(path)) {
+    if (!isSafeManifestPath(path)) {
       problems.push_back(printable(path) + ": the launcher refuses this path (at most 400 bytes, " +
-                         "no \\ : < > \" | ? * or control characters, no . or .. pieces)");
+                         "no \\ : < > \" | ? * or control characters, no . or .. pieces, " +
+                         "no name ending in a dot or a space, no device name such as CON or " +
+                         "NUL.txt, nothing in .tarn_update)");
       continue;
     }
     const std::string lower = toLowerAscii(path);
@@ -168,7 +173,7 @@ void checkPaths(const std::vector<const Entry*>& entries, std::vector<std::strin
   // "a.tz/b" or "a.tzi/b".
   for (const Entry* entry : entries) {
     const std::string& path = entry->manifest.path;
-    if (!isSafeRelativePath(path)) continue;
+    if (!isSafeManifestPath(path)) continue;
     for (const auto& [suffix, what] : {std::pair{".tz", "packed file"}, {".tzi", "block index"}}) {
       if (folders.count(toLowerAscii(path) + suffix) > 0) {
         problems.push_back(printable(path) + ": its " + what + " files/" + printable(path) +
@@ -350,7 +355,7 @@ bool publishClient(const PublishOptions& options, PublishSummary& summary, std::
   for (const std::string& argument : options.remove) {
     const std::string path = manifestPathFromArgument(argument);
     const std::string lower = toLowerAscii(path);
-    if (!isSafeRelativePath(path)) {
+    if (!isSafeManifestPath(path)) {
       problems.push_back("--remove " + printable(argument) + ": the launcher refuses this path");
     } else if (byLower.count(lower) > 0 ||
                (launcher && toLowerAscii(launcher->manifest.path) == lower)) {

@@ -146,16 +146,17 @@ bool verifyPublished(const VerifyOptions& options, VerifyReport& report,
           problem = name + " has " + std::to_string(size) + " bytes, the manifest says " +
                     std::to_string(entry.packed);
         } else {
-          // The installer itself, as a launcher would run it on the downloaded file.
+          // The installer itself, as a launcher would run it on the downloaded file (the
+          // unpacked copy is thrown away, so it is not flushed to disk or renamed).
           const fs::path target = scratch.path() / std::to_string(index);
           std::string installError;
-          if (!installPackedFile(packed, target, static_cast<std::uint64_t>(entry.size),
-                                 entry.sha256, installError, nullptr)) {
+          if (!unpackPackedFile(packed, target, static_cast<std::uint64_t>(entry.size),
+                                entry.sha256, installError, nullptr)) {
             problem = name + ": " + installError;
           } else {
             problem = indexProblem(packed, entry);
           }
-          fs::remove(target, ec);
+          fs::remove(withSuffix(target, ".tznew"), ec);
         }
         if (!problem.empty()) {
           std::lock_guard<std::mutex> lock(mutex);

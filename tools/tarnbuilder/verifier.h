@@ -1,7 +1,7 @@
 // verify: checks a published folder the way a launcher would see it, with the launcher's own
 // code: the signature (verifyManifestSignature), the manifest rules (parseManifest), and for
 // every entry that its packed file exists, has exactly `packed` bytes, and unpacks with the
-// installer (installPackedFile, into a scratch folder) to `size` bytes with the listed
+// installer (unpackPackedFile, into a scratch folder) to `size` bytes with the listed
 // SHA-256, and that its block index (when it should have one) is there, passes the launcher's
 // parser and matches the packed file block for block. Every problem is listed, not just the
 // first.
