@@ -320,12 +320,13 @@ bool HttpTestServer::answer(Connection& connection, const ReceivedRequest& reque
   std::size_t sent = 0;
   if (behaviour.stallAfter && *behaviour.stallAfter <= limit) {
     sent = *behaviour.stallAfter;
-    if (!sendAll(connection, body.substr(0, sent))) return false;
+    // Counted before the write: once the client has the bytes, a test may read the count.
     bodyBytesSent_ += sent;
+    if (!sendAll(connection, body.substr(0, sent))) return false;
     if (!waitForRelease()) return false;
   }
-  if (!sendAll(connection, body.substr(sent, limit - sent))) return false;
   bodyBytesSent_ += limit - sent;
+  if (!sendAll(connection, body.substr(sent, limit - sent))) return false;
   if (behaviour.closeAfter) {
     closeConnection(connection, behaviour.resetOnClose);
     return false;
