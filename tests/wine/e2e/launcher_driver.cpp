@@ -56,23 +56,24 @@ HWND findTopWindow(DWORD pid, const wchar_t* className) {
   return search.found;
 }
 
-namespace {
-void setText(HKEY root, const wchar_t* key, const wchar_t* name, const std::wstring& value) {
+bool writeRegistryText(HKEY root, const wchar_t* key, const wchar_t* name,
+                       const std::wstring& value) {
   HKEY handle = nullptr;
   if (RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
       ERROR_SUCCESS) {
-    return;
+    return false;
   }
-  RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  const LSTATUS status =
+      RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
   RegCloseKey(handle);
+  return status == ERROR_SUCCESS;
 }
-}  // namespace
 
 void prepareWinePrefix() {
-  setText(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", L"Managed", L"N");
-  setText(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug",
-          L"Debugger", L"");
+  writeRegistryText(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", L"Managed", L"N");
+  writeRegistryText(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug",
+                    L"Debugger", L"");
 }
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
@@ -159,11 +160,6 @@ std::vector<Event> FakeRuntime::events(DWORD pid, const std::string& name) const
     if (event.name == name) selected.push_back(std::move(event));
   }
   return selected;
-}
-
-void FakeRuntime::clearEvents() {
-  std::error_code error;
-  fs::remove(versionFolder_ / fake::kLogName, error);
 }
 
 LauncherProcess LauncherProcess::start(const fs::path& exe, const std::wstring& arguments,

@@ -23,6 +23,10 @@ namespace tu::e2e {
 // Launchers started later read both. Only meant for a test prefix.
 void prepareWinePrefix();
 
+// Sets the text value `name` (null: the key's default value) of `key`, creating the key.
+bool writeRegistryText(HKEY root, const wchar_t* key, const wchar_t* name,
+                       const std::wstring& value);
+
 // Polls `condition` every 20 ms until it holds or `timeoutMs` has passed; returns its last value.
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 30000);
 
@@ -50,7 +54,6 @@ class FakeRuntime {
   std::vector<Event> events() const;
   std::vector<Event> events(DWORD pid) const;
   std::vector<Event> events(DWORD pid, const std::string& name) const;
-  void clearEvents();
 
  private:
   std::filesystem::path versionFolder_;

@@ -574,22 +574,6 @@ struct Environment : FakeObject<ICoreWebView2Environment, Environment> {
 
 #undef FAKE_UNKNOWN
 
-// The runtime asks the completion handler for its interfaces; the launcher's must answer
-// IUnknown and its own id with itself, and nothing else.
-bool handlerAnswersQueryInterface(ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* h) {
-  auto ask = [h](const GUID& iid, void** out) { return h->lpVtbl->QueryInterface(h, &iid, out); };
-  void* asUnknown = nullptr;
-  void* asItself = nullptr;
-  void* asOther = reinterpret_cast<void*>(1);
-  const bool ok = ask(Wv2Unknown::iid, &asUnknown) == S_OK && asUnknown == h &&
-                  ask(h->iid, &asItself) == S_OK && asItself == h &&
-                  ask(ICoreWebView2::iid, &asOther) == E_NOINTERFACE && asOther == nullptr &&
-                  h->lpVtbl->QueryInterface(h, &h->iid, nullptr) == E_POINTER;
-  if (asUnknown) h->lpVtbl->Release(h);
-  if (asItself) h->lpVtbl->Release(h);
-  return ok;
-}
-
 bool behaves(const std::string& word) {
   static const std::string settings = [] {
     std::wstring path = logPath();
@@ -676,7 +660,6 @@ extern "C" __declspec(dllexport) HRESULT STDMETHODCALLTYPE
   record("environment", std::to_string(flag) + " " + std::to_string(runtimeKind) + " " +
                             (options ? "options " : "") + utf8(userDataFolder));
   if (!handler) return E_POINTER;
-  record("handler-qi", handlerAnswersQueryInterface(handler) ? "ok" : "bad");
   handler->lpVtbl->AddRef(handler);
   Dispatcher::get().post([handler] {
     auto* environment = new Environment();
