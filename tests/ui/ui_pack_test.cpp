@@ -106,11 +106,6 @@ TEST(UiPack, AnEntryThatCannotBeWrittenIsNamed) {
             "cannot write index.html");
 }
 
-TEST(UiPack, VersionIsTheHashAndTheSize) {
-  EXPECT_EQ(uiPackVersion(""), "2166136261:0");
-  EXPECT_EQ(uiPackVersion("a"), "3826002220:1");
-}
-
 TEST(UiPack, ExtractsOncePerPackVersion) {
   TempDir dir;
   const fs::path folder = dir / "ui-1";
