@@ -126,7 +126,7 @@ void FakeRuntime::setBehaviour(const std::string& words) {
   writeFileAtomic(versionFolder_ / fake::kSettingsName, words);
 }
 
-std::vector<Event> FakeRuntime::events() const {
+std::vector<Event> FakeRuntime::events(DWORD pid, const std::string& name) const {
   std::string log;
   readFile(versionFolder_ / fake::kLogName, log);
   std::vector<Event> events;
@@ -141,25 +141,10 @@ std::vector<Event> FakeRuntime::events() const {
     event.name = line.substr(
         pidEnd + 1, nameEnd == std::string::npos ? std::string::npos : nameEnd - pidEnd - 1);
     if (nameEnd != std::string::npos) event.text = line.substr(nameEnd + 1);
-    events.push_back(std::move(event));
+    if ((pid == 0 || event.pid == pid) && (name.empty() || event.name == name))
+      events.push_back(std::move(event));
   }
   return events;
-}
-
-std::vector<Event> FakeRuntime::events(DWORD pid) const {
-  std::vector<Event> selected;
-  for (Event& event : events()) {
-    if (event.pid == pid) selected.push_back(std::move(event));
-  }
-  return selected;
-}
-
-std::vector<Event> FakeRuntime::events(DWORD pid, const std::string& name) const {
-  std::vector<Event> selected;
-  for (Event& event : events(pid)) {
-    if (event.name == name) selected.push_back(std::move(event));
-  }
-  return selected;
 }
 
 LauncherProcess LauncherProcess::start(const fs::path& exe, const std::wstring& arguments,

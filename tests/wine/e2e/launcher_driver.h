@@ -50,10 +50,9 @@ class FakeRuntime {
   void unregisterInstall();  // no runtime on this machine
   // How the fake behaves in the launchers started from now on (fake::kSettingsName).
   void setBehaviour(const std::string& words);
-  // Every recorded event, optionally only those of one process, in recording order.
-  std::vector<Event> events() const;
-  std::vector<Event> events(DWORD pid) const;
-  std::vector<Event> events(DWORD pid, const std::string& name) const;
+  // The recorded events in recording order: every one, or those of process `pid` (0: any),
+  // or only those of that process named `name`.
+  std::vector<Event> events(DWORD pid = 0, const std::string& name = "") const;
 
  private:
   std::filesystem::path versionFolder_;

@@ -401,64 +401,55 @@ struct WebView : FakeObject<ICoreWebView2, WebView> {
     return S_OK;
   }
 
+  // Runs every handler of `list` on `args`, from a copy of the list: a handler may run a command
+  // that closes the view.
+  template <class Handler, class Args>
+  void raise(const std::vector<Registration<Handler>>& list, Args* args) {
+    const auto handlers = list;
+    const InHandler inHandler;
+    for (const auto& entry : handlers) entry.handler->lpVtbl->Invoke(entry.handler, this, args);
+  }
+
   void raiseNavigation(const std::wstring& uri) {
     auto* args = new NavigationArgs(uri);
-    const InHandler inHandler;
-    for (const auto& entry : navigationHandlers) {
-      entry.handler->lpVtbl->Invoke(entry.handler, this, args);
-    }
+    raise(navigationHandlers, args);
     record("navigation", std::string(args->cancel ? "cancelled " : "allowed ") + wideToUtf8(uri));
     NavigationArgs::release(args);
   }
 
   void raiseNewWindow(const std::wstring& uri) {
     auto* args = new NewWindowArgs(uri);
-    const InHandler inHandler;
-    for (const auto& entry : newWindowHandlers) {
-      entry.handler->lpVtbl->Invoke(entry.handler, this, args);
-    }
+    raise(newWindowHandlers, args);
     record("newwindow", std::string(args->handled ? "handled " : "unhandled ") + wideToUtf8(uri));
     NewWindowArgs::release(args);
   }
 
   void raiseWebMessage(const std::wstring& text) {
     auto* args = new WebMessageArgs(text);
-    // A handler may run a command that closes the view; keep the list as it was.
-    const auto handlers = messageHandlers;
-    {
-      const InHandler inHandler;
-      for (const auto& entry : handlers) {
-        entry.handler->lpVtbl->Invoke(entry.handler, this, args);
-      }
-    }
+    raise(messageHandlers, args);
     WebMessageArgs::release(args);
   }
 
   void raiseProcessFailed(std::int32_t kind) {
     auto* args = new ProcessFailedArgs(kind);
-    const auto handlers = processFailedHandlers;
-    {
-      const InHandler inHandler;
-      for (const auto& entry : handlers) {
-        entry.handler->lpVtbl->Invoke(entry.handler, this, args);
-      }
-    }
+    raise(processFailedHandlers, args);
     ProcessFailedArgs::release(args);
+  }
+
+  template <class Handler>
+  static void drop(std::vector<Registration<Handler>>& list, const char* what) {
+    for (const auto& entry : list) releaseHandler(entry.handler, what);
+    list.clear();
   }
 
   // Close drops every handler, as the runtime's does.
   void dropHandlers() {
     closed = true;
-    for (const auto& entry : navigationHandlers) releaseHandler(entry.handler, "navigation");
-    for (const auto& entry : messageHandlers) releaseHandler(entry.handler, "webmessage");
-    for (const auto& entry : newWindowHandlers) releaseHandler(entry.handler, "newwindow");
-    for (const auto& entry : processFailedHandlers) releaseHandler(entry.handler, "processfailed");
-    navigationHandlers.clear();
-    messageHandlers.clear();
-    newWindowHandlers.clear();
-    processFailedHandlers.clear();
+    drop(navigationHandlers, "navigation");
+    drop(messageHandlers, "webmessage");
+    drop(newWindowHandlers, "newwindow");
+    drop(processFailedHandlers, "processfailed");
   }
-
   static constexpr ICoreWebView2Vtbl vtable = {
       FAKE_UNKNOWN,
       .get_Settings = &getSettings,
