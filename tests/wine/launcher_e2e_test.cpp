@@ -235,9 +235,8 @@ TEST_F(LauncherTest, APageThatComesBackAfterItsProcessDiedIsUsable) {
   ASSERT_TRUE(waitForEvents(pid, "reload", 2));
   ASSERT_TRUE(waitForEvents(pid, "navigation", 4, "allowed file:"));
   ASSERT_TRUE(launcher.play(fake::kProcessFailed, "1"));
-  HWND dialog = nullptr;
-  ASSERT_TRUE(
-      e2e::waitUntil([&] { return (dialog = launcher.dialog()) && IsWindowVisible(dialog); }));
+  HWND dialog = launcher.waitForDialog();
+  ASSERT_TRUE(dialog);
   EXPECT_NE(e2e::readMessageBox(dialog).text.find(L"(0x8007042B)"), std::wstring::npos);
   e2e::pressButton(dialog, IDNO);
   ASSERT_TRUE(launcher.waitForExit());
@@ -266,11 +265,8 @@ TEST_F(LauncherTest, ASecondStartBringsTheFirstBackAndEnds) {
 TEST_F(LauncherTest, AMissingRuntimeIsExplainedBeforeTheLauncherCloses) {
   runtime_.unregisterInstall();
   LauncherProcess launcher = start();
-  HWND dialog = nullptr;
-  ASSERT_TRUE(e2e::waitUntil([&] {
-    dialog = launcher.dialog();
-    return dialog && IsWindowVisible(dialog);
-  }));
+  HWND dialog = launcher.waitForDialog();
+  ASSERT_TRUE(dialog);
   const e2e::MessageBoxContent box = e2e::readMessageBox(dialog);
   EXPECT_EQ(box.caption, L"TarnLauncher");
   EXPECT_EQ(box.text, utf8ToWide("Launcheriui reikalingas Microsoft Edge WebView2 Runtime "
@@ -287,9 +283,8 @@ TEST_F(LauncherTest, AMissingRuntimeIsExplainedBeforeTheLauncherCloses) {
 TEST_F(LauncherTest, ARuntimeThatFailsIsExplainedOutsideItsHandler) {
   runtime_.setBehaviour("failing-controller");
   LauncherProcess launcher = start();
-  HWND dialog = nullptr;
-  ASSERT_TRUE(
-      e2e::waitUntil([&] { return (dialog = launcher.dialog()) && IsWindowVisible(dialog); }));
+  HWND dialog = launcher.waitForDialog();
+  ASSERT_TRUE(dialog);
   EXPECT_TRUE(waitForEvents(launcher.pid(), "released", 1, "controller-handler"));
   EXPECT_NE(e2e::readMessageBox(dialog).text.find(L"(0x80070005)"), std::wstring::npos);
   e2e::pressButton(dialog, IDNO);
@@ -297,25 +292,14 @@ TEST_F(LauncherTest, ARuntimeThatFailsIsExplainedOutsideItsHandler) {
   EXPECT_EQ(launcher.exitCode(), 0u);
 }
 
-// A start-up error box: read, answered with OK; the launcher then ends with 1.
-e2e::MessageBoxContent answerStartupError(LauncherProcess& launcher) {
-  HWND dialog = nullptr;
-  e2e::MessageBoxContent box;
-  EXPECT_TRUE(e2e::waitUntil([&] {
-    dialog = launcher.dialog();
-    return dialog && IsWindowVisible(dialog);
-  }));
-  if (!dialog) return box;
-  box = e2e::readMessageBox(dialog);
-  e2e::pressButton(dialog, IDOK);
-  EXPECT_TRUE(launcher.waitForExit());
-  EXPECT_EQ(launcher.exitCode(), 1u);
-  return box;
-}
-
 TEST_F(LauncherTest, WithoutSettingsTheLauncherSaysSoAndEnds) {
   LauncherProcess launcher = LauncherProcess::start(exe_, L"", client_);  // no TarnLauncher.json
-  const e2e::MessageBoxContent box = answerStartupError(launcher);
+  HWND dialog = launcher.waitForDialog();
+  ASSERT_TRUE(dialog);
+  const e2e::MessageBoxContent box = e2e::readMessageBox(dialog);
+  e2e::pressButton(dialog, IDOK);
+  ASSERT_TRUE(launcher.waitForExit());
+  EXPECT_EQ(launcher.exitCode(), 1u);
   EXPECT_EQ(box.caption, L"TarnLauncher");
   EXPECT_EQ(box.text,
             L"This launcher has no settings yet: prepare it with TarnBuilder (make_update.bat), "

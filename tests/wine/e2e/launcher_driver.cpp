@@ -242,8 +242,11 @@ HWND LauncherProcess::mainWindow() const {
   return findTopWindow(pid_, L"TarnLauncherWindow");
 }
 
-HWND LauncherProcess::dialog() const {
-  return findTopWindow(pid_, L"#32770");
+HWND LauncherProcess::waitForDialog() const {
+  HWND dialog = nullptr;
+  const bool shown = waitUntil(
+      [&] { return (dialog = findTopWindow(pid_, L"#32770")) && IsWindowVisible(dialog); });
+  return shown ? dialog : nullptr;
 }
 
 MessageBoxContent readMessageBox(HWND dialog) {

@@ -90,7 +90,8 @@ class LauncherProcess {
   bool sync(const FakeRuntime& runtime) const;
 
   HWND mainWindow() const;  // the process's "TarnLauncherWindow", or null
-  HWND dialog() const;      // a dialog box (message box) of the process, or null
+  // The process's dialog box (message box) once it shows, or null after 30 s.
+  HWND waitForDialog() const;
 
  private:
   void reset();

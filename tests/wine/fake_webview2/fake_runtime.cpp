@@ -13,6 +13,8 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "core/text_win.h"
@@ -241,60 +243,45 @@ struct WebMessageArgs : FakeObject<ICoreWebView2WebMessageReceivedEventArgs, Web
   };
 };
 
-struct NavigationArgs : FakeObject<ICoreWebView2NavigationStartingEventArgs, NavigationArgs> {
-  explicit NavigationArgs(std::wstring uri) : uri(std::move(uri)) { lpVtbl = &vtable; }
+// The arguments of NavigationStarting and NewWindowRequested: an address, and the one flag the
+// launcher sets (Cancel, Handled).
+template <class Interface>
+struct AddressArgs : FakeObject<Interface, AddressArgs<Interface>> {
+  explicit AddressArgs(std::wstring uri) : uri(std::move(uri)) { this->lpVtbl = &vtable; }
   std::wstring uri;
-  BOOL cancel = FALSE;
+  BOOL flag = FALSE;
 
-  static HRESULT STDMETHODCALLTYPE getUri(ICoreWebView2NavigationStartingEventArgs* object,
-                                          LPWSTR* out) {
-    *out = copyForCaller(self(object)->uri);
+  static HRESULT STDMETHODCALLTYPE getUri(Interface* object, LPWSTR* out) {
+    *out = copyForCaller(AddressArgs::self(object)->uri);
     return S_OK;
   }
-  static HRESULT STDMETHODCALLTYPE putCancel(ICoreWebView2NavigationStartingEventArgs* object,
-                                             BOOL value) {
-    self(object)->cancel = value;
+  static HRESULT STDMETHODCALLTYPE putFlag(Interface* object, BOOL value) {
+    AddressArgs::self(object)->flag = value;
     return S_OK;
   }
-  static HRESULT STDMETHODCALLTYPE getCancel(ICoreWebView2NavigationStartingEventArgs* object,
-                                             BOOL* value) {
-    *value = self(object)->cancel;
+  static HRESULT STDMETHODCALLTYPE getFlag(Interface* object, BOOL* value) {
+    *value = AddressArgs::self(object)->flag;
     return S_OK;
   }
-  static constexpr ICoreWebView2NavigationStartingEventArgsVtbl vtable = {
-      FAKE_UNKNOWN,
-      .get_Uri = &getUri,
-      .get_Cancel = &getCancel,
-      .put_Cancel = &putCancel,
-  };
+  static const std::remove_cvref_t<decltype(*std::declval<Interface>().lpVtbl)> vtable;
 };
 
-struct NewWindowArgs : FakeObject<ICoreWebView2NewWindowRequestedEventArgs, NewWindowArgs> {
-  explicit NewWindowArgs(std::wstring uri) : uri(std::move(uri)) { lpVtbl = &vtable; }
-  std::wstring uri;
-  BOOL handled = FALSE;
+using NavigationArgs = AddressArgs<ICoreWebView2NavigationStartingEventArgs>;
+template <>
+const ICoreWebView2NavigationStartingEventArgsVtbl NavigationArgs::vtable = {
+    FAKE_UNKNOWN,
+    .get_Uri = &getUri,
+    .get_Cancel = &getFlag,
+    .put_Cancel = &putFlag,
+};
 
-  static HRESULT STDMETHODCALLTYPE getUri(ICoreWebView2NewWindowRequestedEventArgs* object,
-                                          LPWSTR* out) {
-    *out = copyForCaller(self(object)->uri);
-    return S_OK;
-  }
-  static HRESULT STDMETHODCALLTYPE putHandled(ICoreWebView2NewWindowRequestedEventArgs* object,
-                                              BOOL value) {
-    self(object)->handled = value;
-    return S_OK;
-  }
-  static HRESULT STDMETHODCALLTYPE getHandled(ICoreWebView2NewWindowRequestedEventArgs* object,
-                                              BOOL* value) {
-    *value = self(object)->handled;
-    return S_OK;
-  }
-  static constexpr ICoreWebView2NewWindowRequestedEventArgsVtbl vtable = {
-      FAKE_UNKNOWN,
-      .get_Uri = &getUri,
-      .put_Handled = &putHandled,
-      .get_Handled = &getHandled,
-  };
+using NewWindowArgs = AddressArgs<ICoreWebView2NewWindowRequestedEventArgs>;
+template <>
+const ICoreWebView2NewWindowRequestedEventArgsVtbl NewWindowArgs::vtable = {
+    FAKE_UNKNOWN,
+    .get_Uri = &getUri,
+    .put_Handled = &putFlag,
+    .get_Handled = &getFlag,
 };
 
 struct ProcessFailedArgs : FakeObject<ICoreWebView2ProcessFailedEventArgs, ProcessFailedArgs> {
@@ -413,14 +400,14 @@ struct WebView : FakeObject<ICoreWebView2, WebView> {
   void raiseNavigation(const std::wstring& uri) {
     auto* args = new NavigationArgs(uri);
     raise(navigationHandlers, args);
-    record("navigation", std::string(args->cancel ? "cancelled " : "allowed ") + wideToUtf8(uri));
+    record("navigation", std::string(args->flag ? "cancelled " : "allowed ") + wideToUtf8(uri));
     NavigationArgs::release(args);
   }
 
   void raiseNewWindow(const std::wstring& uri) {
     auto* args = new NewWindowArgs(uri);
     raise(newWindowHandlers, args);
-    record("newwindow", std::string(args->handled ? "handled " : "unhandled ") + wideToUtf8(uri));
+    record("newwindow", std::string(args->flag ? "handled " : "unhandled ") + wideToUtf8(uri));
     NewWindowArgs::release(args);
   }
 
