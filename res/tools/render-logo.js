@@ -5,16 +5,12 @@
 //   NODE_PATH=tests/page/node_modules node res/tools/render-logo.js
 const path = require('node:path');
 const { pathToFileURL } = require('node:url');
-const { chromium } = require('playwright-core');
+const { launchChromium } = require('./chromium');
 
 const root = path.resolve(__dirname, '..', '..');
 
 (async () => {
-  const browser = await chromium.launch({
-    executablePath: process.env.TARN_CHROMIUM || '/usr/bin/chromium',
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run',
-      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-  });
+  const browser = await launchChromium();
   try {
     const page = await browser.newPage({ viewport: { width: 800, height: 200 } });
     await page.goto(pathToFileURL(path.join(root, 'res', 'logo.svg')).href);
