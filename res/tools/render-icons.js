@@ -8,18 +8,14 @@
 // Run it again after changing the emblem and commit the images.
 const fs = require('node:fs');
 const path = require('node:path');
-const { chromium } = require('playwright-core');
+const { launchChromium } = require('./chromium');
 
 const root = path.resolve(__dirname, '..', '..');
 const source = process.argv[2] || path.join(root, 'res', 'emblem.svg');
 const sizes = [16, 24, 32, 48, 64, 128, 256];
 
 (async () => {
-  const browser = await chromium.launch({
-    executablePath: process.env.TARN_CHROMIUM || '/usr/bin/chromium',
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run',
-      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-  });
+  const browser = await launchChromium();
   try {
     // Inlined as a data address: a blank page may not load file addresses.
     const svgUrl = 'data:image/svg+xml;base64,' + fs.readFileSync(source).toString('base64');

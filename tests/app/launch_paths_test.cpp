@@ -49,11 +49,5 @@ TEST(WholePath, GrowsTheBufferUntilNothingIsCutOff) {
   EXPECT_EQ(readWholePath([](wchar_t*, std::uint32_t) { return 0u; }), L"");
 }
 
-TEST(InstanceMutex, NamesTheClientFolderHashInDecimal) {
-  EXPECT_EQ(instanceMutexName(2906646095u), L"Local\\TarnLauncher_2906646095");
-  EXPECT_EQ(instanceMutexName(7u), L"Local\\TarnLauncher_7");
-  EXPECT_EQ(oldExecutablePath(L"C:\\L2\\TarnLauncher.exe"), L"C:\\L2\\TarnLauncher.exe.old");
-}
-
 }  // namespace
 }  // namespace tu

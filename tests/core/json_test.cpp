@@ -67,26 +67,21 @@ TEST(JsonParse, EveryMessageWithItsOffset) {
       {"\"\\u12\"", "bad \\u escape at offset 3"},
       {"\"\\u12G4\"", "bad \\u escape at offset 5"},
       {"\"\\uD83D\\uZZZZ\"", "bad \\u escape at offset 9"},
+      // Literals are matched by their prefix.
+      {"[truefalse]", "expected ',' or ']' at offset 5"},
+      {"[true,nullnull]", "expected ',' or ']' at offset 10"},
   };
   for (const auto& c : cases) EXPECT_EQ(parseError(c.text), c.error) << c.text;
 }
 
-TEST(JsonParse, SuccessLeavesTheErrorTextAlone) {
+TEST(JsonParse, AnyValueAtTheTopAndSuccessLeavesTheErrorTextAlone) {
   std::string error = "before";
   EXPECT_TRUE(Json::parse(" {\"a\" : [ 1 , true , null ] } ", &error).isObject());
   EXPECT_EQ(error, "before");
-  EXPECT_TRUE(Json::parse("[1,2").isNull());  // no error text wanted
-}
-
-TEST(JsonParse, AnyValueAtTheTopAndLiteralsByPrefix) {
-  EXPECT_EQ(parsedNumber(" 5 "), 5);
   EXPECT_EQ(parsedString("\"s\""), "s");
   EXPECT_TRUE(Json::parse("null").isNull());
   EXPECT_TRUE(Json::parse("true").asBool());
   EXPECT_TRUE(Json::parse("false").isBool());
-  EXPECT_EQ(parseError("[truefalse]"), "expected ',' or ']' at offset 5");
-  EXPECT_EQ(parseError("[nullx]"), "expected ',' or ']' at offset 5");
-  EXPECT_EQ(parseError("[true,nullnull]"), "expected ',' or ']' at offset 10");
 }
 
 TEST(JsonParse, NumberTokensFollowStrtod) {
@@ -96,12 +91,8 @@ TEST(JsonParse, NumberTokensFollowStrtod) {
   EXPECT_EQ(parsedNumber("1e"), 1);
   EXPECT_EQ(parsedNumber("2-3"), 2);
   EXPECT_EQ(parsedNumber("-2.5e-3"), -0.0025);
-  EXPECT_EQ(parsedNumber("12345678901234567890"), 12345678901234567890.0);
-  EXPECT_EQ(parsedNumber("9007199254740993"), 9007199254740992.0);  // nearest double
   EXPECT_TRUE(std::signbit(parsedNumber("-0")));
   EXPECT_EQ(parsedNumber("1e400"), std::numeric_limits<double>::infinity());
-  EXPECT_EQ(parsedNumber("-1e400"), -std::numeric_limits<double>::infinity());
-  EXPECT_EQ(parsedNumber("1e-400"), 0);
   // The token ends at the first byte that cannot belong to a number.
   EXPECT_EQ(Json::parse("[1e,-,2-3]").dump(), "[1,0,2]");
   EXPECT_EQ(parseError("0x10"), "trailing characters at offset 1");
@@ -142,9 +133,6 @@ TEST(JsonParse, Surrogates) {
   EXPECT_EQ(parsedString(R"("\udbff\udfff")"), "\xF4\x8F\xBF\xBF");
   // A lone surrogate is written as it is.
   EXPECT_EQ(parsedString(R"("\uD83D")"), "\xED\xA0\xBD");
-  EXPECT_EQ(parsedString(R"("\uD83Dx")"),
-            "\xED\xA0\xBD"
-            "x");
   EXPECT_EQ(parsedString(R"("\uDE00")"), "\xED\xB8\x80");
   // A high surrogate followed by another escape pairs only with a low surrogate; the other
   // escape keeps its own character.
@@ -225,12 +213,11 @@ TEST(JsonDump, CompactAndPrettyLayout) {
             "    \"f\": null\n"
             "  }\n"
             "}");
-  EXPECT_EQ(Json::array().dump(true), "[]");
-  EXPECT_EQ(Json::object().dump(true), "{}");
-  EXPECT_EQ(Json("x").dump(true), "\"x\"");
 }
 
-TEST(JsonAccess, LookupsNeverFailAndNeverInsert) {
+// Lookups never fail and never insert; setting and pushing turn other kinds into containers;
+// copies are deep.
+TEST(JsonAccess, LookupsSetsPushesAndCopies) {
   const Json list = Json::parse("[1,\"two\",3]");
   EXPECT_TRUE(list.get("a").isNull());
   EXPECT_TRUE(list.at(5).isNull());
@@ -244,19 +231,15 @@ TEST(JsonAccess, LookupsNeverFailAndNeverInsert) {
   EXPECT_EQ(object.getInt64("n", 7), -2);
   EXPECT_EQ(object.getInt64("s", 7), 7);
   EXPECT_TRUE(object.getBool("n", true));
-}
 
-TEST(JsonAccess, SetAndPushTurnOtherKindsIntoContainers) {
   Json value(5);
   value.set("k", "v");
-  EXPECT_EQ(value.dump(), R"({"k":"v"})");
   value.set("a", 1);
   value.set("k", Json::array());
   EXPECT_EQ(value.dump(), R"({"k":[],"a":1})");
   value.push(true);
   value.push(nullptr);
   EXPECT_EQ(value.dump(), "[true,null]");
-  // Copies are deep.
   Json copy = value;
   copy.push(2);
   EXPECT_EQ(value.dump(), "[true,null]");

@@ -89,11 +89,5 @@ TEST_F(DesktopShortcutWinTest, AFailedSaveLeavesTheMarkerUnset) {
   EXPECT_TRUE(prefs.prefs.get("shortcut-2906646095").asBool());
 }
 
-TEST(DesktopFolder, IsKnownToTheShell) {
-  const auto folder = userDesktopFolder();
-  ASSERT_TRUE(folder.has_value());
-  EXPECT_FALSE(folder->empty());
-}
-
 }  // namespace
 }  // namespace tu

@@ -23,13 +23,21 @@ std::string merge(std::string_view text, bool windowed, int width, int height) {
   return mergeGameOptionsText(text, DisplayOptions{windowed, width, height});
 }
 
-TEST(GameOptionsRead, TakesTheThreeKeysOfTheVideoSection) {
-  const DisplayOptions options = read(
+TEST(GameOptionsRead, TheThreeKeysOfTheVideoSectionsLaterOnesWinning) {
+  DisplayOptions options = read(
       "[Audio]\nGamePlayViewportX=1\n[VIDEO]\r\n  gameplayviewportx = 1280abc \r\n"
       "GamePlayViewportY=-720\nStartupFullScreen=TRUE\n");
   EXPECT_EQ(options.width, 1280);
   EXPECT_EQ(options.height, -720);
   EXPECT_FALSE(options.windowed);
+  options = read(
+      "[Video]\nGamePlayViewportX=800\nGamePlayViewportX=1024\n[Other]\n[Video]\n"
+      "GamePlayViewportY=600\n");
+  EXPECT_EQ(options.width, 1024);
+  EXPECT_EQ(options.height, 600);
+  EXPECT_TRUE(options.windowed);  // not given: the default stays
+  // A byte order mark hides the first header.
+  EXPECT_EQ(read("\xEF\xBB\xBF[Video]\nGamePlayViewportX=800").width, 1024);
 }
 
 TEST(GameOptionsRead, ValuesFollowAtoiAndTheFullScreenRule) {
@@ -42,64 +50,41 @@ TEST(GameOptionsRead, ValuesFollowAtoiAndTheFullScreenRule) {
   EXPECT_EQ(read("[Video]\nGamePlayViewportX=-99999999999").width, -2147483647 - 1);
 }
 
-TEST(GameOptionsRead, LaterLinesAndSectionsWin) {
-  const DisplayOptions options = read(
-      "[Video]\nGamePlayViewportX=800\nGamePlayViewportX=1024\n[Other]\n[Video]\n"
-      "GamePlayViewportY=600\n");
-  EXPECT_EQ(options.width, 1024);
-  EXPECT_EQ(options.height, 600);
-  EXPECT_TRUE(options.windowed);  // not given: the default stays
-}
-
-TEST(GameOptionsRead, AByteOrderMarkHidesTheFirstHeader) {
-  EXPECT_EQ(read("\xEF\xBB\xBF[Video]\nGamePlayViewportX=800").width, 1024);
-}
-
-TEST(GameOptionsMerge, ReplacesAndAddsKeysBeforeTheSectionsBlankLines) {
-  EXPECT_EQ(
-      merge("[Video]\nGamePlayViewportX=800\nGamePlayViewportY=600\n\n[Audio]\n", true, 1280, 1024),
-      "[Video]\r\nGamePlayViewportX=1280\r\nGamePlayViewportY=1024\r\n"
-      "StartupFullScreen=False\r\n\r\n[Audio]\r\n");
-}
-
-TEST(GameOptionsMerge, AnEmptyTextBecomesTheSectionWithoutAFinalLineBreak) {
-  EXPECT_EQ(
-      merge("", false, 1920, 1080),
-      "[Video]\r\nGamePlayViewportX=1920\r\nGamePlayViewportY=1080\r\nStartupFullScreen=True");
-}
-
-TEST(GameOptionsMerge, KeepsEveryOtherLineByteForByte) {
-  const std::string text =
-      "; comment\r\n[Audio]\r\nGamePlayViewportX=5\r\n  Volume = 7  \t\r\n"
-      "[video]\n  gameplayviewportx = 1024 ; old\r\nOther=\xC3\xA9\nno equals here\n\n\n";
-  EXPECT_EQ(merge(text, true, 800, 600),
-            "; comment\r\n[Audio]\r\nGamePlayViewportX=5\r\n  Volume = 7  \t\r\n"
-            "[video]\r\nGamePlayViewportX=800\r\nOther=\xC3\xA9\r\nno equals here\r\n"
-            "GamePlayViewportY=600\r\nStartupFullScreen=False\r\n\r\n\r\n");
-}
-
-TEST(GameOptionsMerge, RewritesBothVideoSections) {
-  EXPECT_EQ(merge("[Video]\nGamePlayViewportX=1\n[Video]\nGamePlayViewportX=2\n", true, 800, 600),
-            "[Video]\r\nGamePlayViewportX=800\r\nGamePlayViewportY=600\r\nStartupFullScreen=False"
-            "\r\n[Video]\r\nGamePlayViewportX=800\r\n");
-}
-
-TEST(GameOptionsMerge, ASectionAtTheEndGetsItsKeysBeforeTrailingBlankLines) {
-  EXPECT_EQ(merge("[Audio]\nA=1\n[Video]\nGamePlayViewportY=1\n\n\n", true, -1, 600),
-            "[Audio]\r\nA=1\r\n[Video]\r\nGamePlayViewportY=600\r\nGamePlayViewportX=-1\r\n"
-            "StartupFullScreen=False\r\n\r\n\r\n");
-}
-
-TEST(GameOptionsMerge, ABomLineGetsANewSectionAtTheTop) {
-  EXPECT_EQ(merge("\xEF\xBB\xBF[Video]\nGamePlayViewportX=800", true, 640, 480),
-            "[Video]\r\nGamePlayViewportX=640\r\nGamePlayViewportY=480\r\nStartupFullScreen=False"
-            "\r\n\xEF\xBB\xBF[Video]\r\nGamePlayViewportX=800\r\n");
-}
-
-TEST(GameOptionsMerge, AnEmptyVideoSectionFilledRightAfterItsHeader) {
-  EXPECT_EQ(merge("[Video]\n\n[Audio]", false, 800, 600),
-            "[Video]\r\nGamePlayViewportX=800\r\nGamePlayViewportY=600\r\nStartupFullScreen=True"
-            "\r\n\r\n[Audio]\r\n");
+// Every line the merge does not own is kept byte for byte (line ends become CRLF); the keys go
+// before the section's trailing blank lines, every [Video] section is rewritten, and a header
+// hidden behind a byte order mark gets a new section at the top.
+TEST(GameOptionsMerge, ReplacesOrAddsTheKeysAndKeepsEverythingElse) {
+  const struct {
+    std::string text;
+    bool windowed;
+    int width, height;
+    std::string merged;
+  } cases[] = {
+      {"[Video]\nGamePlayViewportX=800\nGamePlayViewportY=600\n\n[Audio]\n", true, 1280, 1024,
+       "[Video]\r\nGamePlayViewportX=1280\r\nGamePlayViewportY=1024\r\n"
+       "StartupFullScreen=False\r\n\r\n[Audio]\r\n"},
+      {"", false, 1920, 1080,
+       "[Video]\r\nGamePlayViewportX=1920\r\nGamePlayViewportY=1080\r\nStartupFullScreen=True"},
+      {"; comment\r\n[Audio]\r\nGamePlayViewportX=5\r\n  Volume = 7  \t\r\n"
+       "[video]\n  gameplayviewportx = 1024 ; old\r\nOther=\xC3\xA9\nno equals here\n\n\n",
+       true, 800, 600,
+       "; comment\r\n[Audio]\r\nGamePlayViewportX=5\r\n  Volume = 7  \t\r\n"
+       "[video]\r\nGamePlayViewportX=800\r\nOther=\xC3\xA9\r\nno equals here\r\n"
+       "GamePlayViewportY=600\r\nStartupFullScreen=False\r\n\r\n\r\n"},
+      {"[Video]\nGamePlayViewportX=1\n[Video]\nGamePlayViewportX=2\n", true, 800, 600,
+       "[Video]\r\nGamePlayViewportX=800\r\nGamePlayViewportY=600\r\nStartupFullScreen=False"
+       "\r\n[Video]\r\nGamePlayViewportX=800\r\n"},
+      {"[Audio]\nA=1\n[Video]\nGamePlayViewportY=1\n\n\n", true, -1, 600,
+       "[Audio]\r\nA=1\r\n[Video]\r\nGamePlayViewportY=600\r\nGamePlayViewportX=-1\r\n"
+       "StartupFullScreen=False\r\n\r\n\r\n"},
+      {"\xEF\xBB\xBF[Video]\nGamePlayViewportX=800", true, 640, 480,
+       "[Video]\r\nGamePlayViewportX=640\r\nGamePlayViewportY=480\r\nStartupFullScreen=False"
+       "\r\n\xEF\xBB\xBF[Video]\r\nGamePlayViewportX=800\r\n"},
+      {"[Video]\n\n[Audio]", false, 800, 600,
+       "[Video]\r\nGamePlayViewportX=800\r\nGamePlayViewportY=600\r\nStartupFullScreen=True"
+       "\r\n\r\n[Audio]\r\n"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(merge(c.text, c.windowed, c.width, c.height), c.merged);
 }
 
 TEST(GameOptionsFile, MissingFileIsCreatedAndUnreadableFileIsLeftAlone) {

@@ -1,4 +1,5 @@
-// Starting the game for real: the command line and working folder the game sees.
+// Starting the game for real, from a folder whose name is beyond ASCII: the command line and
+// the working folder the game sees, and the error of a file that is not a program.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -12,64 +13,52 @@ namespace tu {
 namespace {
 
 namespace fs = std::filesystem;
-using test::TempDir;
-
-fs::path recorderProgram() {
-  wchar_t self[4096];
-  const DWORD length = GetModuleFileNameW(nullptr, self, 4096);
-  return fs::path(std::wstring(self, length)).parent_path() / L"record_launch.exe";
-}
-
-// The recorder's output, once it has written it (the launcher does not wait for the game).
-std::wstring awaitRecord(const fs::path& folder) {
-  std::string bytes;
-  for (int attempt = 0; attempt < 400 && !readFile(folder / L"launch_record.bin", bytes);
-       ++attempt) {
-    Sleep(50);
-  }
-  return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-}
 
 class ProcessStartWinTest : public ::testing::Test {
  protected:
   ProcessStartWinTest() {
-    clientDir = dir.path() / L"Games L2 \u017D";
     std::error_code ec;
-    fs::create_directories(clientDir / L"system", ec);
-    fs::copy_file(recorderProgram(), clientDir / L"system" / L"L2.exe", ec);
+    fs::create_directories(game.parent_path(), ec);
+    fs::copy_file(pathFromUtf8(TARN_RECORDER_EXE), game, ec);
     EXPECT_FALSE(ec) << ec.message();
     config.game = "system/L2.exe";
   }
 
   ProcessStartResult start() {
-    GameStart game;
-    EXPECT_TRUE(findGame(config, clientDir, game));
-    return startGameProcess(nullptr, game.program, game.arguments, game.workingFolder);
+    GameStart found;
+    EXPECT_TRUE(findGame(config, clientDir, found));
+    return startGameProcess(nullptr, found.program, found.arguments, found.workingFolder);
   }
 
-  TempDir dir;
-  fs::path clientDir;
+  // What the recorder standing in for the game wrote (the launcher does not wait for the game).
+  std::string takeRecord() {
+    const fs::path log = game.native() + L".log";
+    std::string record;
+    for (int attempt = 0; attempt < 400 && !(readFile(log, record) && record.ends_with("\n"));
+         ++attempt) {
+      Sleep(50);
+    }
+    fs::remove(log);
+    return record;
+  }
+
+  test::TempDir dir;
+  fs::path clientDir = dir.path() / L"Games L2 \u017D";
+  fs::path game = clientDir / L"system" / L"L2.exe";
   LauncherConfig config;
 };
 
-TEST_F(ProcessStartWinTest, TheGameSeesItsQuotedPathAndItsFolder) {
+TEST_F(ProcessStartWinTest, TheGameSeesItsQuotedPathTheArgumentsUnchangedAndItsFolder) {
+  const std::string folder = "\ncwd=" + pathToUtf8(clientDir / L"system") + "\n";
   EXPECT_TRUE(start().started);
-  const fs::path game = clientDir / L"system" / L"L2.exe";
-  EXPECT_EQ(awaitRecord(clientDir / L"system"),
-            L"\"" + game.native() + L"\"\n" + (clientDir / L"system").native());
-}
-
-TEST_F(ProcessStartWinTest, ArgumentsFollowUnchangedAfterOneBlank) {
+  EXPECT_EQ(takeRecord(), "\"" + pathToUtf8(game) + "\"" + folder);
   config.gameArgs = "-login  \"two words\" \xC5\xBD";
   EXPECT_TRUE(start().started);
-  const fs::path game = clientDir / L"system" / L"L2.exe";
-  EXPECT_EQ(awaitRecord(clientDir / L"system"), L"\"" + game.native() +
-                                                    L"\" -login  \"two words\" \u017D\n" +
-                                                    (clientDir / L"system").native());
+  EXPECT_EQ(takeRecord(), "\"" + pathToUtf8(game) + "\" -login  \"two words\" \xC5\xBD" + folder);
 }
 
 TEST_F(ProcessStartWinTest, AFileThatIsNotAProgramFailsWithTheSystemsErrorNumber) {
-  test::writeTestFile(clientDir / L"system" / L"L2.exe", "not a program");
+  test::writeTestFile(game, "not a program");
   const ProcessStartResult result = start();
   EXPECT_FALSE(result.started);
   EXPECT_FALSE(result.declined);

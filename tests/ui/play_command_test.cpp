@@ -1,5 +1,6 @@
-// Play: the game path, what is handed to the process start, and what follows. Play during a
-// run is the page controller test's (it holds the busy state).
+// Play's failures as the player reads them. Starting the game and closing or minimizing after
+// it is the end-to-end test's; play during a run is the page controller's (it holds the busy
+// state).
 #include "ui/play_command.h"
 
 #include <gtest/gtest.h>
@@ -40,23 +41,6 @@ TEST_F(GameLaunchTest, AMissingGameOrAFolderInItsPlaceIsReported) {
   const std::string missing = R"({"type":"notice","code":"gameMissing","detail":"system/L2.exe"})";
   EXPECT_EQ(notices(), missing + missing);
   EXPECT_TRUE(host.starts.empty());
-}
-
-TEST_F(GameLaunchTest, StartsTheGameInItsFolderThenClosesOrMinimizes) {
-  writeTestFile(dir / "system/L2.exe", "MZ");
-  launchGame(host, config, dir.path(), false);
-  ASSERT_EQ(host.starts.size(), 1u);
-  EXPECT_EQ(host.starts[0].program, resolveRelative(dir.path(), "system/L2.exe"));
-  EXPECT_EQ(host.starts[0].arguments, "-login srv  \"two words\"");
-  EXPECT_EQ(host.starts[0].workingFolder, resolveRelative(dir.path(), "system"));
-  EXPECT_EQ(host.closed, 1);
-  EXPECT_EQ(host.minimized, 0);
-
-  config.closeOnPlay = false;
-  launchGame(host, config, dir.path(), false);
-  EXPECT_EQ(host.closed, 1);
-  EXPECT_EQ(host.minimized, 1);
-  EXPECT_EQ(notices(), "");
 }
 
 TEST_F(GameLaunchTest, AFailedStartIsReportedADeclinedOneIsNot) {

@@ -1,5 +1,5 @@
 'use strict';
-// Starts Debian's chromium for the page tests and tools. Nothing is ever downloaded: the
+// Starts Debian's chromium for the page tests. Nothing is ever downloaded: the
 // browser is the system one, and it is told not to reach out for updates or sync.
 // playwright-core gives every launch a fresh temporary profile of its own.
 const { chromium } = require('playwright-core');

@@ -56,23 +56,24 @@ HWND findTopWindow(DWORD pid, const wchar_t* className) {
   return search.found;
 }
 
-namespace {
-void setText(HKEY root, const wchar_t* key, const wchar_t* name, const std::wstring& value) {
+bool writeRegistryText(HKEY root, const wchar_t* key, const wchar_t* name,
+                       const std::wstring& value) {
   HKEY handle = nullptr;
   if (RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
       ERROR_SUCCESS) {
-    return;
+    return false;
   }
-  RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  const LSTATUS status =
+      RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
   RegCloseKey(handle);
+  return status == ERROR_SUCCESS;
 }
-}  // namespace
 
 void prepareWinePrefix() {
-  setText(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", L"Managed", L"N");
-  setText(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug",
-          L"Debugger", L"");
+  writeRegistryText(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", L"Managed", L"N");
+  writeRegistryText(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug",
+                    L"Debugger", L"");
 }
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
@@ -125,7 +126,7 @@ void FakeRuntime::setBehaviour(const std::string& words) {
   writeFileAtomic(versionFolder_ / fake::kSettingsName, words);
 }
 
-std::vector<Event> FakeRuntime::events() const {
+std::vector<Event> FakeRuntime::events(DWORD pid, const std::string& name) const {
   std::string log;
   readFile(versionFolder_ / fake::kLogName, log);
   std::vector<Event> events;
@@ -140,30 +141,10 @@ std::vector<Event> FakeRuntime::events() const {
     event.name = line.substr(
         pidEnd + 1, nameEnd == std::string::npos ? std::string::npos : nameEnd - pidEnd - 1);
     if (nameEnd != std::string::npos) event.text = line.substr(nameEnd + 1);
-    events.push_back(std::move(event));
+    if ((pid == 0 || event.pid == pid) && (name.empty() || event.name == name))
+      events.push_back(std::move(event));
   }
   return events;
-}
-
-std::vector<Event> FakeRuntime::events(DWORD pid) const {
-  std::vector<Event> selected;
-  for (Event& event : events()) {
-    if (event.pid == pid) selected.push_back(std::move(event));
-  }
-  return selected;
-}
-
-std::vector<Event> FakeRuntime::events(DWORD pid, const std::string& name) const {
-  std::vector<Event> selected;
-  for (Event& event : events(pid)) {
-    if (event.name == name) selected.push_back(std::move(event));
-  }
-  return selected;
-}
-
-void FakeRuntime::clearEvents() {
-  std::error_code error;
-  fs::remove(versionFolder_ / fake::kLogName, error);
 }
 
 LauncherProcess LauncherProcess::start(const fs::path& exe, const std::wstring& arguments,
@@ -261,8 +242,11 @@ HWND LauncherProcess::mainWindow() const {
   return findTopWindow(pid_, L"TarnLauncherWindow");
 }
 
-HWND LauncherProcess::dialog() const {
-  return findTopWindow(pid_, L"#32770");
+HWND LauncherProcess::waitForDialog() const {
+  HWND dialog = nullptr;
+  const bool shown = waitUntil(
+      [&] { return (dialog = findTopWindow(pid_, L"#32770")) && IsWindowVisible(dialog); });
+  return shown ? dialog : nullptr;
 }
 
 MessageBoxContent readMessageBox(HWND dialog) {

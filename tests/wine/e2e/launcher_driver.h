@@ -23,6 +23,10 @@ namespace tu::e2e {
 // Launchers started later read both. Only meant for a test prefix.
 void prepareWinePrefix();
 
+// Sets the text value `name` (null: the key's default value) of `key`, creating the key.
+bool writeRegistryText(HKEY root, const wchar_t* key, const wchar_t* name,
+                       const std::wstring& value);
+
 // Polls `condition` every 20 ms until it holds or `timeoutMs` has passed; returns its last value.
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 30000);
 
@@ -46,11 +50,9 @@ class FakeRuntime {
   void unregisterInstall();  // no runtime on this machine
   // How the fake behaves in the launchers started from now on (fake::kSettingsName).
   void setBehaviour(const std::string& words);
-  // Every recorded event, optionally only those of one process, in recording order.
-  std::vector<Event> events() const;
-  std::vector<Event> events(DWORD pid) const;
-  std::vector<Event> events(DWORD pid, const std::string& name) const;
-  void clearEvents();
+  // The recorded events in recording order: every one, or those of process `pid` (0: any),
+  // or only those of that process named `name`.
+  std::vector<Event> events(DWORD pid = 0, const std::string& name = "") const;
 
  private:
   std::filesystem::path versionFolder_;
@@ -88,7 +90,8 @@ class LauncherProcess {
   bool sync(const FakeRuntime& runtime) const;
 
   HWND mainWindow() const;  // the process's "TarnLauncherWindow", or null
-  HWND dialog() const;      // a dialog box (message box) of the process, or null
+  // The process's dialog box (message box) once it shows, or null after 30 s.
+  HWND waitForDialog() const;
 
  private:
   void reset();

@@ -13,6 +13,8 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "core/text_win.h"
@@ -241,60 +243,45 @@ struct WebMessageArgs : FakeObject<ICoreWebView2WebMessageReceivedEventArgs, Web
   };
 };
 
-struct NavigationArgs : FakeObject<ICoreWebView2NavigationStartingEventArgs, NavigationArgs> {
-  explicit NavigationArgs(std::wstring uri) : uri(std::move(uri)) { lpVtbl = &vtable; }
+// The arguments of NavigationStarting and NewWindowRequested: an address, and the one flag the
+// launcher sets (Cancel, Handled).
+template <class Interface>
+struct AddressArgs : FakeObject<Interface, AddressArgs<Interface>> {
+  explicit AddressArgs(std::wstring uri) : uri(std::move(uri)) { this->lpVtbl = &vtable; }
   std::wstring uri;
-  BOOL cancel = FALSE;
+  BOOL flag = FALSE;
 
-  static HRESULT STDMETHODCALLTYPE getUri(ICoreWebView2NavigationStartingEventArgs* object,
-                                          LPWSTR* out) {
-    *out = copyForCaller(self(object)->uri);
+  static HRESULT STDMETHODCALLTYPE getUri(Interface* object, LPWSTR* out) {
+    *out = copyForCaller(AddressArgs::self(object)->uri);
     return S_OK;
   }
-  static HRESULT STDMETHODCALLTYPE putCancel(ICoreWebView2NavigationStartingEventArgs* object,
-                                             BOOL value) {
-    self(object)->cancel = value;
+  static HRESULT STDMETHODCALLTYPE putFlag(Interface* object, BOOL value) {
+    AddressArgs::self(object)->flag = value;
     return S_OK;
   }
-  static HRESULT STDMETHODCALLTYPE getCancel(ICoreWebView2NavigationStartingEventArgs* object,
-                                             BOOL* value) {
-    *value = self(object)->cancel;
+  static HRESULT STDMETHODCALLTYPE getFlag(Interface* object, BOOL* value) {
+    *value = AddressArgs::self(object)->flag;
     return S_OK;
   }
-  static constexpr ICoreWebView2NavigationStartingEventArgsVtbl vtable = {
-      FAKE_UNKNOWN,
-      .get_Uri = &getUri,
-      .get_Cancel = &getCancel,
-      .put_Cancel = &putCancel,
-  };
+  static const std::remove_cvref_t<decltype(*std::declval<Interface>().lpVtbl)> vtable;
 };
 
-struct NewWindowArgs : FakeObject<ICoreWebView2NewWindowRequestedEventArgs, NewWindowArgs> {
-  explicit NewWindowArgs(std::wstring uri) : uri(std::move(uri)) { lpVtbl = &vtable; }
-  std::wstring uri;
-  BOOL handled = FALSE;
+using NavigationArgs = AddressArgs<ICoreWebView2NavigationStartingEventArgs>;
+template <>
+const ICoreWebView2NavigationStartingEventArgsVtbl NavigationArgs::vtable = {
+    FAKE_UNKNOWN,
+    .get_Uri = &getUri,
+    .get_Cancel = &getFlag,
+    .put_Cancel = &putFlag,
+};
 
-  static HRESULT STDMETHODCALLTYPE getUri(ICoreWebView2NewWindowRequestedEventArgs* object,
-                                          LPWSTR* out) {
-    *out = copyForCaller(self(object)->uri);
-    return S_OK;
-  }
-  static HRESULT STDMETHODCALLTYPE putHandled(ICoreWebView2NewWindowRequestedEventArgs* object,
-                                              BOOL value) {
-    self(object)->handled = value;
-    return S_OK;
-  }
-  static HRESULT STDMETHODCALLTYPE getHandled(ICoreWebView2NewWindowRequestedEventArgs* object,
-                                              BOOL* value) {
-    *value = self(object)->handled;
-    return S_OK;
-  }
-  static constexpr ICoreWebView2NewWindowRequestedEventArgsVtbl vtable = {
-      FAKE_UNKNOWN,
-      .get_Uri = &getUri,
-      .put_Handled = &putHandled,
-      .get_Handled = &getHandled,
-  };
+using NewWindowArgs = AddressArgs<ICoreWebView2NewWindowRequestedEventArgs>;
+template <>
+const ICoreWebView2NewWindowRequestedEventArgsVtbl NewWindowArgs::vtable = {
+    FAKE_UNKNOWN,
+    .get_Uri = &getUri,
+    .put_Handled = &putFlag,
+    .get_Handled = &getFlag,
 };
 
 struct ProcessFailedArgs : FakeObject<ICoreWebView2ProcessFailedEventArgs, ProcessFailedArgs> {
@@ -401,64 +388,55 @@ struct WebView : FakeObject<ICoreWebView2, WebView> {
     return S_OK;
   }
 
+  // Runs every handler of `list` on `args`, from a copy of the list: a handler may run a command
+  // that closes the view.
+  template <class Handler, class Args>
+  void raise(const std::vector<Registration<Handler>>& list, Args* args) {
+    const auto handlers = list;
+    const InHandler inHandler;
+    for (const auto& entry : handlers) entry.handler->lpVtbl->Invoke(entry.handler, this, args);
+  }
+
   void raiseNavigation(const std::wstring& uri) {
     auto* args = new NavigationArgs(uri);
-    const InHandler inHandler;
-    for (const auto& entry : navigationHandlers) {
-      entry.handler->lpVtbl->Invoke(entry.handler, this, args);
-    }
-    record("navigation", std::string(args->cancel ? "cancelled " : "allowed ") + wideToUtf8(uri));
+    raise(navigationHandlers, args);
+    record("navigation", std::string(args->flag ? "cancelled " : "allowed ") + wideToUtf8(uri));
     NavigationArgs::release(args);
   }
 
   void raiseNewWindow(const std::wstring& uri) {
     auto* args = new NewWindowArgs(uri);
-    const InHandler inHandler;
-    for (const auto& entry : newWindowHandlers) {
-      entry.handler->lpVtbl->Invoke(entry.handler, this, args);
-    }
-    record("newwindow", std::string(args->handled ? "handled " : "unhandled ") + wideToUtf8(uri));
+    raise(newWindowHandlers, args);
+    record("newwindow", std::string(args->flag ? "handled " : "unhandled ") + wideToUtf8(uri));
     NewWindowArgs::release(args);
   }
 
   void raiseWebMessage(const std::wstring& text) {
     auto* args = new WebMessageArgs(text);
-    // A handler may run a command that closes the view; keep the list as it was.
-    const auto handlers = messageHandlers;
-    {
-      const InHandler inHandler;
-      for (const auto& entry : handlers) {
-        entry.handler->lpVtbl->Invoke(entry.handler, this, args);
-      }
-    }
+    raise(messageHandlers, args);
     WebMessageArgs::release(args);
   }
 
   void raiseProcessFailed(std::int32_t kind) {
     auto* args = new ProcessFailedArgs(kind);
-    const auto handlers = processFailedHandlers;
-    {
-      const InHandler inHandler;
-      for (const auto& entry : handlers) {
-        entry.handler->lpVtbl->Invoke(entry.handler, this, args);
-      }
-    }
+    raise(processFailedHandlers, args);
     ProcessFailedArgs::release(args);
+  }
+
+  template <class Handler>
+  static void drop(std::vector<Registration<Handler>>& list, const char* what) {
+    for (const auto& entry : list) releaseHandler(entry.handler, what);
+    list.clear();
   }
 
   // Close drops every handler, as the runtime's does.
   void dropHandlers() {
     closed = true;
-    for (const auto& entry : navigationHandlers) releaseHandler(entry.handler, "navigation");
-    for (const auto& entry : messageHandlers) releaseHandler(entry.handler, "webmessage");
-    for (const auto& entry : newWindowHandlers) releaseHandler(entry.handler, "newwindow");
-    for (const auto& entry : processFailedHandlers) releaseHandler(entry.handler, "processfailed");
-    navigationHandlers.clear();
-    messageHandlers.clear();
-    newWindowHandlers.clear();
-    processFailedHandlers.clear();
+    drop(navigationHandlers, "navigation");
+    drop(messageHandlers, "webmessage");
+    drop(newWindowHandlers, "newwindow");
+    drop(processFailedHandlers, "processfailed");
   }
-
   static constexpr ICoreWebView2Vtbl vtable = {
       FAKE_UNKNOWN,
       .get_Settings = &getSettings,
@@ -574,22 +552,6 @@ struct Environment : FakeObject<ICoreWebView2Environment, Environment> {
 
 #undef FAKE_UNKNOWN
 
-// The runtime asks the completion handler for its interfaces; the launcher's must answer
-// IUnknown and its own id with itself, and nothing else.
-bool handlerAnswersQueryInterface(ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* h) {
-  auto ask = [h](const GUID& iid, void** out) { return h->lpVtbl->QueryInterface(h, &iid, out); };
-  void* asUnknown = nullptr;
-  void* asItself = nullptr;
-  void* asOther = reinterpret_cast<void*>(1);
-  const bool ok = ask(Wv2Unknown::iid, &asUnknown) == S_OK && asUnknown == h &&
-                  ask(h->iid, &asItself) == S_OK && asItself == h &&
-                  ask(ICoreWebView2::iid, &asOther) == E_NOINTERFACE && asOther == nullptr &&
-                  h->lpVtbl->QueryInterface(h, &h->iid, nullptr) == E_POINTER;
-  if (asUnknown) h->lpVtbl->Release(h);
-  if (asItself) h->lpVtbl->Release(h);
-  return ok;
-}
-
 bool behaves(const std::string& word) {
   static const std::string settings = [] {
     std::wstring path = logPath();
@@ -676,7 +638,6 @@ extern "C" __declspec(dllexport) HRESULT STDMETHODCALLTYPE
   record("environment", std::to_string(flag) + " " + std::to_string(runtimeKind) + " " +
                             (options ? "options " : "") + utf8(userDataFolder));
   if (!handler) return E_POINTER;
-  record("handler-qi", handlerAnswersQueryInterface(handler) ? "ok" : "bad");
   handler->lpVtbl->AddRef(handler);
   Dispatcher::get().post([handler] {
     auto* environment = new Environment();

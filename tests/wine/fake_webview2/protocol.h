@@ -4,7 +4,6 @@
 // folder (the folder the registry's "EBWebView" value names), "<pid> <event> <text>":
 //   commandline <text>                     the launcher's command line, when it loads the fake
 //   environment <flag> <kind> <user data folder>   the creation export was called
-//   handler-qi <ok|bad>                    the completion handler answered QueryInterface right
 //   controller <parent window, hex>        CreateCoreWebView2Controller
 //   setting <name> <0|1>                   a put_ of the settings (Settings3 included) or the
 //                                          controller's AllowExternalDrop

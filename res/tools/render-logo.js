@@ -1,15 +1,16 @@
 'use strict';
 // Renders res/logo.svg (which draws res/emblem.svg beside the name) into ui/logo.png with a
-// transparent background, using the same Debian chromium as the page tests. Run it after
-// changing either drawing: npm run logo
+// transparent background, with Debian's chromium. Run it again after changing either drawing:
+//
+//   NODE_PATH=tests/page/node_modules node res/tools/render-logo.js
 const path = require('node:path');
 const { pathToFileURL } = require('node:url');
-const { launchBrowser } = require('../test/browser');
+const { launchChromium } = require('./chromium');
 
-const root = path.resolve(__dirname, '..', '..', '..');
+const root = path.resolve(__dirname, '..', '..');
 
 (async () => {
-  const browser = await launchBrowser();
+  const browser = await launchChromium();
   try {
     const page = await browser.newPage({ viewport: { width: 800, height: 200 } });
     await page.goto(pathToFileURL(path.join(root, 'res', 'logo.svg')).href);
