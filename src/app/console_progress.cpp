@@ -163,19 +163,13 @@ std::string resultText(const Json& done) {
   const std::optional<EndCode> code = endCodeFromText(word);
   if (!code) return withDetail("Ended with \"" + word + "\"", detail);
   switch (*code) {
-    case EndCode::UpToDate:
-      return withBuild("Up to date", build);
-    case EndCode::Updated:
-      return withBuild("Updated", build);
-    case EndCode::Offline:
-      return withDetail("Cannot reach the update server", detail);
+    case EndCode::UpToDate: return withBuild("Up to date", build);
+    case EndCode::Updated: return withBuild("Updated", build);
+    case EndCode::Offline: return withDetail("Cannot reach the update server", detail);
     case EndCode::BadSignature:
-    case EndCode::BadManifest:
-      return withDetail("Manifest rejected", detail);
-    case EndCode::NoConfig:
-      return withDetail("Updating is not set up", detail);
-    case EndCode::Failed:
-      return withDetail("Update failed", detail);
+    case EndCode::BadManifest: return withDetail("Manifest rejected", detail);
+    case EndCode::NoConfig: return withDetail("Updating is not set up", detail);
+    case EndCode::Failed: return withDetail("Update failed", detail);
     case EndCode::Cancelled:
       // Without canPlay the download stopped half way: the client is not fit to play.
       return done.getBool("canPlay", true)

@@ -35,8 +35,7 @@ void Updater::run(CheckMode mode) {
   std::string detail;
   if (!fetchManifest(manifest, failure, detail)) {
     // A cancel that ended the fetch is the player's choice, not a server out of reach.
-    finish(cancelFlag ? RunEnd::stopped(EndCode::Cancelled, "")
-                      : RunEnd::stopped(failure, detail));
+    finish(cancelFlag ? RunEnd::stopped(EndCode::Cancelled, "") : RunEnd::stopped(failure, detail));
     return;
   }
   // One run per client folder: two at once would install over each other's temporaries and
