@@ -34,7 +34,7 @@ bool writePacked(std::istream& in, std::uint64_t size, std::ostream& out,
 
 // Asked once a source was read to its end: false (with the reason) when it changed while it
 // was read, so that what was packed may be half old, half new.
-using SourceCheck = std::function<bool(std::string& why)>;
+using SourceCheck = std::function<bool(std::string& error)>;
 
 // Packs `size` bytes of `in` into the packed file `destination`: written as a ".tmp" sibling
 // (missing folders are created), flushed to disk, then moved over it, so `destination` is
