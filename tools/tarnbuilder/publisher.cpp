@@ -72,8 +72,8 @@ bool packEntry(const ClientFileInfo& file, const fs::path& destination, const Pa
                     error);
 }
 
-// Takes over what an earlier publish packed from the same source with the same options (unless
-// `fresh`), recording it in `cache`. Returns the indexes of the entries left to pack.
+// Takes over what an earlier publish (`previous`) packed from the same source with the same
+// options, recording it in `cache`. Returns the indexes of the entries left to pack.
 std::vector<std::size_t> reusePacked(PublishPlan& plan, const PublishCache& previous,
                                      const PackOptions& pack, PublishCache& cache) {
   std::vector<std::size_t> work;
