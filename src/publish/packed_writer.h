@@ -40,8 +40,9 @@ using SourceCheck = std::function<bool(std::string& error)>;
 // (missing folders are created), flushed to disk, then moved over it, so `destination` is
 // either the old file or the whole new one; a failure removes the temporary. Then writes the
 // block index beside it as `destination` + "i" (files/<path>.tzi), or removes a stale one when
-// it gets none. `sourceUnchanged` (may be empty) is asked before anything is replaced. Failures
-// to read or pack the source are told as `name`, ": " and the reason.
+// it gets none. `sourceUnchanged` (may be empty) is asked before anything is replaced. A
+// failure while packing, flushing or of that check is told as `name`, ": " and the reason; one
+// to create the temporary or replace `destination` names that file.
 bool packToFile(std::istream& in, std::uint64_t size, std::string_view name,
                 const std::filesystem::path& destination, const PackOptions& options,
                 const SourceCheck& sourceUnchanged, PackResult& result, std::string& error);
