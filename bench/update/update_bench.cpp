@@ -183,9 +183,9 @@ struct Client {
           if (phase == kPhaseCheck) watch.emplace();
         },
         nullptr,
-        [&](bool, bool, const std::string& doneCode, const std::string& detail) {
+        [&](const RunEnd& end) {
           if (watch) cost = watch->cost();
-          code = doneCode + (detail.empty() ? "" : ": " + detail);
+          code = endCodeText(end.code) + (end.detail.empty() ? "" : ": " + end.detail);
         },
         nullptr);
     updater.run(mode);

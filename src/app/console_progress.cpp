@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <utility>
 #include <vector>
+
+#include "update/run_end.h"
 
 namespace tu {
 
@@ -154,22 +157,26 @@ std::string phaseText(std::string_view phase) {
 }
 
 std::string resultText(const Json& done) {
-  const std::string code = done.getString("code");
+  const std::string word = done.getString("code");
   const std::string detail = done.getString("detail");
   const std::string build = done.getString("build");
-  if (code == "uptodate") return withBuild("Up to date", build);
-  if (code == "updated") return withBuild("Updated", build);
-  if (code == "offline") return withDetail("Cannot reach the update server", detail);
-  if (code == "badsig" || code == "badmanifest") return withDetail("Manifest rejected", detail);
-  if (code == "noconfig") return withDetail("Updating is not set up", detail);
-  if (code == "failed") return withDetail("Update failed", detail);
-  if (code == "cancelled") {
-    // Without canPlay the download stopped half way: the client is not fit to play.
-    return done.getBool("canPlay", true)
-               ? std::string("Cancelled.")
-               : std::string("Cancelled during a download; run again to complete the update.");
+  const std::optional<EndCode> code = endCodeFromText(word);
+  if (!code) return withDetail("Ended with \"" + word + "\"", detail);
+  switch (*code) {
+    case EndCode::UpToDate: return withBuild("Up to date", build);
+    case EndCode::Updated: return withBuild("Updated", build);
+    case EndCode::Offline: return withDetail("Cannot reach the update server", detail);
+    case EndCode::BadSignature:
+    case EndCode::BadManifest: return withDetail("Manifest rejected", detail);
+    case EndCode::NoConfig: return withDetail("Updating is not set up", detail);
+    case EndCode::Failed: return withDetail("Update failed", detail);
+    case EndCode::Cancelled:
+      // Without canPlay the download stopped half way: the client is not fit to play.
+      return done.getBool("canPlay", true)
+                 ? std::string("Cancelled.")
+                 : std::string("Cancelled during a download; run again to complete the update.");
   }
-  return withDetail("Ended with \"" + code + "\"", detail);
+  return withDetail("Update failed", detail);
 }
 
 ConsoleProgress::ConsoleProgress(Writer write, bool live, int width)

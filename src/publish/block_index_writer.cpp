@@ -51,17 +51,17 @@ std::string BlockIndexWriter::finish(std::uint64_t packed, const std::string& sh
 }
 
 bool blockIndexOfPacked(const std::filesystem::path& packed, const ManifestFile& entry,
-                        std::string& index, std::string& err) {
+                        std::string& index, std::string& error) {
   std::ifstream in(packed, std::ios::binary);
   PackedReader reader;
-  if (!reader.open(in, static_cast<std::uint64_t>(entry.size), err)) return false;
+  if (!reader.open(in, static_cast<std::uint64_t>(entry.size), error)) return false;
   index.clear();
   if (!wantsBlockIndex(reader.blockSize(), static_cast<std::uint64_t>(entry.packed))) return true;
   BlockIndexWriter writer(static_cast<std::uint64_t>(entry.size), reader.blockSize());
   const unsigned char* data = nullptr;
   std::size_t size = 0;
-  while (reader.next(data, size, err)) writer.add(data, size, reader.lastWord());
-  if (!err.empty()) return false;
+  while (reader.next(data, size, error)) writer.add(data, size, reader.lastWord());
+  if (!error.empty()) return false;
   index = writer.finish(static_cast<std::uint64_t>(entry.packed), entry.sha256);
   return true;
 }

@@ -30,6 +30,6 @@ class BlockIndexWriter {
 // The index that `packed` (the packed file of `entry`) should have, made by unpacking it the
 // way the installer does; "" when it gets none. Failures: the packed reader's.
 bool blockIndexOfPacked(const std::filesystem::path& packed, const ManifestFile& entry,
-                        std::string& index, std::string& err);
+                        std::string& index, std::string& error);
 
 }  // namespace tu

@@ -50,14 +50,14 @@ std::string publicKeyText(const std::uint8_t seed[32]) {
 }
 
 bool publishFile(const fs::path& source, const fs::path& folder, std::string_view path,
-                 const PackOptions& options, ManifestFile& entry, std::string& err) {
+                 const PackOptions& options, ManifestFile& entry, std::string& error) {
   if (!isSafeManifestPath(path)) {
-    err = "unsafe path: " + std::string(path);
+    error = "unsafe path: " + std::string(path);
     return false;
   }
   PackResult result;
   const fs::path packed = resolveRelative(folder, "files/" + std::string(path) + ".tz");
-  if (!packFile(source, packed, options, result, err)) return false;
+  if (!packFile(source, packed, options, result, error)) return false;
   entry.path = std::string(path);
   entry.size = static_cast<std::int64_t>(result.size);
   entry.sha256 = result.sha256;
@@ -66,11 +66,11 @@ bool publishFile(const fs::path& source, const fs::path& folder, std::string_vie
 }
 
 bool writeSignedManifest(const fs::path& folder, const Manifest& manifest,
-                         const std::uint8_t seed[32], std::string& err) {
+                         const std::uint8_t seed[32], std::string& error) {
   const std::string body = manifestText(manifest);
   if (!writeFileAtomic(resolveRelative(folder, "manifest.json"), body) ||
       !writeFileAtomic(resolveRelative(folder, "manifest.sig"), signatureText(body, seed))) {
-    err = "cannot write the manifest in " + pathToUtf8(folder);
+    error = "cannot write the manifest in " + pathToUtf8(folder);
     return false;
   }
   return true;

@@ -28,10 +28,10 @@ std::string publicKeyText(const std::uint8_t seed[32]);
 // fills `entry` (path, size, sha256, packed; `once` is left as it was).
 bool publishFile(const std::filesystem::path& source, const std::filesystem::path& folder,
                  std::string_view path, const PackOptions& options, ManifestFile& entry,
-                 std::string& err);
+                 std::string& error);
 
 // Writes folder/manifest.json and folder/manifest.sig, each atomically.
 bool writeSignedManifest(const std::filesystem::path& folder, const Manifest& manifest,
-                         const std::uint8_t seed[32], std::string& err);
+                         const std::uint8_t seed[32], std::string& error);
 
 }  // namespace tu

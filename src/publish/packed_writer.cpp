@@ -31,21 +31,37 @@ bool writeBytes(std::ostream& out, const void* data, std::size_t size) {
   return static_cast<bool>(out);
 }
 
+// Writes `index` as the block index of the packed file `packed` (`packed` + "i"), or removes
+// that file when `index` is empty.
+bool writeBlockIndex(const fs::path& packed, const std::string& index, std::string& error) {
+  const fs::path path = withSuffix(packed, "i");
+  std::error_code ec;
+  if (index.empty()) {
+    fs::remove(path, ec);
+    return true;
+  }
+  if (!writeFileAtomic(path, index)) {
+    error = "cannot write " + pathToUtf8(path);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool writePacked(std::istream& in, std::uint64_t size, std::ostream& out,
-                 const PackOptions& options, PackResult& result, std::string& err) {
+                 const PackOptions& options, PackResult& result, std::string& error) {
   if (options.blockSize < 1 || options.blockSize > kPackedMaxBlockSize) {
-    err = "block size must be 1 to 16777216";
+    error = "block size must be 1 to 16777216";
     return false;
   }
   if (options.level < 0 || options.level > 9) {
-    err = "compression level must be 0 to 9";
+    error = "compression level must be 0 to 9";
     return false;
   }
   const std::uint64_t count = packedBlockCount(size, options.blockSize);
   if (count > 0xffffffffu) {
-    err = "file has too many blocks for this block size";
+    error = "file has too many blocks for this block size";
     return false;
   }
 
@@ -57,7 +73,7 @@ bool writePacked(std::istream& in, std::uint64_t size, std::ostream& out,
   putLe32(header + 12, options.blockSize);
   putLe32(header + 16, static_cast<std::uint32_t>(count));
   if (!writeBytes(out, header, sizeof header)) {
-    err = "write failed";
+    error = "write failed";
     return false;
   }
   // Room for the table, filled in once every block's stored length is known.
@@ -65,7 +81,7 @@ bool writePacked(std::istream& in, std::uint64_t size, std::ostream& out,
   for (std::uint64_t left = count * 4; left > 0;) {
     const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(left, zeros.size()));
     if (!writeBytes(out, zeros.data(), n)) {
-      err = "write failed";
+      error = "write failed";
       return false;
     }
     left -= n;
@@ -88,7 +104,7 @@ bool writePacked(std::istream& in, std::uint64_t size, std::ostream& out,
         std::min<std::uint64_t>(options.blockSize, size - i * options.blockSize));
     in.read(reinterpret_cast<char*>(block.data()), static_cast<std::streamsize>(expected));
     if (static_cast<std::size_t>(in.gcount()) != expected) {
-      err = "source is shorter than its size";
+      error = "source is shorter than its size";
       return false;
     }
     hasher.update(block.data(), expected);
@@ -101,7 +117,7 @@ bool writePacked(std::istream& in, std::uint64_t size, std::ostream& out,
     table.push_back(static_cast<std::uint32_t>(stored) | (compressed ? 0 : kPackedRawFlag));
     if (index) index->add(block.data(), expected, table.back());
     if (!writeBytes(out, data, stored)) {
-      err = "write failed";
+      error = "write failed";
       return false;
     }
     packed += stored;
@@ -111,7 +127,7 @@ bool writePacked(std::istream& in, std::uint64_t size, std::ostream& out,
   for (std::size_t i = 0; i < table.size(); ++i) putLe32(words.data() + 4 * i, table[i]);
   out.seekp(start + static_cast<std::streamoff>(kPackedHeaderSize));
   if (!out || !writeBytes(out, words.data(), words.size())) {
-    err = "write failed";
+    error = "write failed";
     return false;
   }
   out.seekp(0, std::ios::end);
@@ -127,62 +143,60 @@ bool writePacked(std::istream& in, std::uint64_t size, std::ostream& out,
   return true;
 }
 
+bool packToFile(std::istream& in, std::uint64_t size, std::string_view name,
+                const fs::path& destination, const PackOptions& options,
+                const SourceCheck& sourceUnchanged, PackResult& result, std::string& error) {
+  std::error_code ec;
+  if (destination.has_parent_path()) fs::create_directories(destination.parent_path(), ec);
+  const fs::path temporary = withSuffix(destination, ".tmp");
+  std::string why;
+  bool ok;
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out) {
+      error = "cannot write " + pathToUtf8(temporary);
+      return false;
+    }
+    ok = writePacked(in, size, out, options, result, why);
+    out.close();
+    if (ok && (!out || !flushToDisk(temporary))) {
+      ok = false;
+      why = "cannot write " + pathToUtf8(temporary);
+    }
+  }
+  if (ok && sourceUnchanged) ok = sourceUnchanged(why);
+  if (!ok) {
+    fs::remove(temporary, ec);
+    error = std::string(name) + ": " + why;
+    return false;
+  }
+  if (!moveIntoPlace(temporary, destination)) {
+    fs::remove(temporary, ec);
+    error = "cannot replace " + pathToUtf8(destination);
+    return false;
+  }
+  flushFolder(destination.parent_path());
+  return writeBlockIndex(destination, result.index, error);
+}
+
 bool packFile(const fs::path& source, const fs::path& destination, const PackOptions& options,
-              PackResult& result, std::string& err) {
+              PackResult& result, std::string& error) {
   std::error_code ec;
   const std::uint64_t size = fs::file_size(source, ec);
   std::ifstream in(source, std::ios::binary);
   if (ec || !in) {
-    err = "cannot read " + pathToUtf8(source);
+    error = "cannot read " + pathToUtf8(source);
     return false;
   }
-  if (destination.has_parent_path()) fs::create_directories(destination.parent_path(), ec);
-  const fs::path temporary = withSuffix(destination, ".tmp");
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      err = "cannot write " + pathToUtf8(temporary);
-      return false;
-    }
-    std::string packError;
-    bool ok = writePacked(in, size, out, options, result, packError);
-    out.close();
-    if (ok && (!out || !flushToDisk(temporary))) packError = "write failed", ok = false;
-    if (!ok) {
-      fs::remove(temporary, ec);
-      err = pathToUtf8(source) + ": " + packError;
-      return false;
-    }
-  }
-  if (!moveIntoPlace(temporary, destination)) {
-    fs::remove(temporary, ec);
-    err = "cannot replace " + pathToUtf8(destination);
-    return false;
-  }
-  flushFolder(destination.parent_path());
-  return writeBlockIndex(destination, result.index, err);
-}
-
-bool writeBlockIndex(const fs::path& packed, const std::string& index, std::string& err) {
-  const fs::path path = withSuffix(packed, "i");
-  std::error_code ec;
-  if (index.empty()) {
-    fs::remove(path, ec);
-    return true;
-  }
-  if (!writeFileAtomic(path, index)) {
-    err = "cannot write " + pathToUtf8(path);
-    return false;
-  }
-  return true;
+  return packToFile(in, size, pathToUtf8(source), destination, options, {}, result, error);
 }
 
 std::string packBytes(std::string_view data, const PackOptions& options) {
   std::istringstream in{std::string(data)};
   std::ostringstream out;
   PackResult result;
-  std::string err;
-  if (!writePacked(in, data.size(), out, options, result, err)) return {};
+  std::string error;
+  if (!writePacked(in, data.size(), out, options, result, error)) return {};
   return out.str();
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -29,18 +30,26 @@ struct PackResult {
 // Packs exactly `size` bytes of `in` into `out`, which must be seekable: the block table is
 // filled in after the blocks. Fails on bad options, a short source or a failed write.
 bool writePacked(std::istream& in, std::uint64_t size, std::ostream& out,
-                 const PackOptions& options, PackResult& result, std::string& err);
+                 const PackOptions& options, PackResult& result, std::string& error);
 
-// Packs the file `source` into `destination` (written as a ".tmp" sibling, flushed to disk,
-// then moved over it; missing folders are created), and writes its block index beside it as
-// `destination` + "i" (files/<path>.tzi), or removes a stale one when it gets none.
+// Asked once a source was read to its end: false (with the reason) when it changed while it
+// was read, so that what was packed may be half old, half new.
+using SourceCheck = std::function<bool(std::string& error)>;
+
+// Packs `size` bytes of `in` into the packed file `destination`: written as a ".tmp" sibling
+// (missing folders are created), flushed to disk, then moved over it, so `destination` is
+// either the old file or the whole new one; a failure removes the temporary. Then writes the
+// block index beside it as `destination` + "i" (files/<path>.tzi), or removes a stale one when
+// it gets none. `sourceUnchanged` (may be empty) is asked before anything is replaced. A
+// failure while packing, flushing or of that check is told as `name`, ": " and the reason; one
+// to create the temporary or replace `destination` names that file.
+bool packToFile(std::istream& in, std::uint64_t size, std::string_view name,
+                const std::filesystem::path& destination, const PackOptions& options,
+                const SourceCheck& sourceUnchanged, PackResult& result, std::string& error);
+
+// packToFile for the whole file `source`, named by its path.
 bool packFile(const std::filesystem::path& source, const std::filesystem::path& destination,
-              const PackOptions& options, PackResult& result, std::string& err);
-
-// Writes `index` as the block index of the packed file `packed` (`packed` + "i"), or removes
-// that file when `index` is empty.
-bool writeBlockIndex(const std::filesystem::path& packed, const std::string& index,
-                     std::string& err);
+              const PackOptions& options, PackResult& result, std::string& error);
 
 // The packed form of bytes in memory (tests, fuzzer seeds). Empty on bad options.
 std::string packBytes(std::string_view data, const PackOptions& options = {});

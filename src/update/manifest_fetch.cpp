@@ -3,32 +3,28 @@
 
 namespace tu {
 
-bool Updater::fetchManifest(Manifest& out, std::string& code, std::string& message) {
+bool Updater::fetchManifest(Manifest& out, EndCode& failure, std::string& error) {
   if (config.updateUrl.empty() || config.publicKey.size() != 64) {
-    code = "noconfig";
-    message = "updateUrl / publicKey missing in TarnLauncher.json";
+    failure = EndCode::NoConfig;
+    error = "updateUrl / publicKey missing in TarnLauncher.json";
     return false;
   }
   std::string body;
   std::string signature;
-  std::string error;
   if (!fetcher.getText(config.updateUrl + "manifest.json", body, error) ||
       !fetcher.getText(config.updateUrl + "manifest.sig", signature, error)) {
-    code = "offline";
-    message = error;
+    failure = EndCode::Offline;
     return false;
   }
   // The signature covers the bytes exactly as served; nothing is parsed before it verified.
   if (!verifyManifestSignature(body, signature, config.publicKey)) {
-    code = "badsig";
-    message = "manifest signature does not match";
+    failure = EndCode::BadSignature;
+    error = "manifest signature does not match";
     return false;
   }
   Manifest parsed;
-  std::string parseError;
-  if (!parseManifest(Json::parse(body), parsed, parseError)) {
-    code = "badmanifest";
-    message = parseError;
+  if (!parseManifest(Json::parse(body), parsed, error)) {
+    failure = EndCode::BadManifest;
     return false;
   }
   build = parsed.build;

@@ -110,16 +110,8 @@ void UpdateController::runWorker(CheckMode mode, bool& handedOver) {
     postJson(message.dump());
   };
   auto onProgress = [this](const Json& progress) { postJson(progress.dump()); };
-  auto onDone = [this, &self](bool ok, bool canPlay, const std::string& code,
-                              const std::string& detail) {
-    Json message = Json::object();
-    message.set("type", "done");
-    message.set("ok", ok);
-    message.set("canPlay", canPlay);
-    message.set("code", code);
-    message.set("detail", detail);
-    message.set("build", self != nullptr ? self->build : std::string());
-    postJson(message.dump());
+  auto onDone = [this, &self](const RunEnd& end) {
+    postJson(doneMessage(end, self != nullptr ? self->build : std::string()).dump());
   };
   auto onSelfUpdate = [this, &handedOver](const fs::path& replacement) {
     handedOver = true;
@@ -132,7 +124,7 @@ void UpdateController::runWorker(CheckMode mode, bool& handedOver) {
   if (!fetcher) {
     // Without an HTTP client the run cannot reach the server; say so the usual way.
     onPhase(kPhaseManifest);
-    onDone(false, true, "offline", "no HTTP client");
+    onDone(RunEnd::stopped(EndCode::Offline, "no HTTP client"));
   } else {
     Updater updater(clientDir, selfUpdateOff ? fs::path() : launcherPath, config, *fetcher, onPhase,
                     onProgress, onDone, onSelfUpdate);
@@ -176,14 +168,7 @@ void UpdateController::updateWorker(CheckMode mode) {
 void UpdateController::endAfterFailure(bool handedOver, const char* detail) {
   if (handedOver) return;
   try {
-    Json message = Json::object();
-    message.set("type", "done");
-    message.set("ok", false);
-    message.set("canPlay", true);
-    message.set("code", "failed");
-    message.set("detail", detail);
-    message.set("build", "");
-    postJson(message.dump());
+    postJson(doneMessage(RunEnd::stopped(EndCode::Failed, detail), "").dump());
   } catch (...) {
   }
 }

@@ -31,15 +31,11 @@ void Updater::run(CheckMode mode) {
   announce(kPhaseManifest);
 
   Manifest manifest;
-  std::string code;
+  EndCode failure = EndCode::Failed;
   std::string detail;
-  if (!fetchManifest(manifest, code, detail)) {
+  if (!fetchManifest(manifest, failure, detail)) {
     // A cancel that ended the fetch is the player's choice, not a server out of reach.
-    if (cancelFlag) {
-      finish(false, true, "cancelled", "");
-    } else {
-      finish(false, true, code, detail);
-    }
+    finish(cancelFlag ? RunEnd::stopped(EndCode::Cancelled, "") : RunEnd::stopped(failure, detail));
     return;
   }
   // One run per client folder: two at once would install over each other's temporaries and
@@ -50,7 +46,7 @@ void Updater::run(CheckMode mode) {
   fs::create_directories(workDir, ec);
   FileLock lock;
   if (lock.tryLock(resolveRelative(workDir, kLockFileName)) == FileLock::Result::Busy) {
-    finish(false, true, "failed", "another update is running in this folder");
+    finish(RunEnd::stopped(EndCode::Failed, "another update is running in this folder"));
     return;
   }
   if (selfUpdate(manifest)) return;  // the main thread takes over with the new launcher
@@ -70,7 +66,7 @@ void Updater::run(CheckMode mode) {
   const auto cancelledInCheck = [this] {
     if (!cancelFlag) return false;
     saveCache();
-    finish(false, true, "cancelled", "");
+    finish(RunEnd::stopped(EndCode::Cancelled, ""));
     return true;
   };
   for (const ManifestFile& entry : manifest.files) {
@@ -107,7 +103,7 @@ void Updater::run(CheckMode mode) {
     const auto fail = [this](const std::string& error) {
       saveCache();
       const bool cancelled = cancelFlag;
-      finish(false, !cancelled, cancelled ? "cancelled" : "failed", error);
+      finish(RunEnd::stopped(cancelled ? EndCode::Cancelled : EndCode::Failed, error, !cancelled));
     };
     std::uint32_t finished = 0;
     std::string error;
@@ -145,7 +141,7 @@ void Updater::run(CheckMode mode) {
   }
 
   removePartFiles(workDir);
-  finish(true, true, changed ? "updated" : "uptodate", "");
+  finish(RunEnd::finished(changed));
 }
 
 }  // namespace tu

@@ -36,8 +36,8 @@ void Updater::announce(const char* phase) {
   if (onPhase) onPhase(phase);
 }
 
-void Updater::finish(bool ok, bool canPlay, const std::string& code, const std::string& detail) {
-  if (onDone) onDone(ok, canPlay, code, detail);
+void Updater::finish(const RunEnd& end) {
+  if (onDone) onDone(end);
 }
 
 void Updater::sendProgress(const std::string& phase, const ManifestFile& entry,

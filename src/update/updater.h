@@ -21,6 +21,7 @@
 #include "net/fetcher.h"
 #include "update/check_mode.h"
 #include "update/manifest.h"
+#include "update/run_end.h"
 
 namespace tu {
 
@@ -42,8 +43,7 @@ class Updater {
  public:
   using PhaseHandler = std::function<void(const std::string& phase)>;
   using ProgressHandler = std::function<void(const Json& progress)>;
-  using DoneHandler = std::function<void(bool ok, bool canPlay, const std::string& code,
-                                         const std::string& detail)>;
+  using DoneHandler = std::function<void(const RunEnd& end)>;
   using SelfUpdateHandler = std::function<void(const std::filesystem::path& replacement)>;
   // Monotonic seconds.
   using Clock = std::function<double()>;
@@ -59,10 +59,10 @@ class Updater {
   // One whole run. Blocking; reports only through the callbacks.
   void run(CheckMode mode);
 
-  // Fetches manifest.json and manifest.sig, verifies and parses. On failure sets `code`
-  // ("noconfig", "offline", "badsig", "badmanifest") and `message`; on success keeps the
+  // Fetches manifest.json and manifest.sig, verifies and parses. On failure sets `failure`
+  // (NoConfig, Offline, BadSignature, BadManifest) and `error`; on success keeps the
   // manifest's build text in `build`.
-  bool fetchManifest(Manifest& out, std::string& code, std::string& message);
+  bool fetchManifest(Manifest& out, EndCode& failure, std::string& error);
 
   // When the manifest offers a launcher that differs from launcherPath, downloads it to
   // launcherPath + ".new" and hands it over through onSelfUpdate: true means the run must stop
@@ -149,7 +149,7 @@ class Updater {
   bool placingDue() const;
   bool placeOlderBatch(std::string& err);
   void announce(const char* phase);
-  void finish(bool ok, bool canPlay, const std::string& code, const std::string& detail);
+  void finish(const RunEnd& end);
 
   std::vector<Download> unplaced;  // in manifest order
   std::size_t olderBatch = 0;      // the first this many of them

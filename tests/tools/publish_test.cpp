@@ -38,8 +38,8 @@ std::string runLauncher(const fs::path& out, const fs::path& folder, const std::
   std::unique_ptr<Fetcher> fetcher = makeFetcher();
   std::string code;
   Updater updater(folder, {}, config, *fetcher, {}, {},
-                  [&](bool, bool, const std::string& c, const std::string& detail) {
-                    code = c + (detail.empty() ? "" : ": " + detail);
+                  [&](const RunEnd& end) {
+                    code = endCodeText(end.code) + (end.detail.empty() ? "" : ": " + end.detail);
                   },
                   {});
   updater.run(CheckMode::Check);

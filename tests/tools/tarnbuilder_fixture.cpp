@@ -35,7 +35,7 @@ builder::PublishSummary TarnbuilderTest::publish(builder::PublishOptions options
   prepare(options);
   builder::PublishSummary summary;
   std::string err;
-  EXPECT_TRUE(builder::publishClient(options, summary, err)) << err;
+  EXPECT_TRUE(builder::publishClient(options, summary, {}, err)) << err;
   return summary;
 }
 
@@ -43,7 +43,7 @@ std::string TarnbuilderTest::publishFails(builder::PublishOptions options) {
   prepare(options);
   builder::PublishSummary summary;
   std::string err;
-  EXPECT_FALSE(builder::publishClient(options, summary, err));
+  EXPECT_FALSE(builder::publishClient(options, summary, {}, err));
   return err;
 }
 

@@ -96,13 +96,13 @@ RunRecord UpdateFixture::run(CheckMode mode, const fs::path& launcher) {
                                 std::to_string(progress.getInt64("filesDone", -1)));
         if (onProgress) onProgress(*self, progress);
       },
-      [&](bool ok, bool canPlay, const std::string& code, const std::string& detail) {
+      [&](const RunEnd& end) {
         EXPECT_FALSE(record.done) << "a second end";
         record.done = true;
-        record.ok = ok;
-        record.canPlay = canPlay;
-        record.code = code;
-        record.detail = detail;
+        record.ok = end.ok;
+        record.canPlay = end.canPlay;
+        record.code = endCodeText(end.code);
+        record.detail = end.detail;
         record.build = self->build;
         record.events.push_back("done");
       },

@@ -114,9 +114,10 @@ int runPublish(const std::vector<std::string>& args, Console& console) {
   bool ok;
   {
     ProgressBar bar(console.err, "packing", console.progressBar, console.columns);
-    ok = publishClient(options, summary, error, [&](const PublishProgress& p) {
+    const auto showProgress = [&](const PublishProgress& p) {
       bar.update(p.filesDone, p.filesTotal, p.bytesDone, p.bytesTotal);
-    });
+    };
+    ok = publishClient(options, summary, showProgress, error);
   }
   for (const std::string& note : summary.notes) console.err << "note: " << note << "\n";
   if (!ok) return failure(console, "publish", error);

@@ -2,20 +2,17 @@
 
 #include <algorithm>
 #include <atomic>
-#include <ctime>
 #include <fstream>
 #include <map>
 #include <mutex>
-#include <optional>
 #include <set>
 #include <system_error>
 
 #include "core/files.h"
 #include "publish/block_index_writer.h"
 #include "publish/manifest_writer.h"
-#include "tarnbuilder/client_scan.h"
-#include "tarnbuilder/key_file.h"
 #include "tarnbuilder/publish_cache.h"
+#include "tarnbuilder/publish_plan.h"
 #include "tarnbuilder/system.h"
 #include "tarnbuilder/work_pool.h"
 #include "update/manifest.h"
@@ -26,13 +23,6 @@ namespace tu::builder {
 namespace fs = std::filesystem;
 
 namespace {
-
-// One manifest entry on its way: where it comes from and what the manifest will say.
-struct Entry {
-  ClientFileInfo source;
-  ManifestFile manifest;
-  bool reused = false;
-};
 
 // A file buffer that adds every byte it reads to a shared counter (the progress bar's).
 class CountingFileBuf : public std::filebuf {
@@ -50,43 +40,6 @@ class CountingFileBuf : public std::filebuf {
   std::atomic<std::uint64_t>& counter_;
 };
 
-// Whether `inner` is `outer` or lies below it (both absolute and normalised).
-bool isWithin(const fs::path& inner, const fs::path& outer) {
-  auto a = inner.begin();
-  for (auto b = outer.begin(); b != outer.end(); ++b, ++a) {
-    if (b->empty() && std::next(b) == outer.end()) break;  // a trailing separator
-    if (a == inner.end() || *a != *b) return false;
-  }
-  return true;
-}
-
-// The '/'-separated UTF-8 path of `inner` below `outer`.
-std::string relativeText(const fs::path& inner, const fs::path& outer) {
-  std::string text;
-  for (const fs::path& piece : inner.lexically_relative(outer)) {
-    if (piece.empty() || piece == ".") continue;
-    if (!text.empty()) text += '/';
-    text += pathToUtf8(piece);
-  }
-  return text;
-}
-
-fs::path absoluteClean(const fs::path& path) {
-  std::error_code ec;
-  fs::path result = fs::weakly_canonical(path, ec);
-  if (ec) result = fs::absolute(path, ec).lexically_normal();
-  return result;
-}
-
-std::string utcNow() {
-  const std::time_t now = std::time(nullptr);
-  char text[32] = "";
-  // Called on the main thread only, before the workers start.
-  if (const std::tm* utc = std::gmtime(&now))
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", utc);
-  return text;
-}
-
 bool endsWith(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
@@ -95,92 +48,160 @@ fs::path packedPathOf(const fs::path& out, const std::string& path) {
   return resolveRelative(out, "files/" + path + ".tz");
 }
 
-// Packs `file` into `destination` through a ".tmp" sibling; the source must still have the
-// size and time it was listed with afterwards, or what was packed may be half old, half new.
-bool packOne(const ClientFileInfo& file, const fs::path& destination, const PackOptions& options,
-             std::atomic<std::uint64_t>& bytesRead, PackResult& result, std::string& err) {
+// Packs one listed file to its place under OUT, counting the bytes it reads in `bytesRead`. The
+// source must still have the size and time it was listed with afterwards, or what was packed
+// may be half old, half new.
+bool packEntry(const ClientFileInfo& file, const fs::path& destination, const PackOptions& options,
+               std::atomic<std::uint64_t>& bytesRead, PackResult& result, std::string& error) {
   CountingFileBuf buffer(bytesRead);
   if (buffer.open(file.source, std::ios::in | std::ios::binary) == nullptr) {
-    err = printable(file.path) + ": cannot read " + pathToUtf8(file.source);
+    error = printable(file.path) + ": cannot read " + pathToUtf8(file.source);
     return false;
   }
   std::istream in(&buffer);
-  std::error_code ec;
-  fs::create_directories(destination.parent_path(), ec);
-  const fs::path temporary = withSuffix(destination, ".tmp");
-  std::string packError;
-  bool ok;
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      err = "cannot write " + pathToUtf8(temporary);
-      return false;
+  const SourceCheck unchanged = [&](std::string& why) {
+    std::uint64_t size = 0;
+    std::string stamp;
+    if (fileSizeAndStamp(file.source, size, stamp) && size == file.size && stamp == file.stamp) {
+      return true;
     }
-    ok = writePacked(in, file.size, out, options, result, packError);
-    out.close();
-    if (ok && (!out || !flushToDisk(temporary))) {
-      ok = false, packError = "cannot write " + pathToUtf8(temporary);
-    }
-  }
-  buffer.close();
-  std::uint64_t sizeAfter = 0;
-  std::string stampAfter;
-  if (ok && (!fileSizeAndStamp(file.source, sizeAfter, stampAfter) || sizeAfter != file.size ||
-             stampAfter != file.stamp)) {
-    ok = false;
-    packError = "it changed while it was being packed; publish again";
-  }
-  if (!ok) {
-    fs::remove(temporary, ec);
-    err = printable(file.path) + ": " + packError;
+    why = "it changed while it was being packed; publish again";
     return false;
-  }
-  if (!moveIntoPlace(temporary, destination)) {
-    fs::remove(temporary, ec);
-    err = "cannot replace " + pathToUtf8(destination);
-    return false;
-  }
-  flushFolder(destination.parent_path());
-  return writeBlockIndex(destination, result.index, err);
+  };
+  return packToFile(in, file.size, printable(file.path), destination, options, unchanged, result,
+                    error);
 }
 
-// Everything that would make the launcher refuse the manifest, or two entries share one
-// packed file, or the key leave the building; one line per problem.
-void checkPaths(const std::vector<const Entry*>& entries, std::vector<std::string>& problems) {
-  std::map<std::string, const std::string*> seen;  // lower-cased path -> first path
-  std::set<std::string> folders;                   // lower-cased folder of any entry
-  for (const Entry* entry : entries) {
-    const std::string& path = entry->manifest.path;
-    if (!isSafeManifestPath(path)) {
-      problems.push_back(printable(path) + ": the launcher refuses this path (at most 400 bytes, " +
-                         "no \\ : < > \" | ? * or control characters, no . or .. pieces, " +
-                         "no name ending in a dot or a space, no device name such as CON or " +
-                         "NUL.txt, nothing in .tarn_update)");
-      continue;
-    }
-    const std::string lower = toLowerAscii(path);
-    const auto [it, added] = seen.emplace(lower, &path);
-    if (!added) {
-      problems.push_back(printable(*it->second) + " and " + printable(path) +
-                         ": names that differ only in letter case are one file on Windows");
-    }
-    for (std::size_t slash = lower.find('/'); slash != std::string::npos;
-         slash = lower.find('/', slash + 1)) {
-      folders.insert(lower.substr(0, slash));
-    }
-  }
-  // "a" packs to files/a.tz with its index files/a.tzi, which cannot also be the folders of
-  // "a.tz/b" or "a.tzi/b".
-  for (const Entry* entry : entries) {
-    const std::string& path = entry->manifest.path;
-    if (!isSafeManifestPath(path)) continue;
-    for (const auto& [suffix, what] : {std::pair{".tz", "packed file"}, {".tzi", "block index"}}) {
-      if (folders.count(toLowerAscii(path) + suffix) > 0) {
-        problems.push_back(printable(path) + ": its " + what + " files/" + printable(path) +
-                           suffix + " would have the name of a published folder");
+// Takes over what an earlier publish (`previous`) packed from the same source with the same
+// options, recording it in `cache`. Returns the indexes of the entries left to pack.
+std::vector<std::size_t> reusePacked(PublishPlan& plan, const PublishCache& previous,
+                                     const PackOptions& pack, PublishCache& cache) {
+  std::vector<std::size_t> work;
+  for (std::size_t i = 0; i < plan.entries.size(); ++i) {
+    PublishEntry& entry = plan.entries[i];
+    const fs::path packed = packedPathOf(plan.out, entry.manifest.path);
+    const auto it = previous.find(entry.manifest.path);
+    if (it != previous.end()) {
+      const CacheRecord& record = it->second;
+      std::vector<std::uint8_t> digest;
+      std::error_code sizeError;
+      if (record.size == entry.source.size && record.stamp == entry.source.stamp &&
+          record.blockSize == pack.blockSize && record.level == pack.level &&
+          record.sha256.size() == 64 && hexDecode(record.sha256, digest) &&
+          fs::file_size(packed, sizeError) == record.packed && !sizeError &&
+          (!wantsBlockIndex(pack.blockSize, record.packed) ||
+           fs::is_regular_file(withSuffix(packed, "i"), sizeError))) {
+        entry.manifest.size = static_cast<std::int64_t>(record.size);
+        entry.manifest.sha256 = record.sha256;
+        entry.manifest.packed = static_cast<std::int64_t>(record.packed);
+        entry.reused = true;
+        cache[entry.manifest.path] = record;
+        continue;
       }
     }
+    work.push_back(i);
   }
+  return work;
+}
+
+// Packs the entries at `work` on `jobs` threads, biggest first (a large file started last
+// would keep one thread busy after the rest end), recording each in `cache`.
+bool packEntries(PublishPlan& plan, std::vector<std::size_t> work, const PublishOptions& options,
+                 PublishCache& cache, const std::function<void(const PublishProgress&)>& progress,
+                 std::string& error) {
+  std::vector<PublishEntry>& entries = plan.entries;
+  const PackOptions& pack = options.pack;
+  std::stable_sort(work.begin(), work.end(), [&](std::size_t a, std::size_t b) {
+    return entries[a].source.size > entries[b].source.size;
+  });
+  PublishProgress state;
+  state.filesTotal = work.size();
+  for (const std::size_t i : work) state.bytesTotal += entries[i].source.size;
+  std::atomic<std::uint64_t> bytesRead{0};
+  std::atomic<std::size_t> filesDone{0};
+  std::mutex mutex;
+  return runJobs(
+      work.size(), options.jobs == 0 ? defaultJobs() : options.jobs,
+      [&](std::size_t index) {
+        PublishEntry& entry = entries[work[index]];
+        PackResult result;
+        std::string jobError;
+        if (!packEntry(entry.source, packedPathOf(plan.out, entry.manifest.path), pack, bytesRead,
+                       result, jobError)) {
+          std::lock_guard<std::mutex> lock(mutex);
+          if (error.empty()) error = jobError;
+          return false;
+        }
+        entry.manifest.size = static_cast<std::int64_t>(result.size);
+        entry.manifest.sha256 = result.sha256;
+        entry.manifest.packed = static_cast<std::int64_t>(result.packed);
+        {
+          std::lock_guard<std::mutex> lock(mutex);
+          cache[entry.manifest.path] = {entry.source.size, entry.source.stamp, result.sha256,
+                                        result.packed,     pack.blockSize,     pack.level};
+        }
+        ++filesDone;
+        return true;
+      },
+      [&] {
+        if (!progress) return;
+        state.filesDone = filesDone.load();
+        state.bytesDone = std::min(bytesRead.load(), state.bytesTotal);
+        progress(state);
+      });
+}
+
+// Every entry gets its packed file: reused or packed now. The publish cache on disk is true of
+// the packed files at every moment: cut down to the reused records before packing starts,
+// saved with the new ones after it ends, whether or not every pack succeeded.
+bool reuseOrPack(PublishPlan& plan, const PublishOptions& options,
+                 const std::function<void(const PublishProgress&)>& progress, std::string& error) {
+  const PublishCache previous = options.fresh ? PublishCache{} : loadPublishCache(plan.out);
+  PublishCache cache;
+  const std::vector<std::size_t> work = reusePacked(plan, previous, options.pack, cache);
+  const std::string cacheError =
+      "cannot write " + pathToUtf8(resolveRelative(plan.out, kPublishCacheName));
+  if (!work.empty() && !savePublishCache(plan.out, cache)) {
+    error = cacheError;
+    return false;
+  }
+  std::string packError;
+  const bool packed = packEntries(plan, work, options, cache, progress, packError);
+  const bool cacheSaved = cache == previous || savePublishCache(plan.out, cache);
+  if (!packed) {
+    error = packError;
+    return false;
+  }
+  if (!cacheSaved) {
+    error = cacheError;
+    return false;
+  }
+  return true;
+}
+
+// manifest.json and manifest.sig from the plan, and the summary's counts.
+bool writeManifest(const PublishOptions& options, const PublishPlan& plan, PublishSummary& summary,
+                   std::string& error) {
+  const std::vector<PublishEntry>& entries = plan.entries;
+  Manifest manifest;
+  manifest.generated = plan.generated;
+  manifest.build = options.build;
+  for (const PublishEntry& entry : entries) {
+    summary.bytes += entry.source.size;
+    summary.packedBytes += static_cast<std::uint64_t>(entry.manifest.packed);
+    (entry.reused ? summary.reused : summary.packed) += 1;
+  }
+  if (plan.hasLauncher) {
+    manifest.launcher = entries.back().manifest;
+    summary.launcher = true;
+  }
+  const std::size_t fileCount = entries.size() - (plan.hasLauncher ? 1 : 0);
+  manifest.files.reserve(fileCount);
+  for (std::size_t i = 0; i < fileCount; ++i) manifest.files.push_back(entries[i].manifest);
+  manifest.remove = plan.removals;
+  summary.files = fileCount;
+  summary.removals = plan.removals.size();
+  return writeSignedManifest(plan.out, manifest, plan.seed.bytes.data(), error);
 }
 
 // Our files under `folder` (packed files and their temporaries, links not followed) with their
@@ -205,10 +226,10 @@ void listPacked(const fs::path& folder, const std::string& prefix,
   }
 }
 
-void prune(const fs::path& out, const std::vector<Entry>& entries, PublishSummary& summary) {
+void prune(const fs::path& out, const std::vector<PublishEntry>& entries, PublishSummary& summary) {
   std::set<std::string> keep;
   std::map<std::string, std::string> keepLower;
-  for (const Entry& entry : entries) {
+  for (const PublishEntry& entry : entries) {
     for (const char* suffix : {".tz", ".tzi"}) {
       keep.insert(entry.manifest.path + suffix);
       keepLower[toLowerAscii(entry.manifest.path + suffix)] = entry.manifest.path + suffix;
@@ -244,248 +265,23 @@ std::string manifestPathFromArgument(std::string_view argument) {
   return path;
 }
 
-bool publishClient(const PublishOptions& options, PublishSummary& summary, std::string& err,
-                   const std::function<void(const PublishProgress&)>& progress) {
+bool publishClient(const PublishOptions& options, PublishSummary& summary,
+                   const std::function<void(const PublishProgress&)>& progress,
+                   std::string& error) {
   summary = PublishSummary{};
-  const PackOptions& pack = options.pack;
-  if (pack.blockSize < 1 || pack.blockSize > 16777216) {
-    err = "the block size must be 1 to 16777216";
-    return false;
-  }
-  if (pack.level < 0 || pack.level > 9) {
-    err = "the compression level must be 0 to 9";
-    return false;
-  }
-  Seed seed;
-  if (!readKeyFile(options.keyFile, seed, err)) return false;
-  summary.publicKey = publicKeyOf(seed);
-
-  std::error_code ec;
-  if (!fs::is_directory(options.client, ec)) {
-    err = "the client folder " + pathToUtf8(options.client) + " is not a folder";
-    return false;
-  }
-  const fs::path client = absoluteClean(options.client);
-  const fs::path out = absoluteClean(options.out);
-  if (isWithin(client, out)) {
-    err = "the output folder " + pathToUtf8(options.out) +
-          " must not be the client folder or hold it";
-    return false;
-  }
-
-  ExcludeRules rules;
-  for (const std::string& pattern : options.exclude) rules.add(pattern);
-  std::vector<std::string> skipFolders;
-  if (isWithin(out, client)) {
-    skipFolders.push_back(relativeText(out, client));
-    summary.notes.push_back("the output folder " + printable(skipFolders.back()) +
-                            " inside the client folder is not published");
-  }
-  ScanResult scan;
-  if (!scanClient(options.client, rules, skipFolders, scan, err)) return false;
-  summary.excluded = scan.excluded;
-  std::vector<std::string> problems = scan.problems;
-
-  // The launcher: its path inside the client folder when it lies there, else its file name;
-  // either way it is not listed again under "files".
-  std::optional<Entry> launcher;
-  if (!options.launcher.empty()) {
-    if (!fs::is_regular_file(options.launcher, ec)) {
-      err = "the launcher " + pathToUtf8(options.launcher) + " is not a file";
-      return false;
-    }
-    const fs::path file = absoluteClean(options.launcher);
-    Entry entry;
-    entry.manifest.path = isWithin(file, client) ? relativeText(file, client)
-                                                 : pathToUtf8(options.launcher.filename());
-    entry.source.path = entry.manifest.path;
-    entry.source.source = options.launcher;
-    fileSizeAndStamp(options.launcher, entry.source.size, entry.source.stamp);
-    const std::string lower = toLowerAscii(entry.manifest.path);
-    const auto copy = std::find_if(scan.files.begin(), scan.files.end(),
-                                   [&](const auto& f) { return toLowerAscii(f.path) == lower; });
-    if (copy != scan.files.end()) {
-      if (!fs::equivalent(copy->source, file, ec)) {
-        summary.notes.push_back("the client folder's " + printable(copy->path) +
-                                " is left out: the launcher entry stands for it");
-      }
-      scan.files.erase(copy);
-    }
-    launcher = std::move(entry);
-  }
-
-  std::vector<Entry> entries;
-  entries.reserve(scan.files.size() + 1);
-  for (ClientFileInfo& file : scan.files) {
-    Entry entry;
-    entry.manifest.path = file.path;
-    entry.source = std::move(file);
-    entries.push_back(std::move(entry));
-  }
-  std::vector<const Entry*> all;
-  all.reserve(entries.size() + 1);
-  for (const Entry& entry : entries) all.push_back(&entry);
-  if (launcher) all.push_back(&*launcher);
-  checkPaths(all, problems);
-
-  // The signing key must never reach the players.
-  const fs::path key = absoluteClean(options.keyFile);
-  if (isWithin(key, client)) {
-    const std::string keyPath = toLowerAscii(relativeText(key, client));
-    for (const Entry* entry : all) {
-      if (toLowerAscii(entry->manifest.path) == keyPath) {
-        problems.push_back(printable(entry->manifest.path) +
-                           ": this is the signing key; move it out of the client folder or "
-                           "--exclude it");
-      }
-    }
-  }
-
-  std::map<std::string, Entry*> byLower;
-  for (Entry& entry : entries) byLower[toLowerAscii(entry.manifest.path)] = &entry;
-  for (const std::string& argument : options.once) {
-    const auto it = byLower.find(toLowerAscii(manifestPathFromArgument(argument)));
-    if (it == byLower.end()) {
-      problems.push_back("--once " + printable(argument) + ": no such file is published");
-    } else {
-      it->second->manifest.once = true;
-    }
-  }
-  std::vector<std::string> removals;
-  for (const std::string& argument : options.remove) {
-    const std::string path = manifestPathFromArgument(argument);
-    const std::string lower = toLowerAscii(path);
-    if (!isSafeManifestPath(path)) {
-      problems.push_back("--remove " + printable(argument) + ": the launcher refuses this path");
-    } else if (byLower.count(lower) > 0 ||
-               (launcher && toLowerAscii(launcher->manifest.path) == lower)) {
-      problems.push_back("--remove " + printable(argument) +
-                         ": this file is also published (players would get it and lose it)");
-    } else if (std::find(removals.begin(), removals.end(), path) == removals.end()) {
-      removals.push_back(path);
-    }
-  }
-  if (!problems.empty()) {
-    err = "nothing was published; fix these first:";
-    for (const std::string& problem : problems) err += "\n  " + problem;
-    return false;
-  }
+  PublishPlan plan;
+  if (!planPublish(options, plan, summary, error)) return false;
 
   // Nothing is written before this point.
-  fs::create_directories(out / "files", ec);
-  if (!fs::is_directory(out / "files", ec)) {
-    err = "cannot create " + pathToUtf8(out / "files");
+  std::error_code ec;
+  fs::create_directories(plan.out / "files", ec);
+  if (!fs::is_directory(plan.out / "files", ec)) {
+    error = "cannot create " + pathToUtf8(plan.out / "files");
     return false;
   }
-  const std::string generated = utcNow();
-  if (launcher) entries.push_back(std::move(*launcher));
-
-  // Reuse what an earlier publish packed from the same source with the same options.
-  const PublishCache previous = options.fresh ? PublishCache{} : loadPublishCache(out);
-  PublishCache cache;
-  std::vector<std::size_t> work;
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    Entry& entry = entries[i];
-    const auto it = previous.find(entry.manifest.path);
-    if (it != previous.end()) {
-      const CacheRecord& record = it->second;
-      std::vector<std::uint8_t> digest;
-      std::error_code sizeError;
-      if (record.size == entry.source.size && record.stamp == entry.source.stamp &&
-          record.blockSize == pack.blockSize && record.level == pack.level &&
-          record.sha256.size() == 64 && hexDecode(record.sha256, digest) &&
-          fs::file_size(packedPathOf(out, entry.manifest.path), sizeError) == record.packed &&
-          !sizeError &&
-          (!wantsBlockIndex(pack.blockSize, record.packed) ||
-           fs::is_regular_file(withSuffix(packedPathOf(out, entry.manifest.path), "i"),
-                               sizeError))) {
-        entry.manifest.size = static_cast<std::int64_t>(record.size);
-        entry.manifest.sha256 = record.sha256;
-        entry.manifest.packed = static_cast<std::int64_t>(record.packed);
-        entry.reused = true;
-        cache[entry.manifest.path] = record;
-        continue;
-      }
-    }
-    work.push_back(i);
-  }
-  if (!work.empty() && !savePublishCache(out, cache)) {
-    err = "cannot write " + pathToUtf8(resolveRelative(out, kPublishCacheName));
-    return false;
-  }
-
-  // Biggest first: a large file started last would keep one thread busy after the rest end.
-  std::stable_sort(work.begin(), work.end(), [&](std::size_t a, std::size_t b) {
-    return entries[a].source.size > entries[b].source.size;
-  });
-  PublishProgress state;
-  state.filesTotal = work.size();
-  for (const std::size_t i : work) state.bytesTotal += entries[i].source.size;
-  std::atomic<std::uint64_t> bytesRead{0};
-  std::atomic<std::size_t> filesDone{0};
-  std::mutex mutex;
-  std::string firstError;
-  const bool packed = runJobs(
-      work.size(), options.jobs == 0 ? defaultJobs() : options.jobs,
-      [&](std::size_t index) {
-        Entry& entry = entries[work[index]];
-        PackResult result;
-        std::string jobError;
-        if (!packOne(entry.source, packedPathOf(out, entry.manifest.path), pack, bytesRead, result,
-                     jobError)) {
-          std::lock_guard<std::mutex> lock(mutex);
-          if (firstError.empty()) firstError = jobError;
-          return false;
-        }
-        entry.manifest.size = static_cast<std::int64_t>(result.size);
-        entry.manifest.sha256 = result.sha256;
-        entry.manifest.packed = static_cast<std::int64_t>(result.packed);
-        {
-          std::lock_guard<std::mutex> lock(mutex);
-          cache[entry.manifest.path] = {entry.source.size, entry.source.stamp, result.sha256,
-                                        result.packed,     pack.blockSize,     pack.level};
-        }
-        ++filesDone;
-        return true;
-      },
-      [&] {
-        if (!progress) return;
-        state.filesDone = filesDone.load();
-        state.bytesDone = std::min(bytesRead.load(), state.bytesTotal);
-        progress(state);
-      });
-  // Saved either way: every record in it is true of the packed files now on disk.
-  const bool cacheSaved = cache == previous || savePublishCache(out, cache);
-  if (!packed) {
-    err = firstError;
-    return false;
-  }
-  if (!cacheSaved) {
-    err = "cannot write " + pathToUtf8(resolveRelative(out, kPublishCacheName));
-    return false;
-  }
-
-  Manifest manifest;
-  manifest.generated = generated;
-  manifest.build = options.build;
-  for (Entry& entry : entries) {
-    summary.bytes += entry.source.size;
-    summary.packedBytes += static_cast<std::uint64_t>(entry.manifest.packed);
-    (entry.reused ? summary.reused : summary.packed) += 1;
-  }
-  if (!options.launcher.empty()) {
-    manifest.launcher = entries.back().manifest;
-    summary.launcher = true;
-  }
-  const std::size_t fileCount = entries.size() - (summary.launcher ? 1 : 0);
-  manifest.files.reserve(fileCount);
-  for (std::size_t i = 0; i < fileCount; ++i) manifest.files.push_back(entries[i].manifest);
-  manifest.remove = removals;
-  summary.files = fileCount;
-  summary.removals = removals.size();
-  if (!writeSignedManifest(out, manifest, seed.bytes.data(), err)) return false;
-
-  prune(out, entries, summary);
+  if (!reuseOrPack(plan, options, progress, error)) return false;
+  if (!writeManifest(options, plan, summary, error)) return false;
+  prune(plan.out, plan.entries, summary);
   return true;
 }
 

@@ -8,7 +8,8 @@
 //
 // Order of work, so that OUT stays usable by launchers reading it at any moment:
 //  1. list the client folder and check every path the way the launcher will; any problem
-//     stops the publish before anything is written, with every offending path named;
+//     stops the publish before anything is written, with every offending path named
+//     (publish_plan.h);
 //  2. reuse each packed file (and its index) whose source size and time are unchanged (the
 //     publish cache), pack the rest on `jobs` threads, biggest first;
 //  3. write manifest.json, then manifest.sig, each atomically (a reader sees the old pair or
@@ -66,11 +67,11 @@ struct PublishSummary {
   std::vector<std::string> notes;  // things the staff should know, one line each
 };
 
-// Publishes as described above. On failure `err` says why (for refused paths: every one of
+// Publishes as described above. On failure `error` says why (for refused paths: every one of
 // them, one per line) and manifest.json / manifest.sig are as they were. `progress` (may be
 // empty) is called on the calling thread about ten times a second while packing.
-bool publishClient(const PublishOptions& options, PublishSummary& summary, std::string& err,
-                   const std::function<void(const PublishProgress&)>& progress = {});
+bool publishClient(const PublishOptions& options, PublishSummary& summary,
+                   const std::function<void(const PublishProgress&)>& progress, std::string& error);
 
 // A command-line path (--once, --remove) as the manifest writes paths: backslashes become
 // '/', leading "./" pieces go.
