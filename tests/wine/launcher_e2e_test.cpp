@@ -17,7 +17,7 @@
 #include "core/path_identity_win.h"
 #include "core/text_win.h"
 #include "e2e/launcher_driver.h"
-#include "e2e/published_site.h"
+#include "support/published_site.h"
 #include "support/temp_dir.h"
 #include "ui/client_folder_hash.h"
 #include "ui/page_assets.h"
@@ -93,7 +93,7 @@ class LauncherTest : public ::testing::Test {
     return process;
   }
 
-  void useSite(const e2e::PublishedSite& site) {
+  void useSite(const test::PublishedSite& site) {
     config_.set("updateUrl", site.updateUrl());
     config_.set("publicKey", site.publicKey());
   }
@@ -294,7 +294,7 @@ TEST_F(LauncherTest, APageThatComesBackAfterItsProcessDiedIsUsable) {
 }
 
 TEST_F(LauncherTest, TheFirstRunInstallsThePublishedClient) {
-  e2e::PublishedSite site;
+  test::PublishedSite site;
   site.publish({{"system/L2.exe", seededBytes(70000, 1)},
                 {"system/Option.ini", "[Video]\r\nWindowMode=1\r\n"},
                 {"maps/äčė.dat", seededBytes(1000, 2)}},
@@ -309,7 +309,7 @@ TEST_F(LauncherTest, TheFirstRunInstallsThePublishedClient) {
   const Json done = waitForMessage(pid, "done");
   EXPECT_EQ(
       done.dump(),
-      R"({"type":"done","ok":true,"canPlay":true,"code":"updated","detail":"","build":"build 7"})");
+      R"({"type":"done","ok":true,"canPlay":true,"code":"updated","detail":"","build":"build 1"})");
   // The run's messages reach the page in the order the run sent them.
   std::vector<std::string> phases;
   std::string lastProgressPhase;
@@ -554,7 +554,7 @@ fs::path partialDownload(const fs::path& client) {
 // the window is out of sight at once and the launcher ends while the server still stalls, once
 // while the manifest is awaited and once in the middle of a download. No file is damaged.
 TEST_F(LauncherTest, ClosingWhileTheServerIsSilentEndsAtOnce) {
-  e2e::PublishedSite site;
+  test::PublishedSite site;
   site.publish({{"system/L2.exe", seededBytes(400000, 3)}});
   useSite(site);
   test::writeTestFile(client_ / L"system" / L"L2.exe", "the player's copy");
@@ -592,7 +592,7 @@ TEST_F(LauncherTest, ClosingWhileTheServerIsSilentEndsAtOnce) {
 TEST_F(LauncherTest, ASelfUpdateSwapsTheExecutablesAndTheNewOneTakesOver) {
   std::string newBuild = test::readTestFile(exe_);
   newBuild += "a newer build";  // bytes after the image do not change what runs
-  e2e::PublishedSite site;
+  test::PublishedSite site;
   site.publish({{"system/L2.ini", "x"}}, {}, {"TarnLauncher.exe", newBuild});
   useSite(site);
   const fs::path leftover = exe_.native() + L".old";
@@ -660,7 +660,7 @@ TEST_F(LauncherTest, ASelfUpdateSwapsTheExecutablesAndTheNewOneTakesOver) {
 TEST_F(LauncherTest, AFailedSwapKeepsTheOldLauncherAndRunsANormalUpdate) {
   // Not a program: the renames work, starting it does not.
   const std::string notAProgram(4096, 'x');
-  e2e::PublishedSite site;
+  test::PublishedSite site;
   site.publish({{"system/L2.ini", "x"}}, {}, {"TarnLauncher.exe", notAProgram});
   useSite(site);
   const std::string oldBuild = test::readTestFile(exe_);
