@@ -1,5 +1,5 @@
 // The command line as staff use it: keys, config, exit codes, the UI pack and exclude patterns.
-// publish and verify have their own tests, and the round trip runs them through the commands.
+// publish and verify have their own tests; here they run through the commands once.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -7,6 +7,7 @@
 
 #include "core/config.h"
 #include "core/files.h"
+#include "core/json.h"
 #include "support/temp_dir.h"
 #include "tarnbuilder/commands.h"
 #include "tarnbuilder/glob.h"
@@ -152,7 +153,7 @@ TEST(Commands, ExitCodesAndHelp) {
   EXPECT_EQ(tarnbuilder({"pubkey", "no-such-key.txt"}).code, 1);
 }
 
-// The round trip runs the happy path; here what staff read when verify finds a problem.
+// publish's options as typed, then what staff read when verify finds a problem.
 TEST(Commands, PublishThenVerifyReportsAProblemWithExitCodeOne) {
   TempDir dir;
   writeTestFile(dir / "client/readme.txt", "hello");
@@ -160,9 +161,15 @@ TEST(Commands, PublishThenVerifyReportsAProblemWithExitCodeOne) {
   const std::string out = pathToUtf8(dir / "out");
   const std::string publicKey = trimmed(tarnbuilder({"keygen", key}).out);
   const Result publish =
-      tarnbuilder({"publish", "--key", key, "--client", pathToUtf8(dir / "client"), "--out", out});
+      tarnbuilder({"publish", "--key", key, "--client", pathToUtf8(dir / "client"), "--out", out,
+                   "--block-size", "64K", "--build", "two", "--remove", "old.txt"});
   ASSERT_EQ(publish.code, 0) << publish.err;
   EXPECT_NE(publish.out.find("public key: " + publicKey), std::string::npos) << publish.out;
+  const Json manifest = Json::parse(readTestFile(dir / "out/manifest.json"));
+  EXPECT_EQ(manifest.getString("build"), "two");
+  EXPECT_EQ(manifest.get("remove").dump(), R"(["old.txt"])");
+  EXPECT_EQ(readTestFile(dir / "out/files/readme.txt.tz").substr(12, 4),
+            std::string("\0\0\1\0", 4)) << "65536-byte blocks";
   fs::remove(dir / "out/files/readme.txt.tz");
   const Result broken = tarnbuilder({"verify", "--dir", out, "--key", key});
   EXPECT_EQ(broken.code, 1);

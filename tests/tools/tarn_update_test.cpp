@@ -79,7 +79,7 @@ TEST_F(TarnUpdateTest, ClientFolderDefaultsToTheCurrentOne) {
   EXPECT_EQ(doneOf(run.lines).getString("code"), "updated");
   expectTool(kTree);
   // "--" ends the options; what follows is the folder.
-  EXPECT_EQ(runTool({"--", pathToUtf8(client)}).exitCode(), 0);
+  EXPECT_EQ(runTool({"--repair", "--", pathToUtf8(client)}).exitCode(), 0);
 }
 
 TEST_F(TarnUpdateTest, ConfigurationErrorsExitWithTwoAndTheirText) {
