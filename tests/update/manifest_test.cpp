@@ -10,17 +10,6 @@ namespace {
 const std::uint8_t kSeed[32] = {9, 8, 7, 6, 5, 4, 3, 2, 1};
 const std::string kSha(64, 'a');
 
-TEST(HexDecode, DigitsOfBothCases) {
-  std::vector<std::uint8_t> bytes;
-  ASSERT_TRUE(hexDecode("00aBFf", bytes));
-  EXPECT_EQ(bytes, (std::vector<std::uint8_t>{0x00, 0xab, 0xff}));
-  EXPECT_TRUE(hexDecode("", bytes));
-  EXPECT_TRUE(bytes.empty());
-  EXPECT_FALSE(hexDecode("abc", bytes));
-  EXPECT_FALSE(hexDecode("0g", bytes));
-  EXPECT_FALSE(hexDecode(" 0", bytes));
-}
-
 TEST(ManifestSignature, ExactBytesOnly) {
   const std::string body = "{\"format\":1}\n";
   const std::string key = publicKeyText(kSeed);
@@ -126,7 +115,8 @@ TEST(ParseManifest, BadEntries) {
 // and keep out of the work folder.
 TEST(ParseManifest, UnsafePaths) {
   for (const std::string& path : std::vector<std::string>{
-           "/x", "a/../b", "a\\\\b", std::string(401, 'p'), "nul.txt", ".Tarn_Update/cache.json"}) {
+           "/x", "a/../b", "a\\\\b", "C:/x", std::string(401, 'p'), "nul.txt",
+           ".Tarn_Update/cache.json"}) {
     EXPECT_EQ(parseError(withFile(entry(path))).rfind("unsafe path in manifest: ", 0), 0u) << path;
     EXPECT_EQ(parseError(R"({"format":1,"remove":[")" + path + "\"]}").rfind("unsafe path", 0), 0u);
   }

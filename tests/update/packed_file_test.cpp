@@ -47,16 +47,6 @@ class PackedInstall : public ::testing::Test {
   std::string err;
 };
 
-TEST(PackedFormat, StoredLengthLimit) {
-  EXPECT_EQ(packedStoredLengthLimit(65536), 72281u);
-  EXPECT_EQ(packedStoredLengthLimit(1048576), 1153625u);
-  EXPECT_EQ(packedStoredLengthLimit(16777216), 18455129u);
-  EXPECT_EQ(packedBlockCount(0, 7), 0u);
-  EXPECT_EQ(packedBlockCount(14, 7), 2u);
-  EXPECT_EQ(packedBlockCount(15, 7), 3u);
-  EXPECT_EQ(packedBlockCount(~0ull, 1u << 24), (~0ull >> 24) + 1);
-}
-
 TEST_F(PackedInstall, ExactlyKBlocksAndOneMore) {
   for (const std::size_t size : {3 * 64, 3 * 64 + 1}) {
     const std::string data = noise(size, 7);

@@ -78,21 +78,15 @@ TEST_F(UpdateEnd, HostileManifestsChangeNothing) {
     std::string manifest;
     std::string detail;
   };
+  // Every rule has its case at the parser; here that a refusal changes nothing, even where
+  // part of the manifest would have passed.
   const std::vector<Case> cases = {
       {files(file("../victim.txt")), "unsafe path in manifest: ../victim.txt"},
-      {files(file("a/../../victim.txt")), "unsafe path in manifest: a/../../victim.txt"},
-      {files(file("/etc/passwd")), "unsafe path in manifest: /etc/passwd"},
-      {files(file("C:/x")), "unsafe path in manifest: C:/x"},
-      {files(file("..\\\\victim.txt")), "unsafe path in manifest: ..\\victim.txt"},
-      {R"({"format":1,"remove":["../victim.txt"]})", "unsafe path in manifest: ../victim.txt"},
       {R"({"format":1,"remove":["mine.txt","/mine.txt"]})", "unsafe path in manifest: /mine.txt"},
-      {files(file(".Tarn_Update/cache.json")), "unsafe path in manifest: .Tarn_Update/cache.json"},
+      {files(file("mine.txt") + "," + file("../victim.txt")),
+       "unsafe path in manifest: ../victim.txt"},
       {files(file("Mine.txt") + "," + file("mine.TXT")), "duplicate path in manifest: mine.TXT"},
       {files(file("x", "-1")), "bad entry in manifest: x"},
-      {files(file("x", "\"5\"")), "bad entry in manifest: x"},
-      {R"({"format":1,"deep":)" + std::string(64, '[') + std::string(64, ']') + "}",
-       "unknown manifest format"},
-      {R"({"format":2})", "unknown manifest format"},
       {"\xef\xbb\xbf{\"format\":1}", "unknown manifest format"},
   };
   for (const Case& c : cases) {
@@ -105,9 +99,6 @@ TEST_F(UpdateEnd, HostileManifestsChangeNothing) {
     for (const auto& item : fs::directory_iterator(client)) entries += item.exists() ? 1 : 0;
     EXPECT_EQ(entries, 1u) << "nothing created in the client folder";
   }
-  // 63 levels inside the top-level object parse: the manifest is fine.
-  serveManifest(R"({"format":1,"deep":)" + std::string(63, '[') + std::string(63, ']') + "}");
-  EXPECT_EQ(run().code, "uptodate");
 }
 
 TEST_F(UpdateEnd, HugeSizesFailTheDownloadWithoutOverflow) {
