@@ -50,24 +50,10 @@ void ChildProcess::waitForOutputEnd() {
   changed_.wait(lock, [this] { return outEnded_; });
 }
 
-bool ChildProcess::waitForLine(const std::function<bool(const std::string&)>& match,
-                               std::size_t from, std::size_t* index) {
+bool ChildProcess::waitForFirstLine() {
   std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    std::istringstream stream(out_);
-    std::string line;
-    std::size_t i = 0;
-    while (std::getline(stream, line)) {
-      if (stream.eof()) break;  // not a whole line yet
-      if (i >= from && match(line)) {
-        if (index != nullptr) *index = i;
-        return true;
-      }
-      ++i;
-    }
-    if (outEnded_) return false;
-    changed_.wait(lock);
-  }
+  changed_.wait(lock, [this] { return outEnded_ || out_.find('\n') != std::string::npos; });
+  return out_.find('\n') != std::string::npos;
 }
 
 std::string ChildProcess::out() const {

@@ -119,10 +119,8 @@ void ChildProcess::sendSignal(int signal) {
 
 int ChildProcess::wait() {
   if (!reaped_) {
-    rusage usage{};
-    while (wait4(static_cast<pid_t>(process_), &status_, 0, &usage) < 0 && errno == EINTR) {
+    while (waitpid(static_cast<pid_t>(process_), &status_, 0) < 0 && errno == EINTR) {
     }
-    peakKiB_ = usage.ru_maxrss;
     reaped_ = true;
   }
   waitForOutputEnd();

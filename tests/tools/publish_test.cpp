@@ -85,7 +85,7 @@ TEST_F(Publish, WritesWhatTheLauncherInstalls) {
   const fs::path player = root / "player";
   writeTestFile(player / "system/old.dll", "stale");
   EXPECT_EQ(runLauncher(out, player, publicKey), "updated");
-  EXPECT_EQ(tree(player), kClient);
+  EXPECT_EQ(clientFiles(player), kClient);
 }
 
 TEST_F(Publish, ReusesUnchangedPackedFilesAndPrunesTheRest) {
@@ -108,7 +108,7 @@ TEST_F(Publish, ReusesUnchangedPackedFilesAndPrunesTheRest) {
   std::map<std::string, std::string> expected = kClient;
   expected.erase("data/empty.bin");
   expected["Readme.txt"] = "hello again";
-  EXPECT_EQ(tree(player), expected);
+  EXPECT_EQ(clientFiles(player), expected);
 
   // A packed file that is not what the cache says is packed again, as is everything when
   // the options change or --fresh is given.
@@ -174,7 +174,7 @@ TEST_F(Publish, RefusesNamesTheLauncherWouldRefuse) {
   // Windows would open a device, or drop the trailing dot.
   std::ofstream(client / "nul.txt").put('x');
   std::ofstream(client / "trailing.").put('x');
-  if (!fs::exists(colon, ec) || !fs::exists(client / "Data.bin", ec) || tree(client).size() != 6) {
+  if (!fs::exists(colon, ec) || !fs::exists(client / "Data.bin", ec) || clientFiles(client).size() != 6) {
     GTEST_SKIP() << "this file system does not hold such names";
   }
   fs::create_directory_symlink(client, client / "loop", ec);

@@ -135,7 +135,7 @@ TEST_F(Durability, KilledAtRandomMomentsEveryFileIsOldOrNewAndTheNextRunComplete
   for (int i = 0; i < 3; ++i) {
     restoreOld(false);
     ChildProcess child(program(), argsFor({"--json"}));
-    ASSERT_TRUE(child.waitForLine([](const std::string&) { return true; }));
+    ASSERT_TRUE(child.waitForFirstLine());
     const Clock::time_point start = Clock::now();
     ASSERT_EQ(exitCodeOf(child.wait()), 0) << child.err();
     runTime = std::min(runTime, Clock::now() - start);
@@ -154,7 +154,7 @@ TEST_F(Durability, KilledAtRandomMomentsEveryFileIsOldOrNewAndTheNextRunComplete
         runTime * std::uniform_real_distribution<double>(0.0, 1.0)(random));
     {
       ChildProcess child(program(), argsFor({"--json"}));
-      if (child.waitForLine([](const std::string&) { return true; })) {
+      if (child.waitForFirstLine()) {
         std::this_thread::sleep_for(delay);
       }
       if (!child.ended()) child.sendSignal(SIGKILL);

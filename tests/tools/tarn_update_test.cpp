@@ -82,7 +82,18 @@ TEST_F(TarnUpdateTest, ClientFolderDefaultsToTheCurrentOne) {
   EXPECT_EQ(runTool({"--repair", "--", pathToUtf8(client)}).exitCode(), 0);
 }
 
-TEST_F(TarnUpdateTest, ConfigurationErrorsExitWithTwoAndTheirText) {
+TEST_F(TarnUpdateTest, UsageAndConfigurationErrorsExitWithTwoBeforeAnyRequest) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--bogus"}, {"-r"}, {pathToUtf8(client), pathToUtf8(client)}}) {
+    const ToolRun run = runTool(args);
+    EXPECT_EQ(run.exitCode(), 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind("tarn-update: ", 0), 0u) << run.err;
+  }
+  const ToolRun help = runTool({"--help"});
+  EXPECT_EQ(help.exitCode(), 0);
+  EXPECT_EQ(help.out.rfind("usage: tarn-update [--repair] [--json] [CLIENT_DIR]\n", 0), 0u);
+
   publish(kTree);
   const auto expectError = [&](const std::string& text) {
     const ToolRun run = runTool(argsFor({"--json"}));
@@ -95,20 +106,6 @@ TEST_F(TarnUpdateTest, ConfigurationErrorsExitWithTwoAndTheirText) {
   expectError("TarnLauncher.json not found next to the launcher");
   writeTestFile(at("TarnLauncher.json"), "[]");
   expectError("TarnLauncher.json is not valid JSON: ");
-  EXPECT_EQ(server.requests().size(), 0u);
-}
-
-TEST_F(TarnUpdateTest, UsageErrorsExitWithTwo) {
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"--bogus"}, {"-r"}, {pathToUtf8(client), pathToUtf8(client)}}) {
-    const ToolRun run = runTool(args);
-    EXPECT_EQ(run.exitCode(), 2);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err.rfind("tarn-update: ", 0), 0u) << run.err;
-  }
-  const ToolRun help = runTool({"--help"});
-  EXPECT_EQ(help.exitCode(), 0);
-  EXPECT_EQ(help.out.rfind("usage: tarn-update [--repair] [--json] [CLIENT_DIR]\n", 0), 0u);
   EXPECT_EQ(server.requests().size(), 0u);
 }
 

@@ -1,7 +1,5 @@
 #include "tools/tarnbuilder_fixture.h"
 
-#include <algorithm>
-
 #include "core/files.h"
 #include "core/json.h"
 #include "tarnbuilder/key_file.h"
@@ -68,25 +66,6 @@ void serveOut(HttpTestServer& server, const fs::path& folder) {
     server.serve("/" + fileUrlPath(entry),
                  readTestFile(resolveRelative(folder, "files/" + entry.path + ".tz")));
   }
-}
-
-std::map<std::string, std::string> TarnbuilderTest::tree(const fs::path& folder) {
-  std::map<std::string, std::string> files;
-  std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(folder, ec);
-       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    if (it->path().filename() == ".tarn_update") {
-      it.disable_recursion_pending();
-      continue;
-    }
-    if (!it->is_regular_file()) continue;
-    std::string relative;
-    for (const fs::path& piece : fs::relative(it->path(), folder)) {
-      relative += (relative.empty() ? "" : "/") + pathToUtf8(piece);
-    }
-    files[relative] = readTestFile(it->path());
-  }
-  return files;
 }
 
 }  // namespace tu::test

@@ -30,8 +30,6 @@ class TarnbuilderTest : public ::testing::Test {
   std::string publishFails(builder::PublishOptions options = {});
   // The parsed manifest in out (after checking its signature).
   Manifest manifest() const;
-  // Every regular file under `folder` as '/'-separated path -> content, skipping ".tarn_update".
-  static std::map<std::string, std::string> tree(const std::filesystem::path& folder);
   std::filesystem::path packed(const std::string& path) const {
     return root / ("out/files/" + path + ".tz");
   }

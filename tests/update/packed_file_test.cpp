@@ -47,7 +47,9 @@ class PackedInstall : public ::testing::Test {
   std::string err;
 };
 
-TEST_F(PackedInstall, ExactlyKBlocksAndOneMore) {
+// Exactly k blocks and one more; the writer compresses a block only when that makes it
+// smaller, and the reader takes both kinds.
+TEST_F(PackedInstall, BlockCountsAndRawBlocksRoundTrip) {
   for (const std::size_t size : {3 * 64, 3 * 64 + 1}) {
     const std::string data = noise(size, 7);
     const std::string packed = packBytes(data, {64, 9});
@@ -58,10 +60,6 @@ TEST_F(PackedInstall, ExactlyKBlocksAndOneMore) {
     ASSERT_TRUE(install(packed, size, sha256Hex(data))) << err;
     EXPECT_EQ(readTestFile(target), data);
   }
-}
-
-// The writer compresses a block only when that makes it smaller; the reader takes both kinds.
-TEST_F(PackedInstall, WriterStoresRawWhatDoesNotShrink) {
   const std::string data = std::string(100, 'z') + noise(100, 1) + "tail";
   const std::string packed = packBytes(data, {100, 9});
   const auto tableWord = [&](std::size_t block) {
@@ -164,16 +162,13 @@ TEST_F(PackedInstall, StoredLengthOverTheLimitIsDamagedBeforeReading) {
   EXPECT_EQ(err, "packed file is truncated");
 }
 
-TEST_F(PackedInstall, ChecksumMismatchAndCancel) {
+TEST_F(PackedInstall, ChecksumMismatchCancelAndAMissingFile) {
   const std::string packed = packBytes("some content", {4, 9});
   EXPECT_FALSE(install(packed, 12, sha256Hex("other content")));
   EXPECT_EQ(err, "checksum mismatch after download");
   std::atomic<bool> cancel{true};
   EXPECT_FALSE(install(packed, 12, sha256Hex("some content"), &cancel));
   EXPECT_EQ(err, "cancelled");
-}
-
-TEST_F(PackedInstall, MissingPackedFile) {
   EXPECT_FALSE(installPackedFile(dir / "none.part", target, 0, sha256Hex(""), err, nullptr));
   EXPECT_EQ(err, "cannot open downloaded file");
 }

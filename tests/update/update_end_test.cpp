@@ -25,7 +25,8 @@ void expectEnd(const RunRecord& record, const std::string& code, const std::stri
   EXPECT_EQ(record.phases, std::vector<std::string>{"manifest"});
 }
 
-TEST_F(UpdateEnd, NoConfiguration) {
+// The signature rules themselves are ManifestSignature's; here only how a run ends on them.
+TEST_F(UpdateEnd, NoConfigurationOfflineAndBadSignatures) {
   publish({{"a.txt", "a"}});
   const std::string detail = "updateUrl / publicKey missing in TarnLauncher.json";
   const LauncherConfig good = config;
@@ -35,10 +36,14 @@ TEST_F(UpdateEnd, NoConfiguration) {
   config.publicKey.pop_back();
   expectEnd(run(), "noconfig", detail);
   EXPECT_TRUE(server.requests().empty());
-}
+  config = good;
 
-TEST_F(UpdateEnd, Offline) {
-  publish({{"a.txt", "a"}});
+  const std::string digits = servedSignature.substr(0, 128);
+  server.serve("/manifest.sig", digits + "\r\n");
+  EXPECT_EQ(run().code, "updated");
+  server.serve("/manifest.json", servedManifest + "\n");
+  expectEnd(run(), "badsig", "manifest signature does not match");
+
   server.script("/manifest.sig", {.status = 404});
   expectEnd(run(), "offline", "HTTP 404 " + server.url("/manifest.sig"));
   server.script("/manifest.json", {.status = 500});
@@ -51,16 +56,6 @@ TEST_F(UpdateEnd, Offline) {
   std::string error;
   EXPECT_FALSE(makeFetcher()->getText(config.updateUrl + "manifest.json", body, error));
   expectEnd(run(), "offline", error);
-}
-
-// The signature rules themselves are ManifestSignature's; here only how a run ends on them.
-TEST_F(UpdateEnd, Signatures) {
-  publish({});
-  const std::string digits = servedSignature.substr(0, 128);
-  server.serve("/manifest.sig", digits + "\r\n");
-  EXPECT_EQ(run().code, "uptodate");
-  server.serve("/manifest.json", servedManifest + "\n");
-  expectEnd(run(), "badsig", "manifest signature does not match");
 }
 
 TEST_F(UpdateEnd, HostileManifestsChangeNothing) {

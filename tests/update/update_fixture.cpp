@@ -1,6 +1,5 @@
 #include "update/update_fixture.h"
 
-#include <algorithm>
 #include <map>
 
 #include "core/files.h"
@@ -54,20 +53,7 @@ RunRecord UpdateFixture::run(CheckMode mode, const fs::path& launcher) {
 void UpdateFixture::expectClient(const std::vector<ClientFile>& files) const {
   std::map<std::string, std::string> expected;
   for (const ClientFile& file : files) expected[file.path] = file.content;
-  std::map<std::string, std::string> actual;
-  std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(client, ec);
-       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    if (it->path().filename() == ".tarn_update") {
-      it.disable_recursion_pending();
-      continue;
-    }
-    if (!it->is_regular_file()) continue;
-    std::string relative = pathToUtf8(fs::relative(it->path(), client));
-    std::replace(relative.begin(), relative.end(), '\\', '/');
-    actual[relative] = readTestFile(it->path());
-  }
-  EXPECT_EQ(actual, expected);
+  EXPECT_EQ(clientFiles(client), expected);
 }
 
 }  // namespace tu::test
