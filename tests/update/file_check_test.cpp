@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "core/files.h"
+#include "support/canned_fetcher.h"
 #include "support/temp_dir.h"
-#include "update/null_fetcher.h"
 #include "update/packed_bytes.h"
 #include "update/updater.h"
 
@@ -44,7 +44,7 @@ class CheckFile : public ::testing::Test {
 
   TempDir dir;
   LauncherConfig config;
-  test::NullFetcher fetcher;
+  test::CannedFetcher fetcher;
   Updater updater;
   const std::string content = "file content";
   fs::path local = dir / "data/file.bin";
@@ -85,7 +85,7 @@ TEST_F(CheckFile, TheCacheSparesAHashOnlyWhenItCan) {
 TEST(HashCache, KeepsOnlyTheManifestsRecordsAndWritesOnlyChanges) {
   TempDir dir;
   LauncherConfig config;
-  test::NullFetcher fetcher;
+  test::CannedFetcher fetcher;
   Updater updater(dir.path(), {}, config, fetcher, nullptr, nullptr, nullptr, nullptr);
   Manifest manifest;
   manifest.files = {{"a/b", 1, "", 1, false}, {"c", 1, "", 1, false}};

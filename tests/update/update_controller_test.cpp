@@ -7,7 +7,7 @@
 #include <new>
 #include <regex>
 
-#include "update/null_fetcher.h"
+#include "support/canned_fetcher.h"
 #include "update/update_fixture.h"
 
 namespace tu::test {
@@ -142,7 +142,7 @@ TEST_F(Controller, ACancelIsNeverLostAndEndsAWaitingRequest) {
 // A run that throws (here: out of memory in the fetcher) must not end the process; it ends as
 // failed and the launcher is told the run is over.
 TEST_F(Controller, ARunThatThrowsEndsAsFailed) {
-  class ThrowingFetcher : public NullFetcher {
+  class ThrowingFetcher : public CannedFetcher {
    public:
     bool getText(const std::string&, std::string&, std::string&) override {
       throw std::bad_alloc();
