@@ -44,8 +44,6 @@ class ChildProcess {
   // Waits for the end and for the rest of its output; the end status (POSIX: the wait status;
   // Windows: the exit code).
   int wait();
-  // Whether the child has ended (reaped) without waiting.
-  bool ended();
 
   std::string out() const;                 // standard output so far
   std::vector<std::string> lines() const;  // its complete lines, without line ends

@@ -127,12 +127,6 @@ int ChildProcess::wait() {
   return status_;
 }
 
-bool ChildProcess::ended() {
-  if (reaped_) return true;
-  if (waitpid(static_cast<pid_t>(process_), &status_, WNOHANG) == process_) reaped_ = true;
-  return reaped_;
-}
-
 int exitCodeOf(int status) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

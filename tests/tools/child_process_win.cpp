@@ -137,13 +137,6 @@ int ChildProcess::wait() {
   return status_;
 }
 
-bool ChildProcess::ended() {
-  if (!reaped_ && WaitForSingleObject(reinterpret_cast<HANDLE>(process_), 0) == WAIT_OBJECT_0) {
-    wait();
-  }
-  return reaped_;
-}
-
 int exitCodeOf(int status) {
   return status;
 }

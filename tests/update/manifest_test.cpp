@@ -20,10 +20,10 @@ TEST(ManifestSignature, ExactBytesOnly) {
   std::string upper = digits;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   EXPECT_TRUE(verifyManifestSignature(body, upper, key));
-  EXPECT_FALSE(verifyManifestSignature(body, " " + digits, key));
-  EXPECT_FALSE(verifyManifestSignature(body, digits + "\t", key));
-  EXPECT_FALSE(verifyManifestSignature(body, digits.substr(0, 126), key));
-  EXPECT_FALSE(verifyManifestSignature(body, digits + "00", key));
+  for (const std::string& bad :
+       {" " + digits, digits + "\t", digits.substr(0, 126), digits + "00"}) {
+    EXPECT_FALSE(verifyManifestSignature(body, bad, key)) << bad;
+  }
   EXPECT_FALSE(verifyManifestSignature(body + "\n", digits, key));
   EXPECT_FALSE(verifyManifestSignature(body, digits, key.substr(0, 62)));
   EXPECT_FALSE(verifyManifestSignature(body, digits, "zz" + key.substr(2)));
@@ -56,12 +56,11 @@ std::string entry(const std::string& path, const std::string& size = "1",
 TEST(ParseManifest, Format) {
   EXPECT_EQ(parseError(R"({"format":1})"), "");
   EXPECT_EQ(parseError(R"({"format":1.9})"), "");
-  EXPECT_EQ(parseError(R"({"format":"1"})"), "unknown manifest format");
-  EXPECT_EQ(parseError(R"({"format":2})"), "unknown manifest format");
-  EXPECT_EQ(parseError(R"({})"), "unknown manifest format");
-  EXPECT_EQ(parseError(R"([1])"), "unknown manifest format");
-  EXPECT_EQ(parseError("not json"), "unknown manifest format");
-  EXPECT_EQ(parseError(std::string(65, '[') + std::string(65, ']')), "unknown manifest format");
+  for (const std::string& text :
+       std::vector<std::string>{R"({"format":"1"})", R"({"format":2})", R"({})", R"([1])",
+                                "not json", std::string(65, '[') + std::string(65, ']')}) {
+    EXPECT_EQ(parseError(text), "unknown manifest format") << text;
+  }
 }
 
 TEST(ParseManifest, OptionalMembersAndTheirFallbacks) {
@@ -98,17 +97,16 @@ TEST(ParseManifest, EntryFields) {
 }
 
 TEST(ParseManifest, BadEntries) {
-  const std::string bad = "bad entry in manifest: a/b";
-  EXPECT_EQ(parseError(withFile(entry("a/b", "-1"))), bad);
-  EXPECT_EQ(parseError(withFile(entry("a/b", "1", "-1"))), bad);
-  EXPECT_EQ(parseError(withFile(entry("a/b", "-1e300"))), bad);
-  EXPECT_EQ(parseError(withFile(entry("a/b", "\"1\""))), bad);
-  EXPECT_EQ(parseError(withFile(entry("a/b", "1", "1", kSha.substr(1)))), bad);
-  EXPECT_EQ(parseError(withFile(entry("a/b", "1", "1", kSha + "a"))), bad);
-  EXPECT_EQ(parseError(withFile(entry("a/b", "1", "1", "g" + kSha.substr(1)))), bad);
-  EXPECT_EQ(parseError(withFile(R"({"path":"a/b","size":1,"sha256":")" + kSha + "\"}")), bad);
+  for (const std::string& bad : std::vector<std::string>{
+           entry("a/b", "-1"), entry("a/b", "1", "-1"), entry("a/b", "-1e300"),
+           entry("a/b", "\"1\""), entry("a/b", "1", "1", kSha.substr(1)),
+           entry("a/b", "1", "1", kSha + "a"), entry("a/b", "1", "1", "g" + kSha.substr(1)),
+           R"({"path":"a/b","size":1,"sha256":")" + kSha + "\"}"}) {
+    EXPECT_EQ(parseError(withFile(bad)), "bad entry in manifest: a/b") << bad;
+  }
   // The launcher entry follows the same rules when it is an object.
-  EXPECT_EQ(parseError(R"({"format":1,"launcher":)" + entry("a/b", "null") + "}"), bad);
+  EXPECT_EQ(parseError(R"({"format":1,"launcher":)" + entry("a/b", "null") + "}"),
+            "bad entry in manifest: a/b");
 }
 
 // The path rule itself is isSafeRelativePath's (files_test); here that both lists apply it,
