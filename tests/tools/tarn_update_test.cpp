@@ -110,7 +110,7 @@ TEST_F(TarnUpdateTest, UsageAndConfigurationErrorsExitWithTwoBeforeAnyRequest) {
 }
 
 TEST_F(TarnUpdateTest, InterruptCancelsAStalledDownload) {
-  const Json done = cancelStalledDownload([](ChildProcess& child) { child.interrupt(); });
+  const Json done = cancelStalledDownload([](ChildProcess& child) { child.interrupt(); }).done;
   // How soon the cancel reaches the stalled transfer is the fetcher's matter: curl asks the
   // run at once, WinHTTP only when its receive timeout ends the wait.
   EXPECT_EQ(done.getString("detail").rfind("data/big.bin: ", 0), 0u) << done.dump();

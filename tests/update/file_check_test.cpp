@@ -52,7 +52,8 @@ class CheckFile : public ::testing::Test {
 };
 
 // The cache spares a hash only for a record of the same size, stamp, shape and hash as the
-// manifest's; a damaged file is remembered with its own hash; a cancelled hash records nothing.
+// manifest's; a damaged file is remembered with its own hash; a cancelled hash records nothing;
+// a repair trusts no record.
 TEST_F(CheckFile, TheCacheSparesAHashOnlyWhenItCan) {
   updater.cancelFlag = true;
   EXPECT_FALSE(check());
@@ -69,6 +70,7 @@ TEST_F(CheckFile, TheCacheSparesAHashOnlyWhenItCan) {
   EXPECT_EQ(updater.cache.get("data/file.bin").dump(), record) << "a wrong size needs no hash";
   writeTestFile(local, content);
   EXPECT_TRUE(check());
+  EXPECT_TRUE(check());  // the new stamp is trusted from now on
   entry.sha256 = sha256Hex("file c0ntent");  // a new build of the same size
   EXPECT_FALSE(check());
   EXPECT_EQ(updater.filesHashed, 3u);
@@ -80,6 +82,18 @@ TEST_F(CheckFile, TheCacheSparesAHashOnlyWhenItCan) {
   }
   EXPECT_TRUE(check());
   EXPECT_EQ(updater.filesHashed, 7u);
+
+  // Damage that keeps size and stamp (as a disk error can) fools the cache; a repair finds it.
+  const Json good = updater.cache.get("data/file.bin");
+  writeTestFile(local, "file c0ntent");
+  Json fooled = Json::array();
+  fooled.push(good.at(0));
+  fooled.push(fileStamp(local));
+  fooled.push(good.at(2));
+  updater.cache.set("data/file.bin", fooled);
+  EXPECT_TRUE(check());
+  EXPECT_FALSE(check(CheckMode::Repair));
+  EXPECT_EQ(updater.filesHashed, 8u);
 }
 
 TEST(HashCache, KeepsOnlyTheManifestsRecordsAndWritesOnlyChanges) {
