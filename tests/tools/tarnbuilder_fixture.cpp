@@ -21,27 +21,28 @@ void TarnbuilderTest::writeClient(const std::map<std::string, std::string>& file
   for (const auto& [path, content] : files) writeTestFile(resolveRelative(client, path), content);
 }
 
-void TarnbuilderTest::prepare(builder::PublishOptions& options) const {
+std::string TarnbuilderTest::publishWith(builder::PublishOptions& options,
+                                         builder::PublishSummary& summary) const {
   if (options.keyFile.empty()) options.keyFile = keyFile;
   options.client = client;
   if (options.out.empty()) options.out = out;
   // Small blocks, so small test files have several.
   if (options.pack.blockSize == 1048576) options.pack.blockSize = 4096;
+  std::string err;
+  return builder::publishClient(options, summary, err) ? "" : err;
 }
 
 builder::PublishSummary TarnbuilderTest::publish(builder::PublishOptions options) {
-  prepare(options);
   builder::PublishSummary summary;
-  std::string err;
-  EXPECT_TRUE(builder::publishClient(options, summary, err)) << err;
+  const std::string err = publishWith(options, summary);
+  EXPECT_EQ(err, "");
   return summary;
 }
 
 std::string TarnbuilderTest::publishFails(builder::PublishOptions options) {
-  prepare(options);
   builder::PublishSummary summary;
-  std::string err;
-  EXPECT_FALSE(builder::publishClient(options, summary, err));
+  const std::string err = publishWith(options, summary);
+  EXPECT_NE(err, "");
   return err;
 }
 
