@@ -158,10 +158,14 @@ TEST_F(SelfUpdate, FailedOrCancelledLauncherDownloadLetsTheRunGoOn) {
   onPhase = [](Updater& updater, const std::string& phase) {
     if (phase == "selfupdate") updater.cancelFlag = true;
   };
+  // A cancelled launcher download lets the run go on to the check, which ends it as cancelled.
   record = run(CheckMode::Check, exe);
   EXPECT_EQ(record.code, "cancelled");
+  EXPECT_FALSE(record.ok);
   EXPECT_TRUE(record.canPlay);
+  EXPECT_EQ(record.detail, "");
   EXPECT_EQ(record.phases, (std::vector<std::string>{"manifest", "selfupdate", "check"}));
+  EXPECT_EQ(record.events.back(), "done");
 }
 
 }  // namespace

@@ -325,20 +325,5 @@ TEST_F(UpdateRun, CacheSavesFollowTheClockAndKeepOnlyTheManifestsFiles) {
   EXPECT_FALSE(cache.has("gone.txt"));
 }
 
-TEST_F(UpdateRun, CancelInTheCheckPhase) {
-  publish(kTree);
-  run();
-  onProgress = [](Updater& updater, const Json& progress) {
-    if (progress.getString("phase") == "check") updater.cancelFlag = true;
-  };
-  const RunRecord record = run();
-  EXPECT_EQ(record.code, "cancelled");
-  EXPECT_FALSE(record.ok);
-  EXPECT_TRUE(record.canPlay);
-  EXPECT_EQ(record.detail, "");
-  EXPECT_EQ(record.events.back(), "done");
-  EXPECT_EQ(record.events[record.events.size() - 2], "progress check 1");
-}
-
 }  // namespace
 }  // namespace tu::test
