@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <charconv>
+#include <cstdio>
 
 #include "core/files.h"
 
@@ -21,24 +21,14 @@ std::string_view trim(std::string_view text) {
 }
 
 // "bytes=N-" or "bytes=N-M" as [first, last] (last absent: to the end).
-bool parseRange(std::string_view value, std::uint64_t& first, std::optional<std::uint64_t>& last) {
-  if (value.substr(0, 6) != "bytes=") return false;
-  value.remove_prefix(6);
-  const std::size_t dash = value.find('-');
-  if (dash == std::string_view::npos || dash == 0) return false;
-  const char* begin = value.data();
-  if (std::from_chars(begin, begin + dash, first).ptr != begin + dash) return false;
-  const std::string_view tail = value.substr(dash + 1);
-  last.reset();
-  if (!tail.empty()) {
-    std::uint64_t end = 0;
-    if (std::from_chars(tail.data(), tail.data() + tail.size(), end).ptr !=
-            tail.data() + tail.size() ||
-        end < first) {
-      return false;
-    }
-    last = end;
-  }
+bool parseRange(const std::string& value, std::uint64_t& first, std::optional<std::uint64_t>& last) {
+  unsigned long long from = 0;
+  unsigned long long to = 0;
+  char dash = 0;
+  const int fields = std::sscanf(value.c_str(), "bytes=%llu%c%llu", &from, &dash, &to);
+  if (fields < 2 || dash != '-' || (fields == 3 && to < from)) return false;
+  first = from;
+  last = fields == 3 ? std::optional<std::uint64_t>(to) : std::nullopt;
   return true;
 }
 

@@ -1,5 +1,3 @@
-#include <atomic>
-#include <random>
 #include <sstream>
 
 #include "child_process.h"
@@ -9,25 +7,8 @@ namespace tu::test {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// A name for a child's standard error that no other test, in this program or another one
-// running beside it, uses.
-fs::path errorFileName() {
-  static std::atomic<unsigned> counter{0};
-  static const unsigned processTag = std::random_device{}();
-  std::error_code ec;
-  fs::path base = fs::temp_directory_path(ec);
-  if (ec) base = fs::current_path();
-  return base / ("tarn-child-" + std::to_string(processTag) + "-" + std::to_string(counter++) +
-                 ".err");
-}
-
-}  // namespace
-
 ChildProcess::ChildProcess(const fs::path& program, const std::vector<std::string>& args,
                            const ChildOptions& options) {
-  errFile_ = errorFileName();
   start(program, args, options);
 }
 

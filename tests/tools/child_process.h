@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/temp_dir.h"
+
 namespace tu::test {
 
 struct ChildOptions {
@@ -60,7 +62,8 @@ class ChildProcess {
   std::intptr_t process_ = -1;  // POSIX: the process id; Windows: the process handle
   int status_ = 0;
   bool reaped_ = false;
-  std::filesystem::path errFile_;
+  TempDir errDir_;  // standard error goes to a file in it, removed with it
+  std::filesystem::path errFile_ = errDir_ / "stderr.txt";
   std::thread reader_;
   mutable std::mutex mutex_;
   std::condition_variable changed_;

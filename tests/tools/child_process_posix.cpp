@@ -104,8 +104,6 @@ ChildProcess::~ChildProcess() {
     wait();
   }
   if (reader_.joinable()) reader_.join();
-  std::error_code ec;
-  fs::remove(errFile_, ec);
 }
 
 void ChildProcess::interrupt() {

@@ -115,8 +115,6 @@ ChildProcess::~ChildProcess() {
     CloseHandle(handle);
   }
   if (reader_.joinable()) reader_.join();
-  std::error_code ec;
-  fs::remove(errFile_, ec);
 }
 
 void ChildProcess::interrupt() {
