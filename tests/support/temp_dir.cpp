@@ -54,4 +54,23 @@ std::string readTestFile(const fs::path& path) {
   return data;
 }
 
+std::map<std::string, std::string> clientFiles(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(folder, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    if (it->path().filename() == ".tarn_update") {
+      it.disable_recursion_pending();
+      continue;
+    }
+    if (!it->is_regular_file()) continue;
+    std::string relative;
+    for (const fs::path& piece : fs::relative(it->path(), folder)) {
+      relative += (relative.empty() ? "" : "/") + pathToUtf8(piece);
+    }
+    files[relative] = readTestFile(it->path());
+  }
+  return files;
+}
+
 }  // namespace tu::test

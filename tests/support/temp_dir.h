@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -26,5 +27,8 @@ class TempDir {
 void writeTestFile(const std::filesystem::path& path, std::string_view data);
 // The whole content of `path`, or "<missing>" when it cannot be read.
 std::string readTestFile(const std::filesystem::path& path);
+// Every regular file under `folder` as '/'-separated path -> content, leaving out the
+// launcher's work folder ".tarn_update".
+std::map<std::string, std::string> clientFiles(const std::filesystem::path& folder);
 
 }  // namespace tu::test

@@ -1,5 +1,3 @@
-#include <atomic>
-#include <random>
 #include <sstream>
 
 #include "child_process.h"
@@ -9,25 +7,8 @@ namespace tu::test {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// A name for a child's standard error that no other test, in this program or another one
-// running beside it, uses.
-fs::path errorFileName() {
-  static std::atomic<unsigned> counter{0};
-  static const unsigned processTag = std::random_device{}();
-  std::error_code ec;
-  fs::path base = fs::temp_directory_path(ec);
-  if (ec) base = fs::current_path();
-  return base / ("tarn-child-" + std::to_string(processTag) + "-" + std::to_string(counter++) +
-                 ".err");
-}
-
-}  // namespace
-
 ChildProcess::ChildProcess(const fs::path& program, const std::vector<std::string>& args,
                            const ChildOptions& options) {
-  errFile_ = errorFileName();
   start(program, args, options);
 }
 
@@ -50,24 +31,10 @@ void ChildProcess::waitForOutputEnd() {
   changed_.wait(lock, [this] { return outEnded_; });
 }
 
-bool ChildProcess::waitForLine(const std::function<bool(const std::string&)>& match,
-                               std::size_t from, std::size_t* index) {
+bool ChildProcess::waitForFirstLine() {
   std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    std::istringstream stream(out_);
-    std::string line;
-    std::size_t i = 0;
-    while (std::getline(stream, line)) {
-      if (stream.eof()) break;  // not a whole line yet
-      if (i >= from && match(line)) {
-        if (index != nullptr) *index = i;
-        return true;
-      }
-      ++i;
-    }
-    if (outEnded_) return false;
-    changed_.wait(lock);
-  }
+  changed_.wait(lock, [this] { return outEnded_ || out_.find('\n') != std::string::npos; });
+  return out_.find('\n') != std::string::npos;
 }
 
 std::string ChildProcess::out() const {

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/temp_dir.h"
+
 namespace tu::test {
 
 struct ChildOptions {
@@ -39,17 +41,11 @@ class ChildProcess {
   void interrupt();
   // POSIX only.
   void sendSignal(int signal);
-  // Waits until a whole line of standard output satisfies `match` (searching from line
-  // `from`); false when output ended first. The line's index goes to `index`.
-  bool waitForLine(const std::function<bool(const std::string&)>& match, std::size_t from = 0,
-                   std::size_t* index = nullptr);
+  // Waits for the first whole line of standard output; false when output ended first.
+  bool waitForFirstLine();
   // Waits for the end and for the rest of its output; the end status (POSIX: the wait status;
   // Windows: the exit code).
   int wait();
-  // Whether the child has ended (reaped) without waiting.
-  bool ended();
-  // POSIX only: the child's peak resident memory in KiB, once wait() has returned.
-  long peakMemoryKiB() const { return peakKiB_; }
 
   std::string out() const;                 // standard output so far
   std::vector<std::string> lines() const;  // its complete lines, without line ends
@@ -66,8 +62,8 @@ class ChildProcess {
   std::intptr_t process_ = -1;  // POSIX: the process id; Windows: the process handle
   int status_ = 0;
   bool reaped_ = false;
-  long peakKiB_ = 0;
-  std::filesystem::path errFile_;
+  TempDir errDir_;  // standard error goes to a file in it, removed with it
+  std::filesystem::path errFile_ = errDir_ / "stderr.txt";
   std::thread reader_;
   mutable std::mutex mutex_;
   std::condition_variable changed_;

@@ -104,8 +104,6 @@ ChildProcess::~ChildProcess() {
     wait();
   }
   if (reader_.joinable()) reader_.join();
-  std::error_code ec;
-  fs::remove(errFile_, ec);
 }
 
 void ChildProcess::interrupt() {
@@ -119,20 +117,12 @@ void ChildProcess::sendSignal(int signal) {
 
 int ChildProcess::wait() {
   if (!reaped_) {
-    rusage usage{};
-    while (wait4(static_cast<pid_t>(process_), &status_, 0, &usage) < 0 && errno == EINTR) {
+    while (waitpid(static_cast<pid_t>(process_), &status_, 0) < 0 && errno == EINTR) {
     }
-    peakKiB_ = usage.ru_maxrss;
     reaped_ = true;
   }
   waitForOutputEnd();
   return status_;
-}
-
-bool ChildProcess::ended() {
-  if (reaped_) return true;
-  if (waitpid(static_cast<pid_t>(process_), &status_, WNOHANG) == process_) reaped_ = true;
-  return reaped_;
 }
 
 int exitCodeOf(int status) {

@@ -115,8 +115,6 @@ ChildProcess::~ChildProcess() {
     CloseHandle(handle);
   }
   if (reader_.joinable()) reader_.join();
-  std::error_code ec;
-  fs::remove(errFile_, ec);
 }
 
 void ChildProcess::interrupt() {
@@ -135,13 +133,6 @@ int ChildProcess::wait() {
   }
   waitForOutputEnd();
   return status_;
-}
-
-bool ChildProcess::ended() {
-  if (!reaped_ && WaitForSingleObject(reinterpret_cast<HANDLE>(process_), 0) == WAIT_OBJECT_0) {
-    wait();
-  }
-  return reaped_;
 }
 
 int exitCodeOf(int status) {

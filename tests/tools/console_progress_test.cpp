@@ -33,17 +33,15 @@ Json done(const std::string& code, bool canPlay, const std::string& detail) {
 }
 
 TEST(ConsoleProgress, SizesAndTimes) {
-  EXPECT_EQ(sizeText(0), "0 B");
-  EXPECT_EQ(sizeText(1023), "1023 B");
-  EXPECT_EQ(sizeText(1536), "1.50 KiB");
-  EXPECT_EQ(sizeText(12897485), "12.3 MiB");
-  EXPECT_EQ(sizeText(524288000), "500 MiB");
-  EXPECT_EQ(sizeText(2147483648), "2.00 GiB");
-  EXPECT_EQ(durationText(4.2), "0:05");
-  EXPECT_EQ(durationText(754), "12:34");
-  EXPECT_EQ(durationText(3723), "1:02:03");
-  EXPECT_EQ(durationText(-1), "--:--");
-  EXPECT_EQ(durationText(1e12), "--:--");
+  for (const auto& [bytes, text] : std::vector<std::pair<std::uint64_t, std::string>>{
+           {0, "0 B"}, {1023, "1023 B"}, {1536, "1.50 KiB"}, {12897485, "12.3 MiB"},
+           {524288000, "500 MiB"}, {2147483648, "2.00 GiB"}}) {
+    EXPECT_EQ(sizeText(bytes), text);
+  }
+  for (const auto& [seconds, text] : std::vector<std::pair<double, std::string>>{
+           {4.2, "0:05"}, {754, "12:34"}, {3723, "1:02:03"}, {-1, "--:--"}, {1e12, "--:--"}}) {
+    EXPECT_EQ(durationText(seconds), text);
+  }
 }
 
 TEST(ConsoleProgress, LiveLineFitsAndKeepsWhatMattersMost) {

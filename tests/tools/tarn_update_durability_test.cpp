@@ -40,30 +40,25 @@ class Durability : public TarnUpdateTest {
     constexpr std::size_t kMiB = 1048576;
     for (int i = 0; i < 30; ++i) {
       const std::string path = "small/f" + std::to_string(i) + ".txt";
-      add(path, "old " + std::to_string(i), "new " + std::to_string(i) + text(3000, i));
-      if (i == 14) add("data/big1.bin", noise(3 * kMiB, 10), noise(3 * kMiB, 11));
+      files.push_back({path, "old " + std::to_string(i), "new " + std::to_string(i) + text(3000, i)});
+      if (i == 14) files.push_back({"data/big1.bin", noise(3 * kMiB, 10), noise(3 * kMiB, 11)});
     }
-    add("data/big2.bin", text(4 * kMiB, 20), text(4 * kMiB, 21));
-    add("data/big3.bin", noise(2 * kMiB, 30), noise(5 * kMiB / 2, 31));
-    add("data/added.bin", std::nullopt, noise(kMiB, 40));
-    add("system/Option.ini", "[Video]\nWidth=800\n", "[Video]\nWidth=1024\n");
-    add("same/keep.bin", noise(200000, 50), noise(200000, 50));
-    add("old/removed.txt", "to be removed", std::nullopt);
+    files.push_back({"data/big2.bin", text(4 * kMiB, 20), text(4 * kMiB, 21)});
+    files.push_back({"data/big3.bin", noise(2 * kMiB, 30), noise(5 * kMiB / 2, 31)});
+    files.push_back({"data/added.bin", std::nullopt, noise(kMiB, 40)});
+    files.push_back({"system/Option.ini", "[Video]\nWidth=800\n", "[Video]\nWidth=1024\n"});
+    files.push_back({"same/keep.bin", noise(200000, 50), noise(200000, 50)});
+    files.push_back({"old/removed.txt", "to be removed", std::nullopt});
 
     std::vector<std::string> remove;
-    for (const auto& [path, versions] : files) {
-      if (versions.second) {
-        newTree.push_back({path, *versions.second});
+    for (const Versions& file : files) {
+      if (file.after) {
+        newTree.push_back({file.path, *file.after});
       } else {
-        remove.push_back(path);
+        remove.push_back(file.path);
       }
     }
     publish(newTree, remove);
-  }
-
-  void add(const std::string& path, std::optional<std::string> before,
-           std::optional<std::string> after) {
-    files.emplace_back(path, std::make_pair(std::move(before), std::move(after)));
   }
 
   // The client as it was before the update; `keepWork` leaves the work folder (cache, .part).
@@ -74,8 +69,8 @@ class Durability : public TarnUpdateTest {
       fs::remove_all(entry.path(), ec);
     }
     writeConfig();
-    for (const auto& [path, versions] : files) {
-      if (versions.first) writeTestFile(at(path), *versions.first);
+    for (const Versions& file : files) {
+      if (file.before) writeTestFile(at(file.path), *file.before);
     }
   }
 
@@ -83,13 +78,13 @@ class Durability : public TarnUpdateTest {
   // temporaries was there (the kill came during an install).
   bool expectOldOrNew() {
     std::set<fs::path> known{at("TarnLauncher.json")};
-    for (const auto& [path, versions] : files) {
-      known.insert(at(path));
-      const fs::path local = at(path);
+    for (const Versions& file : files) {
+      const fs::path local = at(file.path);
+      known.insert(local);
       const std::optional<std::string> now =
           fs::exists(local) ? std::optional<std::string>(readTestFile(local)) : std::nullopt;
-      EXPECT_TRUE(now == versions.first || now == versions.second)
-          << path << " holds neither its old nor its new content ("
+      EXPECT_TRUE(now == file.before || now == file.after)
+          << file.path << " holds neither its old nor its new content ("
           << (now ? std::to_string(now->size()) + " bytes" : "missing") << ")";
     }
     bool installing = false;
@@ -101,8 +96,8 @@ class Durability : public TarnUpdateTest {
       }
       if (!it->is_regular_file() || known.count(it->path()) != 0) continue;
       const std::string name = it->path().string();
-      const bool temporary = name.size() > 6 && name.compare(name.size() - 6, 6, ".tznew") == 0 &&
-                             known.count(fs::path(name.substr(0, name.size() - 6))) != 0;
+      const bool temporary =
+          name.ends_with(".tznew") && known.count(fs::path(name.substr(0, name.size() - 6))) != 0;
       EXPECT_TRUE(temporary) << "unexpected file " << name;
       installing = installing || temporary;
     }
@@ -120,9 +115,13 @@ class Durability : public TarnUpdateTest {
     }
   }
 
-  std::vector<
-      std::pair<std::string, std::pair<std::optional<std::string>, std::optional<std::string>>>>
-      files;
+  // Absent before: added by the update; absent after: removed by it.
+  struct Versions {
+    std::string path;
+    std::optional<std::string> before;
+    std::optional<std::string> after;
+  };
+  std::vector<Versions> files;
   std::vector<ClientFile> newTree;
 };
 
@@ -135,7 +134,7 @@ TEST_F(Durability, KilledAtRandomMomentsEveryFileIsOldOrNewAndTheNextRunComplete
   for (int i = 0; i < 3; ++i) {
     restoreOld(false);
     ChildProcess child(program(), argsFor({"--json"}));
-    ASSERT_TRUE(child.waitForLine([](const std::string&) { return true; }));
+    ASSERT_TRUE(child.waitForFirstLine());
     const Clock::time_point start = Clock::now();
     ASSERT_EQ(exitCodeOf(child.wait()), 0) << child.err();
     runTime = std::min(runTime, Clock::now() - start);
@@ -154,12 +153,9 @@ TEST_F(Durability, KilledAtRandomMomentsEveryFileIsOldOrNewAndTheNextRunComplete
         runTime * std::uniform_real_distribution<double>(0.0, 1.0)(random));
     {
       ChildProcess child(program(), argsFor({"--json"}));
-      if (child.waitForLine([](const std::string&) { return true; })) {
-        std::this_thread::sleep_for(delay);
-      }
-      if (!child.ended()) child.sendSignal(SIGKILL);
-      const int status = child.wait();
-      if (exitCodeOf(status) >= 0) ++ranToEnd;  // not killed
+      if (child.waitForFirstLine()) std::this_thread::sleep_for(delay);
+      child.sendSignal(SIGKILL);  // harmless to a child that has ended but is not reaped
+      if (exitCodeOf(child.wait()) >= 0) ++ranToEnd;  // not killed
     }
     SCOPED_TRACE("kill " + std::to_string(kill));
     if (expectOldOrNew()) ++midInstall;

@@ -49,7 +49,7 @@ void TarnUpdateTest::expectTool(std::vector<ClientFile> files) const {
   expectClient(files);
 }
 
-Json TarnUpdateTest::cancelStalledDownload(const std::function<void(ChildProcess&)>& stop) {
+TarnUpdateTest::Cancelled TarnUpdateTest::cancelStalledDownload(const std::function<void(ChildProcess&)>& stop) {
   publish({{"data/big.bin", noise(200000, 3)}});
   scriptFile("data/big.bin", {.body = packedBytes("data/big.bin"), .stallAfter = 1000});
   ChildProcess child(program(), argsFor({"--json"}));
@@ -62,14 +62,20 @@ Json TarnUpdateTest::cancelStalledDownload(const std::function<void(ChildProcess
   EXPECT_EQ(done.getString("code"), "cancelled");
   EXPECT_FALSE(done.getBool("canPlay", true));
   // Kept for resuming: WinHTTP under Wine may not hand over what came before the stall.
-  const std::string kept = readTestFile(stalledPart());
+  const std::string kept =
+      readTestFile(at(".tarn_update/" + entry("data/big.bin").sha256 + ".part"));
   EXPECT_LE(kept.size(), 1000u);
   EXPECT_EQ(kept, packedBytes("data/big.bin").substr(0, kept.size()));
-  return done;
-}
 
-fs::path TarnUpdateTest::stalledPart() const {
-  return at(".tarn_update/" + entry("data/big.bin").sha256 + ".part");
+  // The next run resumes from what was kept.
+  server.clearRequests();
+  EXPECT_EQ(runTool(argsFor({})).exitCode(), 0);
+  const auto requests = server.requestsFor(target(entry("data/big.bin")));
+  EXPECT_EQ(requests.size(), 1u);
+  if (!kept.empty() && !requests.empty()) {
+    EXPECT_EQ(requests[0].header("Range"), "bytes=" + std::to_string(kept.size()) + "-");
+  }
+  return {done, kept.size()};
 }
 
 Json doneOf(const std::vector<std::string>& lines) {

@@ -34,11 +34,13 @@ class TarnUpdateTest : public UpdateFixture {
   // Whether the client folder holds exactly these files and the configuration.
   void expectTool(std::vector<ClientFile> files) const;
   // Runs a client whose one download stalls after 1000 bytes, stops it with `stop` and checks
-  // that the run ended cancelled (exit 1, not fit to play) with the partial download kept (the
-  // update runs test resuming from it). Returns the "done" message.
-  Json cancelStalledDownload(const std::function<void(ChildProcess&)>& stop);
-  // That download's partial file.
-  std::filesystem::path stalledPart() const;
+  // that the run ended cancelled (exit 1, not fit to play) with the partial download kept, and
+  // that the next run resumes from it.
+  struct Cancelled {
+    Json done;          // the "done" message
+    std::size_t kept;   // bytes of the partial download
+  };
+  Cancelled cancelStalledDownload(const std::function<void(ChildProcess&)>& stop);
 
   static const std::filesystem::path& program();
 };

@@ -20,15 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool endsWith(const std::string& text, std::string_view suffix) {
-  return text.size() >= suffix.size() &&
-         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-std::string folderOf(const std::string& path) {
-  return path.substr(0, path.rfind('/'));
-}
-
 TEST_F(TarnUpdateTest, DataIsOnDiskBeforeItsNameAndNoPlayersFileIsEverDeleted) {
   const std::vector<ClientFile> tree = {
       {"system/L2.exe", noise(70000, 1)},
@@ -64,10 +55,10 @@ TEST_F(TarnUpdateTest, DataIsOnDiskBeforeItsNameAndNoPlayersFileIsEverDeleted) {
       // Each temporary is flushed again for each rename: the flush of an earlier write of
       // the same name does not count.
       EXPECT_EQ(flushed.erase(path), 1u) << "renamed before its data was flushed: " << line;
-      foldersToFlush.insert(folderOf(to));
+      foldersToFlush.insert(to.substr(0, to.rfind('/')));
       ++renames;
     } else if (call == "remove") {
-      EXPECT_TRUE(endsWith(path, ".tmp") || endsWith(path, ".tznew") || endsWith(path, ".part"))
+      EXPECT_TRUE(path.ends_with(".tmp") || path.ends_with(".tznew") || path.ends_with(".part"))
           << "deleted " << path;
     }
   }

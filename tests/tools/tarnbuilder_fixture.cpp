@@ -1,7 +1,5 @@
 #include "tools/tarnbuilder_fixture.h"
 
-#include <algorithm>
-
 #include "core/files.h"
 #include "core/json.h"
 #include "tarnbuilder/key_file.h"
@@ -23,27 +21,28 @@ void TarnbuilderTest::writeClient(const std::map<std::string, std::string>& file
   for (const auto& [path, content] : files) writeTestFile(resolveRelative(client, path), content);
 }
 
-void TarnbuilderTest::prepare(builder::PublishOptions& options) const {
+std::string TarnbuilderTest::publishWith(builder::PublishOptions& options,
+                                         builder::PublishSummary& summary) const {
   if (options.keyFile.empty()) options.keyFile = keyFile;
   options.client = client;
   if (options.out.empty()) options.out = out;
   // Small blocks, so small test files have several.
   if (options.pack.blockSize == 1048576) options.pack.blockSize = 4096;
+  std::string err;
+  return builder::publishClient(options, summary, {}, err) ? "" : err;
 }
 
 builder::PublishSummary TarnbuilderTest::publish(builder::PublishOptions options) {
-  prepare(options);
   builder::PublishSummary summary;
-  std::string err;
-  EXPECT_TRUE(builder::publishClient(options, summary, {}, err)) << err;
+  const std::string err = publishWith(options, summary);
+  EXPECT_EQ(err, "");
   return summary;
 }
 
 std::string TarnbuilderTest::publishFails(builder::PublishOptions options) {
-  prepare(options);
   builder::PublishSummary summary;
-  std::string err;
-  EXPECT_FALSE(builder::publishClient(options, summary, {}, err));
+  const std::string err = publishWith(options, summary);
+  EXPECT_NE(err, "");
   return err;
 }
 
@@ -68,25 +67,6 @@ void serveOut(HttpTestServer& server, const fs::path& folder) {
     server.serve("/" + fileUrlPath(entry),
                  readTestFile(resolveRelative(folder, "files/" + entry.path + ".tz")));
   }
-}
-
-std::map<std::string, std::string> TarnbuilderTest::tree(const fs::path& folder) {
-  std::map<std::string, std::string> files;
-  std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(folder, ec);
-       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    if (it->path().filename() == ".tarn_update") {
-      it.disable_recursion_pending();
-      continue;
-    }
-    if (!it->is_regular_file()) continue;
-    std::string relative;
-    for (const fs::path& piece : fs::relative(it->path(), folder)) {
-      relative += (relative.empty() ? "" : "/") + pathToUtf8(piece);
-    }
-    files[relative] = readTestFile(it->path());
-  }
-  return files;
 }
 
 }  // namespace tu::test

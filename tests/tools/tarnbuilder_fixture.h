@@ -22,16 +22,15 @@ class TarnbuilderTest : public ::testing::Test {
 
   // Writes the files (path -> content) into the client folder.
   void writeClient(const std::map<std::string, std::string>& files);
-  // Fills in what `options` leaves empty: this key, client and output folder, small blocks.
-  void prepare(builder::PublishOptions& options) const;
-  // Publishes with `options` (prepared); fails the test with the error text on failure.
+  // Publishes with `options`, filling in what they leave empty (this key, client and output
+  // folder, small blocks); the error text, or "" on success.
+  std::string publishWith(builder::PublishOptions& options, builder::PublishSummary& summary) const;
+  // Publishes; fails the test with the error text on failure.
   builder::PublishSummary publish(builder::PublishOptions options = {});
   // Publishes expecting a refusal; returns the error text.
   std::string publishFails(builder::PublishOptions options = {});
   // The parsed manifest in out (after checking its signature).
   Manifest manifest() const;
-  // Every regular file under `folder` as '/'-separated path -> content, skipping ".tarn_update".
-  static std::map<std::string, std::string> tree(const std::filesystem::path& folder);
   std::filesystem::path packed(const std::string& path) const {
     return root / ("out/files/" + path + ".tz");
   }

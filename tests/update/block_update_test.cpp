@@ -44,7 +44,7 @@ class BlockUpdate : public UpdateFixture {
     return server.bodyBytesSent() - servedManifest.size() - servedSignature.size();
   }
   std::string index(const std::string& path) const {
-    return readTestFile(site / ("files/" + path + ".tzi"));
+    return readTestFile(folder / ("files/" + path + ".tzi"));
   }
   std::string oldIndex;  // big.bin's index before the change
 

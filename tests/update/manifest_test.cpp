@@ -10,17 +10,6 @@ namespace {
 const std::uint8_t kSeed[32] = {9, 8, 7, 6, 5, 4, 3, 2, 1};
 const std::string kSha(64, 'a');
 
-TEST(HexDecode, DigitsOfBothCases) {
-  std::vector<std::uint8_t> bytes;
-  ASSERT_TRUE(hexDecode("00aBFf", bytes));
-  EXPECT_EQ(bytes, (std::vector<std::uint8_t>{0x00, 0xab, 0xff}));
-  EXPECT_TRUE(hexDecode("", bytes));
-  EXPECT_TRUE(bytes.empty());
-  EXPECT_FALSE(hexDecode("abc", bytes));
-  EXPECT_FALSE(hexDecode("0g", bytes));
-  EXPECT_FALSE(hexDecode(" 0", bytes));
-}
-
 TEST(ManifestSignature, ExactBytesOnly) {
   const std::string body = "{\"format\":1}\n";
   const std::string key = publicKeyText(kSeed);
@@ -31,10 +20,10 @@ TEST(ManifestSignature, ExactBytesOnly) {
   std::string upper = digits;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   EXPECT_TRUE(verifyManifestSignature(body, upper, key));
-  EXPECT_FALSE(verifyManifestSignature(body, " " + digits, key));
-  EXPECT_FALSE(verifyManifestSignature(body, digits + "\t", key));
-  EXPECT_FALSE(verifyManifestSignature(body, digits.substr(0, 126), key));
-  EXPECT_FALSE(verifyManifestSignature(body, digits + "00", key));
+  for (const std::string& bad :
+       {" " + digits, digits + "\t", digits.substr(0, 126), digits + "00"}) {
+    EXPECT_FALSE(verifyManifestSignature(body, bad, key)) << bad;
+  }
   EXPECT_FALSE(verifyManifestSignature(body + "\n", digits, key));
   EXPECT_FALSE(verifyManifestSignature(body, digits, key.substr(0, 62)));
   EXPECT_FALSE(verifyManifestSignature(body, digits, "zz" + key.substr(2)));
@@ -67,12 +56,11 @@ std::string entry(const std::string& path, const std::string& size = "1",
 TEST(ParseManifest, Format) {
   EXPECT_EQ(parseError(R"({"format":1})"), "");
   EXPECT_EQ(parseError(R"({"format":1.9})"), "");
-  EXPECT_EQ(parseError(R"({"format":"1"})"), "unknown manifest format");
-  EXPECT_EQ(parseError(R"({"format":2})"), "unknown manifest format");
-  EXPECT_EQ(parseError(R"({})"), "unknown manifest format");
-  EXPECT_EQ(parseError(R"([1])"), "unknown manifest format");
-  EXPECT_EQ(parseError("not json"), "unknown manifest format");
-  EXPECT_EQ(parseError(std::string(65, '[') + std::string(65, ']')), "unknown manifest format");
+  for (const std::string& text :
+       std::vector<std::string>{R"({"format":"1"})", R"({"format":2})", R"({})", R"([1])",
+                                "not json", std::string(65, '[') + std::string(65, ']')}) {
+    EXPECT_EQ(parseError(text), "unknown manifest format") << text;
+  }
 }
 
 TEST(ParseManifest, OptionalMembersAndTheirFallbacks) {
@@ -109,24 +97,24 @@ TEST(ParseManifest, EntryFields) {
 }
 
 TEST(ParseManifest, BadEntries) {
-  const std::string bad = "bad entry in manifest: a/b";
-  EXPECT_EQ(parseError(withFile(entry("a/b", "-1"))), bad);
-  EXPECT_EQ(parseError(withFile(entry("a/b", "1", "-1"))), bad);
-  EXPECT_EQ(parseError(withFile(entry("a/b", "-1e300"))), bad);
-  EXPECT_EQ(parseError(withFile(entry("a/b", "\"1\""))), bad);
-  EXPECT_EQ(parseError(withFile(entry("a/b", "1", "1", kSha.substr(1)))), bad);
-  EXPECT_EQ(parseError(withFile(entry("a/b", "1", "1", kSha + "a"))), bad);
-  EXPECT_EQ(parseError(withFile(entry("a/b", "1", "1", "g" + kSha.substr(1)))), bad);
-  EXPECT_EQ(parseError(withFile(R"({"path":"a/b","size":1,"sha256":")" + kSha + "\"}")), bad);
+  for (const std::string& bad : std::vector<std::string>{
+           entry("a/b", "-1"), entry("a/b", "1", "-1"), entry("a/b", "-1e300"),
+           entry("a/b", "\"1\""), entry("a/b", "1", "1", kSha.substr(1)),
+           entry("a/b", "1", "1", kSha + "a"), entry("a/b", "1", "1", "g" + kSha.substr(1)),
+           R"({"path":"a/b","size":1,"sha256":")" + kSha + "\"}"}) {
+    EXPECT_EQ(parseError(withFile(bad)), "bad entry in manifest: a/b") << bad;
+  }
   // The launcher entry follows the same rules when it is an object.
-  EXPECT_EQ(parseError(R"({"format":1,"launcher":)" + entry("a/b", "null") + "}"), bad);
+  EXPECT_EQ(parseError(R"({"format":1,"launcher":)" + entry("a/b", "null") + "}"),
+            "bad entry in manifest: a/b");
 }
 
 // The path rule itself is isSafeRelativePath's (files_test); here that both lists apply it,
 // and keep out of the work folder.
 TEST(ParseManifest, UnsafePaths) {
   for (const std::string& path : std::vector<std::string>{
-           "/x", "a/../b", "a\\\\b", std::string(401, 'p'), "nul.txt", ".Tarn_Update/cache.json"}) {
+           "/x", "a/../b", "a\\\\b", "C:/x", std::string(401, 'p'), "nul.txt",
+           ".Tarn_Update/cache.json"}) {
     EXPECT_EQ(parseError(withFile(entry(path))).rfind("unsafe path in manifest: ", 0), 0u) << path;
     EXPECT_EQ(parseError(R"({"format":1,"remove":[")" + path + "\"]}").rfind("unsafe path", 0), 0u);
   }

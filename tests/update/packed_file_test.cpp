@@ -47,17 +47,9 @@ class PackedInstall : public ::testing::Test {
   std::string err;
 };
 
-TEST(PackedFormat, StoredLengthLimit) {
-  EXPECT_EQ(packedStoredLengthLimit(65536), 72281u);
-  EXPECT_EQ(packedStoredLengthLimit(1048576), 1153625u);
-  EXPECT_EQ(packedStoredLengthLimit(16777216), 18455129u);
-  EXPECT_EQ(packedBlockCount(0, 7), 0u);
-  EXPECT_EQ(packedBlockCount(14, 7), 2u);
-  EXPECT_EQ(packedBlockCount(15, 7), 3u);
-  EXPECT_EQ(packedBlockCount(~0ull, 1u << 24), (~0ull >> 24) + 1);
-}
-
-TEST_F(PackedInstall, ExactlyKBlocksAndOneMore) {
+// Exactly k blocks and one more; the writer compresses a block only when that makes it
+// smaller, and the reader takes both kinds.
+TEST_F(PackedInstall, BlockCountsAndRawBlocksRoundTrip) {
   for (const std::size_t size : {3 * 64, 3 * 64 + 1}) {
     const std::string data = noise(size, 7);
     const std::string packed = packBytes(data, {64, 9});
@@ -68,10 +60,6 @@ TEST_F(PackedInstall, ExactlyKBlocksAndOneMore) {
     ASSERT_TRUE(install(packed, size, sha256Hex(data))) << err;
     EXPECT_EQ(readTestFile(target), data);
   }
-}
-
-// The writer compresses a block only when that makes it smaller; the reader takes both kinds.
-TEST_F(PackedInstall, WriterStoresRawWhatDoesNotShrink) {
   const std::string data = std::string(100, 'z') + noise(100, 1) + "tail";
   const std::string packed = packBytes(data, {100, 9});
   const auto tableWord = [&](std::size_t block) {
@@ -127,63 +115,52 @@ TEST_F(PackedInstall, EveryFlippedByteFails) {
   }
 }
 
-TEST_F(PackedInstall, HeaderMustMatchTheManifest) {
-  const std::string five = "hello";
-  const std::string sha = sha256Hex(five);
-  EXPECT_TRUE(install(craftPacked(5, 16777216, 1, {{true, five}}), 5, sha)) << err;
-  for (const std::uint32_t blockSize : {0u, 16777217u}) {
-    EXPECT_FALSE(install(craftPacked(5, blockSize, 1, {{true, five}}), 5, sha));
-    EXPECT_EQ(err, "packed file header does not match the manifest");
-  }
-  EXPECT_FALSE(install(craftPacked(5, 4, 1, {{true, five}}), 5, sha));  // needs 2 blocks
-  EXPECT_EQ(err, "packed file header does not match the manifest");
-  EXPECT_FALSE(install(craftPacked(6, 8, 1, {{true, five}}), 5, sha));  // size differs
-  EXPECT_EQ(err, "packed file header does not match the manifest");
-  // A size near 2^64 must not wrap the block count.
-  EXPECT_FALSE(install(craftPacked(~0ull, 1, 0, {}), ~0ull, sha));
-  EXPECT_EQ(err, "packed file header does not match the manifest");
-}
-
-TEST_F(PackedInstall, RawAndCompressedLengthRules) {
+// Every rule of the header, the table and the blocks, each with the text that names it.
+TEST_F(PackedInstall, CraftedFilesPassOrFailWithTheRightText) {
   const std::string data = "abcdefgh";
   const std::string sha = sha256Hex(data);
-  EXPECT_TRUE(install(craftPacked(8, 8, 1, {{true, data}}), 8, sha)) << err;
-  EXPECT_FALSE(install(craftPacked(8, 8, 1, {{true, data.substr(0, 7)}}), 8, sha));
-  EXPECT_EQ(err, "packed file is damaged");
-  EXPECT_TRUE(install(craftPacked(8, 8, 1, {{false, deflated(data)}}), 8, sha)) << err;
-  EXPECT_FALSE(install(craftPacked(8, 8, 1, {{false, deflated(data + "i")}}), 8, sha));
-  EXPECT_EQ(err, "packed file is damaged");
-  EXPECT_FALSE(install(craftPacked(8, 8, 1, {{false, deflated(data.substr(0, 7))}}), 8, sha));
-  EXPECT_EQ(err, "packed file is damaged");
   std::string cut = deflated(data);
   cut.pop_back();  // the Adler-32 is incomplete
-  EXPECT_FALSE(install(craftPacked(8, 8, 1, {{false, cut}}), 8, sha));
-  EXPECT_EQ(err, "packed file is damaged");
-  EXPECT_FALSE(install(craftPacked(8, 8, 1, {{false, ""}}), 8, sha));
-  EXPECT_EQ(err, "packed file is damaged");
-}
-
-TEST_F(PackedInstall, StoredLengthOverTheLimitIsDamagedBeforeReading) {
-  // The table claims 2 GiB for a 64 KiB block; nothing that large is read or allocated.
-  const std::string sha = sha256Hex("x");
-  EXPECT_FALSE(install(craftPacked(1, 65536, 1, {{false, "", 0x7fffffffu}}), 1, sha));
-  EXPECT_EQ(err, "packed file is damaged");
-  EXPECT_FALSE(install(craftPacked(1, 65536, 1, {{false, "", 72282}}), 1, sha));
-  EXPECT_EQ(err, "packed file is damaged");
-  EXPECT_FALSE(install(craftPacked(1, 65536, 1, {{false, "", 72281}}), 1, sha));
-  EXPECT_EQ(err, "packed file is truncated");
-}
-
-TEST_F(PackedInstall, ChecksumMismatchAndCancel) {
-  const std::string packed = packBytes("some content", {4, 9});
-  EXPECT_FALSE(install(packed, 12, sha256Hex("other content")));
+  const std::string header = "packed file header does not match the manifest";
+  struct Case {
+    std::string packed;
+    std::uint64_t size;
+    std::string error;  // "" installs
+  };
+  const std::vector<Case> cases = {
+      {craftPacked(8, 16777216, 1, {{true, data}}), 8, ""},
+      {craftPacked(8, 0, 1, {{true, data}}), 8, header},
+      {craftPacked(8, 16777217, 1, {{true, data}}), 8, header},
+      {craftPacked(8, 4, 1, {{true, data}}), 8, header},  // needs 2 blocks
+      {craftPacked(9, 16, 1, {{true, data}}), 8, header},  // size differs
+      {craftPacked(~0ull, 1, 0, {}), ~0ull, header},       // must not wrap the block count
+      {craftPacked(8, 8, 1, {{true, data.substr(0, 7)}}), 8, "packed file is damaged"},
+      {craftPacked(8, 8, 1, {{false, deflated(data)}}), 8, ""},
+      {craftPacked(8, 8, 1, {{false, deflated(data + "i")}}), 8, "packed file is damaged"},
+      {craftPacked(8, 8, 1, {{false, deflated(data.substr(0, 7))}}), 8, "packed file is damaged"},
+      {craftPacked(8, 8, 1, {{false, cut}}), 8, "packed file is damaged"},
+      {craftPacked(8, 8, 1, {{false, ""}}), 8, "packed file is damaged"},
+      // A stored length over the limit for a 64 KiB block is refused before anything that
+      // large is read or allocated.
+      {craftPacked(8, 65536, 1, {{false, "", 0x7fffffffu}}), 8, "packed file is damaged"},
+      {craftPacked(8, 65536, 1, {{false, "", 72282}}), 8, "packed file is damaged"},
+      {craftPacked(8, 65536, 1, {{false, "", 72281}}), 8, "packed file is truncated"},
+      {packBytes(data, {4, 9}), 8, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(&c - cases.data());
+    EXPECT_EQ(install(c.packed, c.size, sha), c.error.empty()) << err;
+    EXPECT_EQ(err, c.error);
+    if (c.error.empty()) {
+      EXPECT_EQ(readTestFile(target), data);
+    }
+  }
+  const std::string packed = packBytes(data, {4, 9});
+  EXPECT_FALSE(install(packed, 8, sha256Hex("abcdefgX")));
   EXPECT_EQ(err, "checksum mismatch after download");
   std::atomic<bool> cancel{true};
-  EXPECT_FALSE(install(packed, 12, sha256Hex("some content"), &cancel));
+  EXPECT_FALSE(install(packed, 8, sha, &cancel));
   EXPECT_EQ(err, "cancelled");
-}
-
-TEST_F(PackedInstall, MissingPackedFile) {
   EXPECT_FALSE(installPackedFile(dir / "none.part", target, 0, sha256Hex(""), err, nullptr));
   EXPECT_EQ(err, "cannot open downloaded file");
 }

@@ -25,7 +25,8 @@ void expectEnd(const RunRecord& record, const std::string& code, const std::stri
   EXPECT_EQ(record.phases, std::vector<std::string>{"manifest"});
 }
 
-TEST_F(UpdateEnd, NoConfiguration) {
+// The signature rules themselves are ManifestSignature's; here only how a run ends on them.
+TEST_F(UpdateEnd, NoConfigurationOfflineAndBadSignatures) {
   publish({{"a.txt", "a"}});
   const std::string detail = "updateUrl / publicKey missing in TarnLauncher.json";
   const LauncherConfig good = config;
@@ -35,10 +36,14 @@ TEST_F(UpdateEnd, NoConfiguration) {
   config.publicKey.pop_back();
   expectEnd(run(), "noconfig", detail);
   EXPECT_TRUE(server.requests().empty());
-}
+  config = good;
 
-TEST_F(UpdateEnd, Offline) {
-  publish({{"a.txt", "a"}});
+  const std::string digits = servedSignature.substr(0, 128);
+  server.serve("/manifest.sig", digits + "\r\n");
+  EXPECT_EQ(run().code, "updated");
+  server.serve("/manifest.json", servedManifest + "\n");
+  expectEnd(run(), "badsig", "manifest signature does not match");
+
   server.script("/manifest.sig", {.status = 404});
   expectEnd(run(), "offline", "HTTP 404 " + server.url("/manifest.sig"));
   server.script("/manifest.json", {.status = 500});
@@ -51,16 +56,6 @@ TEST_F(UpdateEnd, Offline) {
   std::string error;
   EXPECT_FALSE(makeFetcher()->getText(config.updateUrl + "manifest.json", body, error));
   expectEnd(run(), "offline", error);
-}
-
-// The signature rules themselves are ManifestSignature's; here only how a run ends on them.
-TEST_F(UpdateEnd, Signatures) {
-  publish({});
-  const std::string digits = servedSignature.substr(0, 128);
-  server.serve("/manifest.sig", digits + "\r\n");
-  EXPECT_EQ(run().code, "uptodate");
-  server.serve("/manifest.json", servedManifest + "\n");
-  expectEnd(run(), "badsig", "manifest signature does not match");
 }
 
 TEST_F(UpdateEnd, HostileManifestsChangeNothing) {
@@ -78,21 +73,15 @@ TEST_F(UpdateEnd, HostileManifestsChangeNothing) {
     std::string manifest;
     std::string detail;
   };
+  // Every rule has its case at the parser; here that a refusal changes nothing, even where
+  // part of the manifest would have passed.
   const std::vector<Case> cases = {
       {files(file("../victim.txt")), "unsafe path in manifest: ../victim.txt"},
-      {files(file("a/../../victim.txt")), "unsafe path in manifest: a/../../victim.txt"},
-      {files(file("/etc/passwd")), "unsafe path in manifest: /etc/passwd"},
-      {files(file("C:/x")), "unsafe path in manifest: C:/x"},
-      {files(file("..\\\\victim.txt")), "unsafe path in manifest: ..\\victim.txt"},
-      {R"({"format":1,"remove":["../victim.txt"]})", "unsafe path in manifest: ../victim.txt"},
       {R"({"format":1,"remove":["mine.txt","/mine.txt"]})", "unsafe path in manifest: /mine.txt"},
-      {files(file(".Tarn_Update/cache.json")), "unsafe path in manifest: .Tarn_Update/cache.json"},
+      {files(file("mine.txt") + "," + file("../victim.txt")),
+       "unsafe path in manifest: ../victim.txt"},
       {files(file("Mine.txt") + "," + file("mine.TXT")), "duplicate path in manifest: mine.TXT"},
       {files(file("x", "-1")), "bad entry in manifest: x"},
-      {files(file("x", "\"5\"")), "bad entry in manifest: x"},
-      {R"({"format":1,"deep":)" + std::string(64, '[') + std::string(64, ']') + "}",
-       "unknown manifest format"},
-      {R"({"format":2})", "unknown manifest format"},
       {"\xef\xbb\xbf{\"format\":1}", "unknown manifest format"},
   };
   for (const Case& c : cases) {
@@ -105,9 +94,6 @@ TEST_F(UpdateEnd, HostileManifestsChangeNothing) {
     for (const auto& item : fs::directory_iterator(client)) entries += item.exists() ? 1 : 0;
     EXPECT_EQ(entries, 1u) << "nothing created in the client folder";
   }
-  // 63 levels inside the top-level object parse: the manifest is fine.
-  serveManifest(R"({"format":1,"deep":)" + std::string(63, '[') + std::string(63, ']') + "}");
-  EXPECT_EQ(run().code, "uptodate");
 }
 
 TEST_F(UpdateEnd, HugeSizesFailTheDownloadWithoutOverflow) {
@@ -134,7 +120,7 @@ class SelfUpdate : public UpdateFixture {
   const ClientFile file{"readme.txt", "hello"};
 };
 
-TEST_F(SelfUpdate, OnlyWhenTheOfferedLauncherDiffers) {
+TEST_F(SelfUpdate, OnlyADifferentLauncherIsDownloadedAndHandedOver) {
   writeTestFile(exe, launcher.content);
   publish({file});  // no launcher entry
   EXPECT_EQ(run(CheckMode::Check, exe).phases,
@@ -146,19 +132,15 @@ TEST_F(SelfUpdate, OnlyWhenTheOfferedLauncherDiffers) {
   writeTestFile(exe, "new launcher, version 1");  // same size, other content
   EXPECT_EQ(run(CheckMode::Check, {}).code, "uptodate") << "an empty launcher path disables it";
   EXPECT_FALSE(fs::exists(at("TarnLauncher.exe.new")));
-}
 
-TEST_F(SelfUpdate, DifferentLauncherIsDownloadedAndHandedOver) {
-  writeTestFile(exe, "old launcher");
-  publish({file}, {}, launcher);
+  fs::remove(at("readme.txt"));
   const RunRecord record = run(CheckMode::Check, exe);
   EXPECT_FALSE(record.done) << "no \"done\" after a hand-over";
   EXPECT_EQ(record.phases, (std::vector<std::string>{"manifest", "selfupdate"}));
   for (const Json& progress : record.progress) EXPECT_EQ(progress.getString("phase"), "download");
-  ASSERT_EQ(record.handedOver.size(), 1u);
-  EXPECT_EQ(record.handedOver[0], at("TarnLauncher.exe.new"));
+  EXPECT_EQ(record.handedOver, std::vector<fs::path>{at("TarnLauncher.exe.new")});
   EXPECT_EQ(readTestFile(at("TarnLauncher.exe.new")), launcher.content);
-  EXPECT_EQ(readTestFile(exe), "old launcher");
+  EXPECT_EQ(readTestFile(exe), "new launcher, version 1");
   EXPECT_FALSE(fs::exists(at("readme.txt")));
 }
 
@@ -176,10 +158,14 @@ TEST_F(SelfUpdate, FailedOrCancelledLauncherDownloadLetsTheRunGoOn) {
   onPhase = [](Updater& updater, const std::string& phase) {
     if (phase == "selfupdate") updater.cancelFlag = true;
   };
+  // A cancelled launcher download lets the run go on to the check, which ends it as cancelled.
   record = run(CheckMode::Check, exe);
   EXPECT_EQ(record.code, "cancelled");
+  EXPECT_FALSE(record.ok);
   EXPECT_TRUE(record.canPlay);
+  EXPECT_EQ(record.detail, "");
   EXPECT_EQ(record.phases, (std::vector<std::string>{"manifest", "selfupdate", "check"}));
+  EXPECT_EQ(record.events.back(), "done");
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <thread>
 
 #include "core/file_lock.h"
 #include "core/files.h"
@@ -85,36 +84,6 @@ TEST_F(UpdateRun, PhaseOrderAndTheForcedLastCheckMessage) {
                                       "progress check 3", "done"}));
   publish({});
   EXPECT_EQ(run().events, (std::vector<std::string>{"phase manifest", "phase check", "done"}));
-}
-
-TEST_F(UpdateRun, TouchedAndDamagedFiles) {
-  publish(kTree);
-  run();
-  // Same content, new stamp: hashed once, then trusted again.
-  const fs::path readme = at("readme.txt");
-  const std::string stamp = fileStamp(readme);
-  while (fileStamp(readme) == stamp) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    writeTestFile(readme, "hello");
-  }
-  EXPECT_EQ(run().filesHashed, 1u);
-  EXPECT_EQ(run().filesHashed, 0u);
-
-  // Damage that keeps size and stamp (as a disk error can) fools the cache; a repair finds it.
-  // The stamp is kept by writing the new one into the cache record.
-  const fs::path ini = at("system/L2 Config.ini");
-  writeTestFile(ini, "[Video]\nWidth=801\n");
-  Json cache = Json::parse(readTestFile(at(".tarn_update/cache.json")));
-  const Json old = cache.get("system/L2 Config.ini");
-  Json record = Json::array();
-  record.push(old.at(0));
-  record.push(fileStamp(ini));
-  record.push(old.at(2));
-  cache.set("system/L2 Config.ini", record);
-  writeTestFile(at(".tarn_update/cache.json"), cache.dump());
-  EXPECT_EQ(run().code, "uptodate");
-  EXPECT_EQ(run(CheckMode::Repair).code, "updated");
-  expectClient(kTree);
 }
 
 TEST_F(UpdateRun, OnceEntriesAreInstalledOnlyWhenMissing) {
@@ -354,48 +323,6 @@ TEST_F(UpdateRun, CacheSavesFollowTheClockAndKeepOnlyTheManifestsFiles) {
   const Json cache = Json::parse(readTestFile(cacheFile));
   EXPECT_EQ(cache.members().size(), 45u);
   EXPECT_FALSE(cache.has("gone.txt"));
-}
-
-TEST_F(UpdateRun, CancelInTheCheckPhase) {
-  publish(kTree);
-  run();
-  onProgress = [](Updater& updater, const Json& progress) {
-    if (progress.getString("phase") == "check") updater.cancelFlag = true;
-  };
-  const RunRecord record = run();
-  EXPECT_EQ(record.code, "cancelled");
-  EXPECT_FALSE(record.ok);
-  EXPECT_TRUE(record.canPlay);
-  EXPECT_EQ(record.detail, "");
-  EXPECT_EQ(record.events.back(), "done");
-  EXPECT_EQ(record.events[record.events.size() - 2], "progress check 1");
-}
-
-TEST_F(UpdateRun, CancelInADownloadKeepsThePartForTheNextRun) {
-  const ClientFile big{"big.bin", noise(300000, 4)};
-  publish({big});
-  onProgress = [](Updater& updater, const Json& progress) {
-    const std::int64_t done = progress.getInt64("bytesDone", 0);
-    if (progress.getString("phase") == "download" && done > 0 &&
-        done < progress.getInt64("bytesTotal", 0)) {
-      updater.cancelFlag = true;
-    }
-  };
-  const RunRecord record = run();
-  EXPECT_EQ(record.code, "cancelled");
-  EXPECT_FALSE(record.canPlay);
-  EXPECT_EQ(record.detail, "big.bin: cancelled");
-  std::error_code ec;
-  const std::uint64_t kept = fs::file_size(part("big.bin"), ec);
-  ASSERT_FALSE(ec);
-  EXPECT_GT(kept, 0u);
-
-  onProgress = nullptr;
-  server.clearRequests();
-  EXPECT_EQ(run().code, "updated");
-  EXPECT_EQ(server.requestsFor(target(entry("big.bin")))[0].header("Range").value_or(""),
-            "bytes=" + std::to_string(kept) + "-");
-  expectClient({big});
 }
 
 }  // namespace

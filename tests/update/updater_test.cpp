@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "update/null_fetcher.h"
+#include "support/canned_fetcher.h"
 
 namespace tu {
 namespace {
@@ -24,7 +24,7 @@ class Progress : public ::testing::Test {
   }
 
   LauncherConfig config;
-  test::NullFetcher fetcher;
+  test::CannedFetcher fetcher;
   std::vector<Json> sent;
   double now = 1000.0;
   ManifestFile entry{"system/L2.exe", 10, std::string(64, 'a'), 20, false};

@@ -16,7 +16,7 @@
 #include "core/path_identity_win.h"
 #include "core/text_win.h"
 #include "e2e/launcher_driver.h"
-#include "e2e/published_site.h"
+#include "support/published_site.h"
 #include "support/temp_dir.h"
 #include "ui/client_folder_hash.h"
 #include "ui/page_assets.h"
@@ -84,7 +84,7 @@ class LauncherTest : public ::testing::Test {
     return process;
   }
 
-  void useSite(const e2e::PublishedSite& site) {
+  void useSite(const test::PublishedSite& site) {
     config_.set("updateUrl", site.updateUrl());
     config_.set("publicKey", site.publicKey());
   }
@@ -450,7 +450,7 @@ fs::path partialDownload(const fs::path& client) {
 // the window is out of sight at once and the launcher ends while a download still stalls. The
 // player's file is untouched and the part is kept for a later resume.
 TEST_F(LauncherTest, ClosingWhileTheServerIsSilentEndsAtOnce) {
-  e2e::PublishedSite site;
+  test::PublishedSite site;
   site.publish({{"system/L2.exe", seededBytes(400000, 3)}});
   site.script("system/L2.exe", test::Behaviour{.stallAfter = 131072});
   useSite(site);
@@ -475,7 +475,7 @@ TEST_F(LauncherTest, ClosingWhileTheServerIsSilentEndsAtOnce) {
 TEST_F(LauncherTest, ASelfUpdateSwapsTheExecutablesAndTheNewOneTakesOver) {
   std::string newBuild = test::readTestFile(exe_);
   newBuild += "a newer build";  // bytes after the image do not change what runs
-  e2e::PublishedSite site;
+  test::PublishedSite site;
   site.publish({{"system/L2.ini", "x"}}, {}, {"TarnLauncher.exe", newBuild});
   useSite(site);
   const fs::path leftover = exe_.native() + L".old";
@@ -545,7 +545,7 @@ TEST_F(LauncherTest, ASelfUpdateSwapsTheExecutablesAndTheNewOneTakesOver) {
 TEST_F(LauncherTest, AFailedSwapKeepsTheOldLauncherAndRunsANormalUpdate) {
   // Not a program: the renames work, starting it does not.
   const std::string notAProgram(4096, 'x');
-  e2e::PublishedSite site;
+  test::PublishedSite site;
   site.publish({{"system/L2.exe", seededBytes(70000, 1)}, {"maps/äčė.dat", seededBytes(1000, 2)}},
                {"system/old.dll"}, {"TarnLauncher.exe", notAProgram});
   useSite(site);
@@ -558,7 +558,7 @@ TEST_F(LauncherTest, AFailedSwapKeepsTheOldLauncherAndRunsANormalUpdate) {
 
   EXPECT_EQ(
       waitForMessage(pid, "done").dump(),
-      R"({"type":"done","ok":true,"canPlay":true,"code":"updated","detail":"","build":"build 7"})");
+      R"({"type":"done","ok":true,"canPlay":true,"code":"updated","detail":"","build":"build 1"})");
   std::vector<std::string> sequence;
   std::string phase;
   for (const Json& message : messages(pid)) {
