@@ -245,39 +245,32 @@ TEST(JsonAccess, LookupsSetsPushesAndCopies) {
   EXPECT_EQ(value.dump(), "[true,null]");
 }
 
-std::string key(int i) {
-  return "path/to/file" + std::to_string(i) + ".ext";
-}
-
+// Many members, so lookups go through the object's index: it must follow replacement, copies
+// and moves, and the parser's repeated-key rule must hold through it.
 TEST(JsonLargeObject, LookupsReplacementOrderAndCopies) {
+  const auto key = [](int i) { return "path/to/file" + std::to_string(i) + ".ext"; };
   constexpr int kCount = 50000;
   Json object = Json::object();
   for (int i = 0; i < kCount; ++i) object.set(key(i), i);
-  ASSERT_EQ(object.members().size(), static_cast<std::size_t>(kCount));
-  for (int i = 0; i < kCount; ++i) ASSERT_EQ(object.get(key(i)).asNumber(), i) << i;
-  EXPECT_TRUE(object.get("path/to/file50000.ext").isNull());
-  EXPECT_FALSE(object.has(""));
-
   object.set(key(25000), "replaced");
   ASSERT_EQ(object.members().size(), static_cast<std::size_t>(kCount));
-  for (int i = 0; i < kCount; ++i) ASSERT_EQ(object.members()[i].first, key(i));
-  EXPECT_EQ(object.members()[25000].second.asString(), "replaced");
+  for (int i = 0; i < kCount; ++i) {
+    ASSERT_EQ(object.members()[i].first, key(i));
+    if (i != 25000) ASSERT_EQ(object.get(key(i)).asNumber(), i) << i;
+  }
+  EXPECT_EQ(object.get(key(25000)).asString(), "replaced");
+  EXPECT_TRUE(object.get(key(kCount)).isNull());
 
-  // A copy has its own members and finds them; the original is unchanged.
   Json copy = object;
   copy.set(key(7), "copy");
   copy.set("new", true);
-  EXPECT_EQ(copy.get(key(7)).asString(), "copy");
-  EXPECT_EQ(copy.get(key(49999)).asNumber(), 49999);
-  EXPECT_EQ(copy.members().back().first, "new");
+  const Json moved = std::move(copy);
+  EXPECT_EQ(moved.get(key(7)).asString(), "copy");
+  EXPECT_EQ(moved.get(key(49999)).asNumber(), 49999);
+  EXPECT_EQ(moved.members().back().first, "new");
   EXPECT_EQ(object.get(key(7)).asNumber(), 7);
   EXPECT_FALSE(object.has("new"));
 
-  Json moved = std::move(copy);
-  EXPECT_TRUE(moved.get("new").asBool());
-  EXPECT_EQ(moved.get(key(12345)).asNumber(), 12345);
-
-  // The parser's repeated-key rule holds for large objects too, and so does the text.
   std::string text = object.dump();
   text.back() = ',';
   const Json parsed = Json::parse(text + "\"" + key(3) + "\":\"again\"}");
