@@ -120,26 +120,23 @@ TEST(JsonParse, NumbersIgnoreTheLocale) {
   EXPECT_EQ(written, "2.5") << found;
 }
 
-TEST(JsonParse, Escapes) {
-  EXPECT_EQ(parsedString(R"("\"\\\/\b\f\n\r\t")"), "\"\\/\b\f\n\r\t");
-  EXPECT_EQ(parsedString(R"("\u0041\u00e9\u20AC")"), "A\xC3\xA9\xE2\x82\xAC");
-  EXPECT_EQ(parsedString(R"("a\u0000b")"), std::string("a\0b", 3));
-  // Raw bytes are taken as they are, control bytes and non-UTF-8 included.
-  EXPECT_EQ(parsedString("\"a\tb\x01\xFF\""), "a\tb\x01\xFF");
-}
-
-TEST(JsonParse, Surrogates) {
-  EXPECT_EQ(parsedString(R"("\uD83D\uDE00")"), "\xF0\x9F\x98\x80");
-  EXPECT_EQ(parsedString(R"("\udbff\udfff")"), "\xF4\x8F\xBF\xBF");
-  // A lone surrogate is written as it is.
-  EXPECT_EQ(parsedString(R"("\uD83D")"), "\xED\xA0\xBD");
-  EXPECT_EQ(parsedString(R"("\uDE00")"), "\xED\xB8\x80");
-  // A high surrogate followed by another escape pairs only with a low surrogate; the other
-  // escape keeps its own character.
-  EXPECT_EQ(parsedString(R"("\uD83D\u0041")"),
-            "\xED\xA0\xBD"
-            "A");
-  EXPECT_EQ(parsedString(R"("\uD83D\uD83D\uDE00")"), "\xED\xA0\xBD\xF0\x9F\x98\x80");
+// Raw bytes are taken as they are, control bytes and non-UTF-8 included. A lone surrogate is
+// written as it is; a high surrogate pairs only with a low one that follows, and another escape
+// after it keeps its own character.
+TEST(JsonParse, EscapesAndSurrogates) {
+  const std::pair<std::string, std::string> cases[] = {
+      {R"("\"\\\/\b\f\n\r\t")", "\"\\/\b\f\n\r\t"},
+      {R"("\u0041\u00e9\u20AC")", "A\xC3\xA9\xE2\x82\xAC"},
+      {R"("a\u0000b")", std::string("a\0b", 3)},
+      {"\"a\tb\x01\xFF\"", "a\tb\x01\xFF"},
+      {R"("\uD83D\uDE00")", "\xF0\x9F\x98\x80"},
+      {R"("\udbff\udfff")", "\xF4\x8F\xBF\xBF"},
+      {R"("\uD83D")", "\xED\xA0\xBD"},
+      {R"("\uDE00")", "\xED\xB8\x80"},
+      {R"("\uD83D\u0041")", "\xED\xA0\xBD" "A"},
+      {R"("\uD83D\uD83D\uDE00")", "\xED\xA0\xBD\xF0\x9F\x98\x80"},
+  };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(parsedString(text), expected) << text;
 }
 
 TEST(JsonParse, DepthLimitIs64) {
