@@ -253,7 +253,9 @@ TEST(JsonLargeObject, LookupsReplacementOrderAndCopies) {
   ASSERT_EQ(object.members().size(), static_cast<std::size_t>(kCount));
   for (int i = 0; i < kCount; ++i) {
     ASSERT_EQ(object.members()[i].first, key(i));
-    if (i != 25000) ASSERT_EQ(object.get(key(i)).asNumber(), i) << i;
+    if (i != 25000) {
+      ASSERT_EQ(object.get(key(i)).asNumber(), i) << i;
+    }
   }
   EXPECT_EQ(object.get(key(25000)).asString(), "replaced");
   EXPECT_TRUE(object.get(key(kCount)).isNull());

@@ -7,6 +7,7 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <random>
 #include <thread>
@@ -95,14 +96,22 @@ class LauncherTest : public ::testing::Test {
            pathFromUtf8(uiPackFolderName(clientFolderHash(pathIdentity(client_.native()))));
   }
 
+  bool has(DWORD pid, const std::string& name, const std::string& text) const {
+    return std::ranges::any_of(runtime_.events(pid, name),
+                               [&](const Event& event) { return event.text == text; });
+  }
+  // Waits until the process has recorded `count` events of this name (and text prefix).
+  bool waitForEvents(DWORD pid, const std::string& name, std::size_t count,
+                     const std::string& prefix = "") {
+    return e2e::waitUntil([&] {
+      return std::ranges::count_if(runtime_.events(pid, name), [&](const Event& event) {
+               return event.text.starts_with(prefix);
+             }) >= static_cast<std::ptrdiff_t>(count);
+    });
+  }
   // The start page's navigation has gone through: the view is set up.
   bool waitForPage(const LauncherProcess& process) {
-    return e2e::waitUntil([&] {
-      for (const Event& event : runtime_.events(process.pid(), "navigation")) {
-        if (event.text.rfind("allowed file:", 0) == 0) return true;
-      }
-      return false;
-    });
+    return waitForEvents(process.pid(), "navigation", 1, "allowed file:");
   }
 
   // The page messages the launcher handed to the view, in order.
@@ -121,33 +130,13 @@ class LauncherTest : public ::testing::Test {
     Json found;
     e2e::waitUntil([&] {
       for (const Json& message : messages(pid)) {
-        if (message.getString("type") == type) {
-          found = message;
-          return true;
-        }
+        if (message.getString("type") != type) continue;
+        found = message;
+        return true;
       }
       return false;
     });
     return found;
-  }
-
-  bool has(DWORD pid, const std::string& name, const std::string& text) const {
-    for (const Event& event : runtime_.events(pid, name)) {
-      if (event.text == text) return true;
-    }
-    return false;
-  }
-
-  // Waits until the process has recorded `count` events of this name (and text prefix).
-  bool waitForEvents(DWORD pid, const std::string& name, std::size_t count,
-                     const std::string& prefix = "") {
-    return e2e::waitUntil([&] {
-      std::size_t found = 0;
-      for (const Event& event : runtime_.events(pid, name)) {
-        if (event.text.rfind(prefix, 0) == 0) ++found;
-      }
-      return found >= count;
-    });
   }
 
   // Closes the launcher the page's way and expects it to end with 0, having closed its view
