@@ -304,19 +304,14 @@ struct ProcessFailedArgs : FakeObject<ICoreWebView2ProcessFailedEventArgs, Proce
 struct WebView;
 WebView* liveView = nullptr;  // the one view of this process, while its controller is open
 
-template <class Handler>
-struct Registration {
-  Handler* handler;
-  std::int64_t token;
-};
-
 struct WebView : FakeObject<ICoreWebView2, WebView> {
   WebView() { lpVtbl = &vtable; }
 
-  std::vector<Registration<ICoreWebView2NavigationStartingEventHandler>> navigationHandlers;
-  std::vector<Registration<ICoreWebView2WebMessageReceivedEventHandler>> messageHandlers;
-  std::vector<Registration<ICoreWebView2NewWindowRequestedEventHandler>> newWindowHandlers;
-  std::vector<Registration<ICoreWebView2ProcessFailedEventHandler>> processFailedHandlers;
+  // The launcher never removes a handler: the tokens only have to differ.
+  std::vector<ICoreWebView2NavigationStartingEventHandler*> navigationHandlers;
+  std::vector<ICoreWebView2WebMessageReceivedEventHandler*> messageHandlers;
+  std::vector<ICoreWebView2NewWindowRequestedEventHandler*> newWindowHandlers;
+  std::vector<ICoreWebView2ProcessFailedEventHandler*> processFailedHandlers;
   std::int64_t nextToken = 1;
   bool closed = false;
   std::wstring page;  // what Navigate last asked for
@@ -328,7 +323,7 @@ struct WebView : FakeObject<ICoreWebView2, WebView> {
     if (!handler || !token) return E_POINTER;
     handler->lpVtbl->AddRef(handler);
     token->value = self(object)->nextToken++;
-    (self(object)->*List).push_back({handler, token->value});
+    (self(object)->*List).push_back(handler);
     return S_OK;
   }
 
@@ -337,28 +332,24 @@ struct WebView : FakeObject<ICoreWebView2, WebView> {
     return S_OK;
   }
 
+  // The navigation starts later, from the message loop, like the runtime's; a reload is a new
+  // renderer loading the same page again.
+  void loadLater(const std::wstring& uri) {
+    addRef(this);
+    Dispatcher::get().post([this, uri] {
+      raiseNavigation(uri);
+      release(this);
+    });
+  }
   static HRESULT STDMETHODCALLTYPE navigate(ICoreWebView2* object, LPCWSTR uri) {
     record("navigate", utf8(uri));
-    WebView* view = self(object);
-    view->page = uri ? uri : L"";
-    addRef(object);
-    // The navigation starts later, from the message loop, like the runtime's.
-    Dispatcher::get().post([view, target = std::wstring(uri ? uri : L"")] {
-      view->raiseNavigation(target);
-      release(view);
-    });
+    self(object)->page = uri ? uri : L"";
+    self(object)->loadLater(self(object)->page);
     return S_OK;
   }
-
-  // A new renderer loads the page again, from the message loop.
   static HRESULT STDMETHODCALLTYPE reload(ICoreWebView2* object) {
     record("reload");
-    WebView* view = self(object);
-    addRef(object);
-    Dispatcher::get().post([view] {
-      view->raiseNavigation(view->page);
-      release(view);
-    });
+    self(object)->loadLater(self(object)->page);
     return S_OK;
   }
 
@@ -371,12 +362,12 @@ struct WebView : FakeObject<ICoreWebView2, WebView> {
   // Runs every handler of `list` on new arguments made of `value`, from a copy of the list (a
   // handler may run a command that closes the view), and answers the flag a handler set.
   template <class Args, class Handler, class Value>
-  bool raise(const std::vector<Registration<Handler>>& list, Value value) {
+  bool raise(const std::vector<Handler*>& list, Value value) {
     auto* args = new Args(std::move(value));
     {
       const auto handlers = list;
       const InHandler inHandler;
-      for (const auto& entry : handlers) entry.handler->lpVtbl->Invoke(entry.handler, this, args);
+      for (Handler* handler : handlers) handler->lpVtbl->Invoke(handler, this, args);
     }
     bool flag = false;
     if constexpr (requires(Args& a) { a.flag; }) flag = args->flag;
@@ -389,8 +380,8 @@ struct WebView : FakeObject<ICoreWebView2, WebView> {
   }
 
   template <class Handler>
-  static void drop(std::vector<Registration<Handler>>& list, const char* what) {
-    for (const auto& entry : list) releaseHandler(entry.handler, what);
+  static void drop(std::vector<Handler*>& list, const char* what) {
+    for (Handler* handler : list) releaseHandler(handler, what);
     list.clear();
   }
 
@@ -491,20 +482,14 @@ struct Environment : FakeObject<ICoreWebView2Environment, Environment> {
     record("controller", window);
     handler->lpVtbl->AddRef(handler);
     Dispatcher::get().post([handler, parent] {
-      if (behaves("failing-controller")) {
-        {
-          const InHandler inHandler;
-          handler->lpVtbl->Invoke(handler, E_ACCESSDENIED, nullptr);
-        }
-        releaseHandler(handler, "controller-handler");
-        return;
-      }
-      auto* controller = new Controller(parent);
+      const bool fail = behaves("failing-controller");
+      Controller* controller = fail ? nullptr : new Controller(parent);
       {
         const InHandler inHandler;
-        handler->lpVtbl->Invoke(handler, S_OK, controller->asBase());
+        handler->lpVtbl->Invoke(handler, fail ? E_ACCESSDENIED : S_OK,
+                                controller ? controller->asBase() : nullptr);
       }
-      Controller::release(controller);
+      if (controller) Controller::release(controller);
       releaseHandler(handler, "controller-handler");
     });
     return S_OK;
