@@ -151,7 +151,8 @@ class LauncherTest : public ::testing::Test {
 
   test::TempDir root_;
   e2e::FakeRuntime runtime_{root_.path(), pathFromUtf8(TARN_FAKE_RUNTIME_DLL)};
-  fs::path client_ = root_.path() / L"client";
+  // A client folder named beyond ASCII, as players' folders often are.
+  fs::path client_ = root_.path() / L"Games L2 \u017D";
   fs::path exe_ = client_ / L"TarnLauncher.exe";
   fs::path browser_ = root_.path() / L"browser" / L"browser.exe";
   Json config_ = Json::object();
@@ -386,10 +387,10 @@ TEST_F(LauncherTest, TheWindowFollowsADpiChangeAndStaysOnItsWorkArea) {
   closeNormally(launcher);
 }
 
-// Play starts client\system\L2.exe with the configured arguments in its own folder, then the
-// launcher closes (the default) or, with "closeOnPlay" false, minimizes and stays.
+// Play starts client\system\L2.exe with the configured arguments unchanged, in its own folder,
+// then the launcher closes (the default) or, with "closeOnPlay" false, minimizes and stays.
 TEST_F(LauncherTest, PlayStartsTheGameThenClosesOrMinimizes) {
-  config_.set("gameArgs", "-lang lt windowed");
+  config_.set("gameArgs", "-lang  \"two words\" \xC5\xBD");
   const fs::path game = client_ / L"system" / L"L2.exe";
   fs::create_directories(game.parent_path());
   fs::copy_file(pathFromUtf8(TARN_RECORDER_EXE), game);
@@ -400,7 +401,7 @@ TEST_F(LauncherTest, PlayStartsTheGameThenClosesOrMinimizes) {
     ASSERT_TRUE(launcher.webMessage(R"({"cmd":"play"})"));
     std::vector<std::string> lines;
     ASSERT_TRUE(e2e::waitUntil([&] { return (lines = e2e::recorderLines(game)).size() >= 2; }));
-    EXPECT_EQ(lines[0], "\"" + pathToUtf8(game) + "\" -lang lt windowed");
+    EXPECT_EQ(lines[0], "\"" + pathToUtf8(game) + "\" -lang  \"two words\" \xC5\xBD");
     EXPECT_EQ(lines[1], "cwd=" + pathToUtf8(client_ / L"system"));
   };
 
