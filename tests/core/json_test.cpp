@@ -198,18 +198,8 @@ TEST(JsonDump, CompactAndPrettyLayout) {
   const Json value = Json::parse(R"({"a":1,"b":[1,2],"c":{},"d":[],"e":{"f":null}})");
   EXPECT_EQ(value.dump(), R"({"a":1,"b":[1,2],"c":{},"d":[],"e":{"f":null}})");
   EXPECT_EQ(value.dump(true),
-            "{\n"
-            "  \"a\": 1,\n"
-            "  \"b\": [\n"
-            "    1,\n"
-            "    2\n"
-            "  ],\n"
-            "  \"c\": {},\n"
-            "  \"d\": [],\n"
-            "  \"e\": {\n"
-            "    \"f\": null\n"
-            "  }\n"
-            "}");
+            "{\n  \"a\": 1,\n  \"b\": [\n    1,\n    2\n  ],\n  \"c\": {},\n  \"d\": [],\n"
+            "  \"e\": {\n    \"f\": null\n  }\n}");
 }
 
 // Lookups never fail and never insert; setting and pushing turn other kinds into containers;
