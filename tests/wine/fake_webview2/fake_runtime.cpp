@@ -200,15 +200,10 @@ struct Settings : FakeObject<ICoreWebView2Settings3, Settings> {
 #define FAKE_SETTING(name) .put_##name = &put<#name>
   static constexpr ICoreWebView2Settings3Vtbl vtable = {
       FAKE_UNKNOWN,
-      FAKE_SETTING(IsScriptEnabled),
-      FAKE_SETTING(IsWebMessageEnabled),
-      FAKE_SETTING(AreDefaultScriptDialogsEnabled),
       FAKE_SETTING(IsStatusBarEnabled),
       FAKE_SETTING(AreDevToolsEnabled),
       FAKE_SETTING(AreDefaultContextMenusEnabled),
-      FAKE_SETTING(AreHostObjectsAllowed),
       FAKE_SETTING(IsZoomControlEnabled),
-      FAKE_SETTING(IsBuiltInErrorPageEnabled),
       FAKE_SETTING(AreBrowserAcceleratorKeysEnabled),
   };
 #undef FAKE_SETTING
@@ -225,20 +220,8 @@ struct WebMessageArgs : FakeObject<ICoreWebView2WebMessageReceivedEventArgs, Web
     *out = copyForCaller(self(object)->text);
     return S_OK;
   }
-  static HRESULT STDMETHODCALLTYPE asJson(ICoreWebView2WebMessageReceivedEventArgs* object,
-                                          LPWSTR* out) {
-    // The page posted a string; as JSON it comes back quoted (no escaping needed in tests).
-    *out = copyForCaller(L"\"" + self(object)->text + L"\"");
-    return S_OK;
-  }
-  static HRESULT STDMETHODCALLTYPE source(ICoreWebView2WebMessageReceivedEventArgs*, LPWSTR* out) {
-    *out = copyForCaller(L"file:///page");
-    return S_OK;
-  }
   static constexpr ICoreWebView2WebMessageReceivedEventArgsVtbl vtable = {
       FAKE_UNKNOWN,
-      .get_Source = &source,
-      .get_WebMessageAsJson = &asJson,
       .TryGetWebMessageAsString = &asString,
   };
 };
@@ -259,10 +242,6 @@ struct AddressArgs : FakeObject<Interface, AddressArgs<Interface>> {
     AddressArgs::self(object)->flag = value;
     return S_OK;
   }
-  static HRESULT STDMETHODCALLTYPE getFlag(Interface* object, BOOL* value) {
-    *value = AddressArgs::self(object)->flag;
-    return S_OK;
-  }
   static const std::remove_cvref_t<decltype(*std::declval<Interface>().lpVtbl)> vtable;
 };
 
@@ -271,7 +250,6 @@ template <>
 const ICoreWebView2NavigationStartingEventArgsVtbl NavigationArgs::vtable = {
     FAKE_UNKNOWN,
     .get_Uri = &getUri,
-    .get_Cancel = &getFlag,
     .put_Cancel = &putFlag,
 };
 
@@ -281,7 +259,6 @@ const ICoreWebView2NewWindowRequestedEventArgsVtbl NewWindowArgs::vtable = {
     FAKE_UNKNOWN,
     .get_Uri = &getUri,
     .put_Handled = &putFlag,
-    .get_Handled = &getFlag,
 };
 
 struct ProcessFailedArgs : FakeObject<ICoreWebView2ProcessFailedEventArgs, ProcessFailedArgs> {
