@@ -78,7 +78,6 @@ TEST(JsonParse, AnyValueAtTheTopAndSuccessLeavesTheErrorTextAlone) {
   std::string error = "before";
   EXPECT_TRUE(Json::parse(" {\"a\" : [ 1 , true , null ] } ", &error).isObject());
   EXPECT_EQ(error, "before");
-  EXPECT_EQ(Json::parse(R"(["s",null,true,false])").dump(), R"(["s",null,true,false])");
   EXPECT_TRUE(Json::parse("null").isNull() && Json::parse("true").asBool() &&
               Json::parse("false").isBool());
   EXPECT_EQ(parsedString("\"s\""), "s");
