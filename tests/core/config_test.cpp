@@ -32,6 +32,15 @@ std::string failure(std::string_view document) {
   return error;
 }
 
+// The scalar members in one line, so a whole configuration is compared at once.
+std::string summary(const LauncherConfig& c) {
+  return c.serverName + "|" + c.updateUrl + "|" + c.publicKey + "|" + c.newsUrl + "|" +
+         c.statusUrl + "|" + c.statusHost + "|" + std::to_string(c.statusPort) + "|" + c.game +
+         "|" + c.gameArgs + "|" + c.options + "|" + c.language + "|" +
+         (c.closeOnPlay ? "close" : "stay") + "|" + (c.desktopShortcut ? "shortcut" : "none") +
+         "|" + std::to_string(c.links.size());
+}
+
 // A member of the wrong kind counts as absent, and an absent one takes its default: nothing of
 // an earlier configuration stays.
 TEST(ParseConfig, AbsentOrWrongKindsGiveTheDefaults) {
@@ -44,38 +53,18 @@ TEST(ParseConfig, AbsentOrWrongKindsGiveTheDefaults) {
       R"({"serverName": 5, "game": null, "options": [], "language": true, "closeOnPlay": 0,
           "desktopShortcut": "false", "updateUrl": {}, "statusPort": "2106", "links": []})",
       config, error));
-  EXPECT_EQ(config.serverName, "Lineage II");
-  EXPECT_EQ(config.updateUrl, "");
-  EXPECT_EQ(config.publicKey, "");
-  EXPECT_EQ(config.statusPort, 0);
-  EXPECT_EQ(config.game, "system/L2.exe");
-  EXPECT_EQ(config.options, "system/Option.ini");
-  EXPECT_EQ(config.language, "lt");
-  EXPECT_TRUE(config.closeOnPlay);
-  EXPECT_TRUE(config.desktopShortcut);
-  EXPECT_TRUE(config.links.empty());
+  EXPECT_EQ(summary(config),
+            "Lineage II||||||0|system/L2.exe||system/Option.ini|lt|close|shortcut|0");
 }
 
+// An empty options path is allowed; the update address gets one trailing slash.
 TEST(ParseConfig, ValuesAreTakenAndNormalised) {
-  const LauncherConfig config = parsed(R"({
+  EXPECT_EQ(summary(parsed(R"({
     "serverName": "", "updateUrl": "https://example.com/updater", "publicKey": "ABCdef01",
     "newsUrl": "n", "statusUrl": "s", "statusHost": "h", "statusPort": 2106.9,
     "game": "bin/game.exe", "gameArgs": "-x", "options": "", "language": "EN",
-    "closeOnPlay": false, "desktopShortcut": false, "unknown": 1})");
-  EXPECT_EQ(config.serverName, "");
-  EXPECT_EQ(config.updateUrl, "https://example.com/updater/");
-  EXPECT_EQ(config.publicKey, "abcdef01");
-  EXPECT_EQ(config.newsUrl, "n");
-  EXPECT_EQ(config.statusUrl, "s");
-  EXPECT_EQ(config.statusHost, "h");
-  EXPECT_EQ(config.statusPort, 2106);
-  EXPECT_EQ(config.game, "bin/game.exe");
-  EXPECT_EQ(config.gameArgs, "-x");
-  EXPECT_EQ(config.options, "");  // an empty options path is allowed
-  EXPECT_EQ(config.language, "en");
-  EXPECT_FALSE(config.closeOnPlay);
-  EXPECT_FALSE(config.desktopShortcut);
-
+    "closeOnPlay": false, "desktopShortcut": false, "unknown": 1})")),
+            "|https://example.com/updater/|abcdef01|n|s|h|2106|bin/game.exe|-x||en|stay|none|0");
   EXPECT_EQ(parsed(R"({"updateUrl": "https://x/u/"})").updateUrl, "https://x/u/");
   EXPECT_EQ(parsed(R"({"updateUrl": ""})").updateUrl, "");
 }
@@ -114,17 +103,16 @@ TEST(ParseConfig, LinksKeepHttpAndHttpsInDocumentOrder) {
 
 TEST(ParseConfig, ByteOrderMarkAndParseErrors) {
   EXPECT_EQ(parsed("\xEF\xBB\xBF{\"language\": \"ru\"}").language, "ru");
-  EXPECT_EQ(failure("{\xEF\xBB\xBF}"),
-            "TarnLauncher.json is not valid JSON: expected key at offset 1");
-  EXPECT_EQ(failure("\xEF\xBB\xBF\xEF\xBB\xBF{}"),
-            "TarnLauncher.json is not valid JSON: unexpected character at offset 0");
-  EXPECT_EQ(failure("\xEF\xBB\xBF"),
-            "TarnLauncher.json is not valid JSON: unexpected end at offset 0");
-  EXPECT_EQ(failure("{\"game\" \"x\"}"),
-            "TarnLauncher.json is not valid JSON: expected ':' at offset 8");
   // Valid JSON of another kind: nothing follows the prefix.
-  EXPECT_EQ(failure("[]"), "TarnLauncher.json is not valid JSON: ");
-  EXPECT_EQ(failure("\"{}\""), "TarnLauncher.json is not valid JSON: ");
+  for (const auto& [document, reason] : std::initializer_list<std::pair<const char*, const char*>>{
+           {"{\xEF\xBB\xBF}", "expected key at offset 1"},
+           {"\xEF\xBB\xBF\xEF\xBB\xBF{}", "unexpected character at offset 0"},
+           {"\xEF\xBB\xBF", "unexpected end at offset 0"},
+           {"{\"game\" \"x\"}", "expected ':' at offset 8"},
+           {"[]", ""},
+           {"\"{}\"", ""}}) {
+    EXPECT_EQ(failure(document), std::string("TarnLauncher.json is not valid JSON: ") + reason);
+  }
 }
 
 TEST(LoadConfig, ReadsTheFileOrSaysItIsMissing) {

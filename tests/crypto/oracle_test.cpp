@@ -21,13 +21,8 @@ namespace {
 
 namespace internal = ed25519_internal;
 using test::Bytes;
+using test::randomBytes;
 using test::toHex;
-
-Bytes randomBytes(std::mt19937& rng, std::size_t size) {
-  Bytes out(size);
-  for (auto& b : out) b = static_cast<std::uint8_t>(rng());
-  return out;
-}
 
 Bytes openSsl(const EVP_MD* md, const Bytes& message) {
   Bytes digest(EVP_MD_size(md));

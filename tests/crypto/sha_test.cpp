@@ -17,6 +17,7 @@ namespace tu {
 namespace {
 
 using test::Bytes;
+using test::randomBytes;
 using test::toHex;
 
 // One way of hashing, so every test runs over every path.
@@ -71,12 +72,6 @@ class HashPathTest : public testing::TestWithParam<HashPath> {
     return finish(hasher);
   }
 };
-
-Bytes randomBytes(std::mt19937& rng, std::size_t size) {
-  Bytes out(size);
-  for (auto& b : out) b = static_cast<std::uint8_t>(rng());
-  return out;
-}
 
 TEST_P(HashPathTest, CavpShortAndLongMessages) {
   const std::string prefix = isSha256() ? "sha2/SHA256" : "sha2/SHA512";

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,12 @@ Bytes fromHex(std::string_view hex);
 std::string toHex(const std::uint8_t* data, std::size_t size);
 inline std::string toHex(const Bytes& data) {
   return toHex(data.data(), data.size());
+}
+
+inline Bytes randomBytes(std::mt19937& rng, std::size_t size) {
+  Bytes out(size);
+  for (auto& b : out) b = static_cast<std::uint8_t>(rng());
+  return out;
 }
 
 // One "Len / Msg / MD" entry of a CAVP ShortMsg or LongMsg file (Len = 0 means empty).

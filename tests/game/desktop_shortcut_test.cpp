@@ -18,35 +18,33 @@ TEST(DesktopShortcut, NameReplacesWhatFileNamesCannotHold) {
   EXPECT_EQ(shortcutFileName("a\\b/c:d*e?f\"g<h>i|j\tk\x1fl"), "a_b_c_d_e_f_g_h_i_j_k_l.lnk");
   EXPECT_EQ(shortcutFileName(" Тарн. "), " Тарн. .lnk");  // no trimming, non-ASCII kept
   EXPECT_EQ(shortcutFileName(""), "Lineage II.lnk");
-  EXPECT_EQ(shortcutMarkerKey(2906646095u), "shortcut-2906646095");
 }
 
-TEST(DesktopShortcut, AnExistingFileIsLeftAloneAndMarked) {
+// Once per client folder: switched off or already marked, nothing is touched; a file of that
+// name already on the desktop is left alone, and the folder is marked as done.
+TEST(DesktopShortcut, OnlyOnceAndNeverOverAnExistingFile) {
   TempDir dir;
   LauncherConfig config;
   config.serverName = "Vazid";
-  writeTestFile(dir / "desktop/Vazid.lnk", "made by hand");
   Prefs prefs;
-  placeDesktopShortcutIn(dir / "desktop", config, {dir / "TarnLauncher.exe", dir.path(), 7}, prefs,
-                         dir / "data");
+  const auto place = [&] {
+    placeDesktopShortcutIn(dir / "desktop", config, {dir / "TarnLauncher.exe", dir.path(), 7},
+                           prefs, dir / "data");
+  };
+  config.desktopShortcut = false;
+  place();
+  config.desktopShortcut = true;
+  prefs.prefs.set("shortcut-7", true);
+  place();
+  EXPECT_FALSE(fs::exists(dir / "desktop"));
+  EXPECT_FALSE(fs::exists(dir / "data"));
+
+  prefs = {};
+  writeTestFile(dir / "desktop/Vazid.lnk", "made by hand");
+  place();
   EXPECT_EQ(test::readTestFile(dir / "desktop/Vazid.lnk"), "made by hand");
   EXPECT_TRUE(prefs.prefs.get("shortcut-7").asBool());
   EXPECT_TRUE(Json::parse(test::readTestFile(dir / "data/prefs.json")).get("shortcut-7").asBool());
-}
-
-TEST(DesktopShortcut, NothingHappensWhenSwitchedOffOrAlreadyMarked) {
-  TempDir dir;
-  LauncherConfig config;
-  config.desktopShortcut = false;
-  Prefs prefs;
-  placeDesktopShortcutIn(dir / "desktop", config, {dir / "TarnLauncher.exe", dir.path(), 7}, prefs,
-                         dir / "data");
-  config.desktopShortcut = true;
-  prefs.prefs.set("shortcut-7", true);
-  placeDesktopShortcutIn(dir / "desktop", config, {dir / "TarnLauncher.exe", dir.path(), 7}, prefs,
-                         dir / "data");
-  EXPECT_FALSE(fs::exists(dir / "desktop"));
-  EXPECT_FALSE(fs::exists(dir / "data"));
 }
 
 }  // namespace

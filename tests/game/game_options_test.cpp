@@ -13,41 +13,38 @@ using test::readTestFile;
 using test::TempDir;
 using test::writeTestFile;
 
-DisplayOptions read(std::string_view text) {
+// The options read from `text` over the defaults, as "windowed|width|height".
+std::string read(std::string_view text) {
   DisplayOptions options;
   applyGameOptionsText(text, options);
-  return options;
+  return std::to_string(options.windowed) + "|" + std::to_string(options.width) + "|" +
+         std::to_string(options.height);
 }
 
 std::string merge(std::string_view text, bool windowed, int width, int height) {
   return mergeGameOptionsText(text, DisplayOptions{windowed, width, height});
 }
 
+// Later keys and sections win; a byte order mark hides the first header; values follow atoi,
+// and only "True" in any case and spacing means full screen. Unset values keep the defaults.
 TEST(GameOptionsRead, TheThreeKeysOfTheVideoSectionsLaterOnesWinning) {
-  DisplayOptions options = read(
-      "[Audio]\nGamePlayViewportX=1\n[VIDEO]\r\n  gameplayviewportx = 1280abc \r\n"
-      "GamePlayViewportY=-720\nStartupFullScreen=TRUE\n");
-  EXPECT_EQ(options.width, 1280);
-  EXPECT_EQ(options.height, -720);
-  EXPECT_FALSE(options.windowed);
-  options = read(
-      "[Video]\nGamePlayViewportX=800\nGamePlayViewportX=1024\n[Other]\n[Video]\n"
-      "GamePlayViewportY=600\n");
-  EXPECT_EQ(options.width, 1024);
-  EXPECT_EQ(options.height, 600);
-  EXPECT_TRUE(options.windowed);  // not given: the default stays
-  // A byte order mark hides the first header.
-  EXPECT_EQ(read("\xEF\xBB\xBF[Video]\nGamePlayViewportX=800").width, 1024);
-}
-
-TEST(GameOptionsRead, ValuesFollowAtoiAndTheFullScreenRule) {
-  EXPECT_TRUE(read("[Video]\nStartupFullScreen=1").windowed);
-  EXPECT_TRUE(read("[Video]\nStartupFullScreen=yes").windowed);
-  EXPECT_FALSE(read("[Video]\nStartupFullScreen= True ").windowed);
-  EXPECT_EQ(read("[Video]\nGamePlayViewportX=abc").width, 0);
-  EXPECT_EQ(read("[Video]\nGamePlayViewportX=+800x600").width, 800);
-  EXPECT_EQ(read("[Video]\nGamePlayViewportX=99999999999").width, 2147483647);
-  EXPECT_EQ(read("[Video]\nGamePlayViewportX=-99999999999").width, -2147483647 - 1);
+  const std::pair<std::string, std::string> cases[] = {
+      {"[Audio]\nGamePlayViewportX=1\n[VIDEO]\r\n  gameplayviewportx = 1280abc \r\n"
+       "GamePlayViewportY=-720\nStartupFullScreen=TRUE\n",
+       "0|1280|-720"},
+      {"[Video]\nGamePlayViewportX=800\nGamePlayViewportX=1024\n[Other]\n[Video]\n"
+       "GamePlayViewportY=600\n",
+       "1|1024|600"},
+      {"\xEF\xBB\xBF[Video]\nGamePlayViewportX=800", "1|1024|768"},
+      {"[Video]\nStartupFullScreen=1", "1|1024|768"},
+      {"[Video]\nStartupFullScreen=yes", "1|1024|768"},
+      {"[Video]\nStartupFullScreen= True ", "0|1024|768"},
+      {"[Video]\nGamePlayViewportX=abc", "1|0|768"},
+      {"[Video]\nGamePlayViewportX=+800x600", "1|800|768"},
+      {"[Video]\nGamePlayViewportX=99999999999", "1|2147483647|768"},
+      {"[Video]\nGamePlayViewportX=-99999999999", "1|-2147483648|768"},
+  };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(read(text), expected) << text;
 }
 
 // Every line the merge does not own is kept byte for byte (line ends become CRLF); the keys go

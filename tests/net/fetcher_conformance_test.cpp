@@ -40,16 +40,20 @@ std::string patternBody(std::size_t size) {
 
 class FetcherTest : public testing::Test {
  protected:
-  // Runs a download and records every count the progress callback sees.
-  bool download(const std::string& path, std::uint64_t offset, std::string& error) {
+  // A progress callback that records every count it sees and goes on.
+  ProgressCallback recordCounts() {
     counts.clear();
-    return fetcher->download(
-        server.url(path), destination, offset,
-        [this](std::uint64_t count) {
-          counts.push_back(count);
-          return true;
-        },
-        error);
+    return [this](std::uint64_t count) {
+      counts.push_back(count);
+      return true;
+    };
+  }
+  bool download(const std::string& path, std::uint64_t offset, std::string& error) {
+    return downloadUrl(server.url(path), offset, error);
+  }
+  bool downloadUrl(const std::string& url, std::uint64_t offset, std::string& error,
+                   const fs::path& to = {}) {
+    return fetcher->download(url, to.empty() ? destination : to, offset, recordCounts(), error);
   }
 
   HttpTestServer server;
@@ -125,13 +129,8 @@ TEST_F(FetcherTest, RangeDownloadsAppendExactlyTheRangeOrNothing) {
   server.serve("/f.bin", body);
   writeTestFile(destination, "head");
   std::string error;
-  ASSERT_TRUE(fetcher->downloadRange(
-      server.url("/f.bin"), destination, 1000, 200999,
-      [this](std::uint64_t count) {
-        counts.push_back(count);
-        return true;
-      },
-      error))
+  ASSERT_TRUE(
+      fetcher->downloadRange(server.url("/f.bin"), destination, 1000, 200999, recordCounts(), error))
       << error;
   EXPECT_EQ(readTestFile(destination), "head" + body.substr(1000, 200000));
   EXPECT_EQ(server.requests().at(0).header("Range"), "bytes=1000-200999");
@@ -157,8 +156,8 @@ TEST_F(FetcherTest, RangeDownloadsAppendExactlyTheRangeOrNothing) {
     SCOPED_TRACE(c.text);
     writeTestFile(destination, "head");
     server.script("/g.bin", c.answer);
-    EXPECT_FALSE(fetcher->downloadRange(
-        server.url("/g.bin"), destination, 1000, 1999, [](std::uint64_t) { return true; }, error));
+    EXPECT_FALSE(
+        fetcher->downloadRange(server.url("/g.bin"), destination, 1000, 1999, recordCounts(), error));
     EXPECT_EQ(error, c.text);
     const std::string kept = readTestFile(destination);
     EXPECT_EQ(kept, "head" + body.substr(1000, kept.size() - 4));
@@ -316,8 +315,7 @@ TEST_F(FetcherTest, FailuresWhileConnectingNameTheConnection) {
   EXPECT_EQ(error, "connect: TLS/certificate error");
 
   // .invalid names never resolve; the short timeouts bound the wait for the resolver.
-  EXPECT_FALSE(fetcher->download(
-      "http://tarn-test.invalid/x", destination, 0, [](std::uint64_t) { return true; }, error));
+  EXPECT_FALSE(downloadUrl("http://tarn-test.invalid/x", 0, error));
   if (error.ends_with(": timeout")) GTEST_SKIP() << "the resolver does not answer here";
   EXPECT_EQ(error, "connect: server name not found (no internet?)");
 }
@@ -346,8 +344,7 @@ TEST_F(FetcherTest, ACancelEndsTheWaitingCallAndEveryLaterOne) {
   cancelWhileWaiting([&](Fetcher& f) { return f.getText(server.url("/head"), out, error); }, 1);
   cancelWhileWaiting(
       [&](Fetcher& f) {
-        return f.download(
-            server.url("/body"), destination, 0, [](std::uint64_t) { return true; }, error);
+        return f.download(server.url("/body"), destination, 0, recordCounts(), error);
       },
       2);
   EXPECT_TRUE(server.requestsFor("/text").empty());
@@ -359,8 +356,7 @@ TEST_F(FetcherTest, UrlsWithoutAWebSchemeAreRefused) {
   for (const std::string url : {"example.com/manifest.json", "ftp://127.0.0.1/x", ""}) {
     EXPECT_FALSE(fetcher->getText(url, out, error));
     EXPECT_EQ(error, "bad URL: " + url);
-    EXPECT_FALSE(fetcher->download(
-        url, destination, 0, [](std::uint64_t) { return true; }, error));
+    EXPECT_FALSE(downloadUrl(url, 0, error));
     EXPECT_EQ(error, "bad URL: " + url);
   }
   EXPECT_EQ(out, "kept");
@@ -371,13 +367,11 @@ TEST_F(FetcherTest, UnwritableDestinationsAreNamedAndFailedWritesReadAsAFullDisk
   server.serve("/f.bin", patternBody(1000));
   const fs::path missingFolder = dir / "no/such/folder/file.part";
   std::string error;
-  EXPECT_FALSE(fetcher->download(
-      server.url("/f.bin"), missingFolder, 0, [](std::uint64_t) { return true; }, error));
+  EXPECT_FALSE(downloadUrl(server.url("/f.bin"), 0, error, missingFolder));
   EXPECT_EQ(error, "cannot write " + pathToUtf8(missingFolder));
   const fs::path full = fullDevice();
   if (full.empty()) GTEST_SKIP() << "no device that refuses data here";
-  EXPECT_FALSE(fetcher->download(
-      server.url("/f.bin"), full, 0, [](std::uint64_t) { return true; }, error));
+  EXPECT_FALSE(downloadUrl(server.url("/f.bin"), 0, error, full));
   EXPECT_EQ(error, "write failed (disk full?)");
 }
 

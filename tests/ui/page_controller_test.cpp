@@ -195,15 +195,20 @@ TEST_F(PageControllerTest, CommandNamesAreExact) {
   EXPECT_EQ(update.cancels, 1);
 }
 
-TEST_F(PageControllerTest, CheckAndRepairAreDroppedWhileARunGoes) {
+// While a run goes, check and repair are dropped and play is refused with a notice.
+TEST_F(PageControllerTest, CheckRepairAndPlayWaitForTheRun) {
   update.busy = true;
-  send(R"({"cmd":"check"})");
-  send(R"({"cmd":"repair"})");
-  EXPECT_TRUE(update.started.empty());
+  send(R"({"cmd":"ready"})");
+  for (const char* command : {R"({"cmd":"check"})", R"({"cmd":"repair"})", R"({"cmd":"play"})"})
+    send(command);
+  EXPECT_EQ(update.started.size(), 1u);  // the first ready's check
+  EXPECT_EQ(host.delivered.back(), R"({"type":"notice","code":"busy","detail":""})");
+  EXPECT_TRUE(host.starts.empty());
   update.busy = false;
   send(R"({"cmd":"repair"})");
   send(R"({"cmd":"check"})");
-  EXPECT_EQ(update.started, (std::vector<CheckMode>{CheckMode::Repair, CheckMode::Check}));
+  EXPECT_EQ(update.started,
+            (std::vector<CheckMode>{CheckMode::Check, CheckMode::Repair, CheckMode::Check}));
 }
 
 // Only configured links, by name, and web addresses reach the player's browser.
@@ -245,15 +250,6 @@ TEST_F(PageControllerTest, SetLanguageTakesThePageLanguagesAndSavesThem) {
   EXPECT_EQ(Json::parse(saved).getString("lang"), "en");
   send(R"({"cmd":"ready"})");
   EXPECT_EQ(parsedAll(host.delivered).back().getString("lang"), "en");
-}
-
-TEST_F(PageControllerTest, PlayWhileARunGoesIsRefused) {
-  update.busy = true;
-  send(R"({"cmd":"ready"})");
-  send(R"({"cmd":"play"})");
-  const auto messages = parsedAll(host.delivered);
-  EXPECT_EQ(messages.back().dump(), R"({"type":"notice","code":"busy","detail":""})");
-  EXPECT_TRUE(host.starts.empty());
 }
 
 // What the settings panel saves lands in the configured options file and is read back from it.

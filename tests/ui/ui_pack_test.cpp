@@ -23,23 +23,18 @@ std::string packOf(std::vector<UiPackEntry> entries) {
   return pack;
 }
 
-std::string entry(std::string_view name, std::string_view data) {
+// `bytes` bytes of `value`, least significant first, as the pack stores its numbers.
+std::string littleEndian(std::uint32_t value, int bytes) {
   std::string out;
-  out.push_back(static_cast<char>(name.size() & 0xFF));
-  out.push_back(static_cast<char>(name.size() >> 8));
-  out += name;
-  const auto size = static_cast<std::uint32_t>(data.size());
-  for (int shift = 0; shift < 32; shift += 8)
-    out.push_back(static_cast<char>((size >> shift) & 0xFF));
-  out += data;
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
   return out;
 }
-
+std::string entry(std::string_view name, std::string_view data) {
+  return littleEndian(static_cast<std::uint32_t>(name.size()), 2) + std::string(name) +
+         littleEndian(static_cast<std::uint32_t>(data.size()), 4) + std::string(data);
+}
 std::string header(std::uint32_t count) {
-  std::string out = "TUI1";
-  for (int shift = 0; shift < 32; shift += 8)
-    out.push_back(static_cast<char>((count >> shift) & 0xFF));
-  return out;
+  return "TUI1" + littleEndian(count, 4);
 }
 
 std::string unpackError(std::string_view pack, const fs::path& folder) {

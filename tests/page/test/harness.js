@@ -4,10 +4,20 @@
 const assert = require('node:assert/strict');
 const path = require('node:path');
 const { pathToFileURL } = require('node:url');
-const { launchBrowser } = require('./browser');
+const { chromium } = require('playwright-core');
 
 const ROOT = path.resolve(__dirname, '..', '..', '..');
 const PAGE = pathToFileURL(path.join(ROOT, 'ui', 'index.html')).href;
+
+// Debian's chromium: nothing is ever downloaded, and it is told not to reach out for updates or
+// sync. playwright-core gives every launch a fresh temporary profile of its own.
+function launchBrowser() {
+  return chromium.launch({
+    executablePath: process.env.TARN_CHROMIUM || '/usr/bin/chromium',
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+  });
+}
 
 // Runs in the page before its own script. Like WebView2 after PostWebMessageAsJson, a played
 // message reaches the listeners as an already parsed object in the event's data.

@@ -48,7 +48,15 @@ BOOL CALLBACK findWindowOf(HWND window, LPARAM parameter) {
   return TRUE;
 }
 
-}  // namespace
+// The lines of a text file; none when it cannot be read.
+std::vector<std::string> linesOf(const fs::path& file) {
+  std::string text;
+  readFile(file, text);
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
 
 HWND findTopWindow(DWORD pid, const wchar_t* className) {
   WindowSearch search{pid, className, nullptr};
@@ -56,11 +64,13 @@ HWND findTopWindow(DWORD pid, const wchar_t* className) {
   return search.found;
 }
 
+}  // namespace
+
 bool writeRegistryText(HKEY root, const wchar_t* key, const wchar_t* name,
-                       const std::wstring& value) {
+                       const std::wstring& value, REGSAM view) {
   HKEY handle = nullptr;
-  if (RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
-      ERROR_SUCCESS) {
+  if (RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &handle,
+                      nullptr) != ERROR_SUCCESS) {
     return false;
   }
   const LSTATUS status =
@@ -101,15 +111,8 @@ FakeRuntime::~FakeRuntime() {
 }
 
 void FakeRuntime::registerInstall() {
-  HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, kClientStateKey, 0, nullptr, 0,
-                      KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr) != ERROR_SUCCESS) {
-    return;
-  }
-  const std::wstring folder = versionFolder_.native();
-  RegSetValueExW(key, L"EBWebView", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                 static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
+  writeRegistryText(HKEY_CURRENT_USER, kClientStateKey, L"EBWebView", versionFolder_.native(),
+                    KEY_WOW64_32KEY);
 }
 
 void FakeRuntime::unregisterInstall() {
@@ -127,20 +130,13 @@ void FakeRuntime::setBehaviour(const std::string& words) {
 }
 
 std::vector<Event> FakeRuntime::events(DWORD pid, const std::string& name) const {
-  std::string log;
-  readFile(versionFolder_ / fake::kLogName, log);
   std::vector<Event> events;
-  std::istringstream lines(log);
-  std::string line;
-  while (std::getline(lines, line)) {
+  for (const std::string& line : linesOf(versionFolder_ / fake::kLogName)) {
     Event event;
-    const std::size_t pidEnd = line.find(' ');
-    if (pidEnd == std::string::npos) continue;
-    event.pid = static_cast<DWORD>(std::stoul(line.substr(0, pidEnd)));
-    const std::size_t nameEnd = line.find(' ', pidEnd + 1);
-    event.name = line.substr(
-        pidEnd + 1, nameEnd == std::string::npos ? std::string::npos : nameEnd - pidEnd - 1);
-    if (nameEnd != std::string::npos) event.text = line.substr(nameEnd + 1);
+    std::istringstream fields(line);
+    if (!(fields >> event.pid >> event.name)) continue;
+    fields.get();  // the space before the text
+    std::getline(fields, event.text);
     if ((pid == 0 || event.pid == pid) && (name.empty() || event.name == name))
       events.push_back(std::move(event));
   }
@@ -175,15 +171,6 @@ LauncherProcess LauncherProcess::attach(DWORD pid) {
 LauncherProcess::LauncherProcess(LauncherProcess&& other) noexcept
     : process_(std::exchange(other.process_, nullptr)), pid_(std::exchange(other.pid_, 0)) {}
 
-LauncherProcess& LauncherProcess::operator=(LauncherProcess&& other) noexcept {
-  if (this != &other) {
-    reset();
-    process_ = std::exchange(other.process_, nullptr);
-    pid_ = std::exchange(other.pid_, 0);
-  }
-  return *this;
-}
-
 LauncherProcess::~LauncherProcess() {
   reset();
 }
@@ -209,8 +196,8 @@ DWORD LauncherProcess::exitCode() const {
   return code;
 }
 
-bool playCommand(DWORD pid, fake::Command command, const std::string& text) {
-  const std::wstring title = fake::kWindowTitlePrefix + std::to_wstring(pid);
+bool LauncherProcess::play(fake::Command command, const std::string& text) const {
+  const std::wstring title = fake::kWindowTitlePrefix + std::to_wstring(pid_);
   HWND window = FindWindowExW(HWND_MESSAGE, nullptr, fake::kWindowClass, title.c_str());
   if (!window) return false;
   const std::wstring wide = utf8ToWide(text);
@@ -229,7 +216,7 @@ bool playCommand(DWORD pid, fake::Command command, const std::string& text) {
 bool LauncherProcess::sync(const FakeRuntime& runtime) const {
   static std::atomic<int> counter{0};
   const std::string marker = std::to_string(++counter);
-  if (!playCommand(pid_, fake::kSync, marker)) return false;
+  if (!play(fake::kSync, marker)) return false;
   return waitUntil([&] {
     for (const Event& event : runtime.events(pid_, "sync")) {
       if (event.text == marker) return true;
@@ -271,15 +258,7 @@ void pressButton(HWND dialog, int id) {
 }
 
 std::vector<std::string> recorderLines(const fs::path& recorderExe) {
-  std::string log;
-  fs::path file = recorderExe;
-  file += L".log";
-  readFile(file, log);
-  std::vector<std::string> lines;
-  std::istringstream in(log);
-  std::string line;
-  while (std::getline(in, line)) lines.push_back(line);
-  return lines;
+  return linesOf(fs::path(recorderExe.native() + L".log"));
 }
 
 }  // namespace tu::e2e

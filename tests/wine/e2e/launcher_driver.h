@@ -23,9 +23,10 @@ namespace tu::e2e {
 // Launchers started later read both. Only meant for a test prefix.
 void prepareWinePrefix();
 
-// Sets the text value `name` (null: the key's default value) of `key`, creating the key.
+// Sets the text value `name` (null: the key's default value) of `key`, creating the key; `view`
+// may pick the 32-bit or 64-bit registry view.
 bool writeRegistryText(HKEY root, const wchar_t* key, const wchar_t* name,
-                       const std::wstring& value);
+                       const std::wstring& value, REGSAM view = 0);
 
 // Polls `condition` every 20 ms until it holds or `timeoutMs` has passed; returns its last value.
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 30000);
@@ -58,10 +59,6 @@ class FakeRuntime {
   std::filesystem::path versionFolder_;
 };
 
-// Plays one command on the fake web view of process `pid` (WM_COPYDATA to the fake's window);
-// false when that process has no fake view (yet, or any more).
-bool playCommand(DWORD pid, fake::Command command, const std::string& text);
-
 // A running TarnLauncher.exe started by the test (or found by its process id). Terminated on
 // destruction if still running, so a failing test leaves no process behind.
 class LauncherProcess {
@@ -72,7 +69,6 @@ class LauncherProcess {
                                const std::filesystem::path& folder);
   static LauncherProcess attach(DWORD pid);
   LauncherProcess(LauncherProcess&& other) noexcept;
-  LauncherProcess& operator=(LauncherProcess&& other) noexcept;
   ~LauncherProcess();
 
   bool valid() const { return process_ != nullptr; }
@@ -81,10 +77,9 @@ class LauncherProcess {
   bool waitForExit(int timeoutMs = 30000);
   DWORD exitCode() const;
 
-  // Plays one command on the fake web view of this process; false when the view is not there.
-  bool play(fake::Command command, const std::string& text) const {
-    return playCommand(pid_, command, text);
-  }
+  // Plays one command on the fake web view of this process (WM_COPYDATA to the fake's window);
+  // false when the process has no fake view (yet, or any more).
+  bool play(fake::Command command, const std::string& text) const;
   bool webMessage(const std::string& json) const { return play(fake::kWebMessage, json); }
   // Sends a marker through the launcher's main-thread queue and waits until it came out.
   bool sync(const FakeRuntime& runtime) const;
@@ -99,9 +94,6 @@ class LauncherProcess {
   HANDLE process_ = nullptr;
   DWORD pid_ = 0;
 };
-
-// The first top-level window of class `className` that belongs to process `pid`, or null.
-HWND findTopWindow(DWORD pid, const wchar_t* className);
 
 // A message box's caption, text and whether it has each of the buttons OK, Yes and No.
 struct MessageBoxContent {

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/files.h"
 #include "core/text_win.h"
 #include "fake_webview2/protocol.h"
 #include "ui/webview2/webview2.h"
@@ -177,41 +178,35 @@ struct FakeObject : Interface {
 
 // ---- Settings ----------------------------------------------------------------------------
 
+// A setting's name as a template argument, so one function records every put_ of the settings.
+template <std::size_t N>
+struct SettingName {
+  constexpr SettingName(const char (&name)[N]) { std::copy_n(name, N, text); }
+  char text[N];
+};
+
 // The settings as of their third version; the launcher asks for it by QueryInterface.
 struct Settings : FakeObject<ICoreWebView2Settings3, Settings> {
   Settings() { lpVtbl = &vtable; }
   static bool alsoAnswers(const GUID& iid) { return IsEqualGUID(iid, ICoreWebView2Settings::iid); }
   ICoreWebView2Settings* asBase() { return reinterpret_cast<ICoreWebView2Settings*>(this); }
 
-  template <const char* Name>
+  template <SettingName Name>
   static HRESULT STDMETHODCALLTYPE put(ICoreWebView2Settings3*, BOOL value) {
-    record("setting", std::string(Name) + (value ? " 1" : " 0"));
+    record("setting", std::string(Name.text) + (value ? " 1" : " 0"));
     return S_OK;
   }
-  static constexpr char kContextMenus[] = "AreDefaultContextMenusEnabled";
-  static constexpr char kDevTools[] = "AreDevToolsEnabled";
-  static constexpr char kStatusBar[] = "IsStatusBarEnabled";
-  static constexpr char kZoom[] = "IsZoomControlEnabled";
-  static constexpr char kScript[] = "IsScriptEnabled";
-  static constexpr char kWebMessage[] = "IsWebMessageEnabled";
-  static constexpr char kDialogs[] = "AreDefaultScriptDialogsEnabled";
-  static constexpr char kHostObjects[] = "AreHostObjectsAllowed";
-  static constexpr char kErrorPage[] = "IsBuiltInErrorPageEnabled";
-  static constexpr char kBrowserKeys[] = "AreBrowserAcceleratorKeysEnabled";
 
+#define FAKE_SETTING(name) .put_##name = &put<#name>
   static constexpr ICoreWebView2Settings3Vtbl vtable = {
       FAKE_UNKNOWN,
-      .put_IsScriptEnabled = &put<kScript>,
-      .put_IsWebMessageEnabled = &put<kWebMessage>,
-      .put_AreDefaultScriptDialogsEnabled = &put<kDialogs>,
-      .put_IsStatusBarEnabled = &put<kStatusBar>,
-      .put_AreDevToolsEnabled = &put<kDevTools>,
-      .put_AreDefaultContextMenusEnabled = &put<kContextMenus>,
-      .put_AreHostObjectsAllowed = &put<kHostObjects>,
-      .put_IsZoomControlEnabled = &put<kZoom>,
-      .put_IsBuiltInErrorPageEnabled = &put<kErrorPage>,
-      .put_AreBrowserAcceleratorKeysEnabled = &put<kBrowserKeys>,
+      FAKE_SETTING(IsStatusBarEnabled),
+      FAKE_SETTING(AreDevToolsEnabled),
+      FAKE_SETTING(AreDefaultContextMenusEnabled),
+      FAKE_SETTING(IsZoomControlEnabled),
+      FAKE_SETTING(AreBrowserAcceleratorKeysEnabled),
   };
+#undef FAKE_SETTING
 };
 
 // ---- Event arguments ---------------------------------------------------------------------
@@ -225,20 +220,8 @@ struct WebMessageArgs : FakeObject<ICoreWebView2WebMessageReceivedEventArgs, Web
     *out = copyForCaller(self(object)->text);
     return S_OK;
   }
-  static HRESULT STDMETHODCALLTYPE asJson(ICoreWebView2WebMessageReceivedEventArgs* object,
-                                          LPWSTR* out) {
-    // The page posted a string; as JSON it comes back quoted (no escaping needed in tests).
-    *out = copyForCaller(L"\"" + self(object)->text + L"\"");
-    return S_OK;
-  }
-  static HRESULT STDMETHODCALLTYPE source(ICoreWebView2WebMessageReceivedEventArgs*, LPWSTR* out) {
-    *out = copyForCaller(L"file:///page");
-    return S_OK;
-  }
   static constexpr ICoreWebView2WebMessageReceivedEventArgsVtbl vtable = {
       FAKE_UNKNOWN,
-      .get_Source = &source,
-      .get_WebMessageAsJson = &asJson,
       .TryGetWebMessageAsString = &asString,
   };
 };
@@ -259,10 +242,6 @@ struct AddressArgs : FakeObject<Interface, AddressArgs<Interface>> {
     AddressArgs::self(object)->flag = value;
     return S_OK;
   }
-  static HRESULT STDMETHODCALLTYPE getFlag(Interface* object, BOOL* value) {
-    *value = AddressArgs::self(object)->flag;
-    return S_OK;
-  }
   static const std::remove_cvref_t<decltype(*std::declval<Interface>().lpVtbl)> vtable;
 };
 
@@ -271,7 +250,6 @@ template <>
 const ICoreWebView2NavigationStartingEventArgsVtbl NavigationArgs::vtable = {
     FAKE_UNKNOWN,
     .get_Uri = &getUri,
-    .get_Cancel = &getFlag,
     .put_Cancel = &putFlag,
 };
 
@@ -281,7 +259,6 @@ const ICoreWebView2NewWindowRequestedEventArgsVtbl NewWindowArgs::vtable = {
     FAKE_UNKNOWN,
     .get_Uri = &getUri,
     .put_Handled = &putFlag,
-    .get_Handled = &getFlag,
 };
 
 struct ProcessFailedArgs : FakeObject<ICoreWebView2ProcessFailedEventArgs, ProcessFailedArgs> {
@@ -304,52 +281,27 @@ struct ProcessFailedArgs : FakeObject<ICoreWebView2ProcessFailedEventArgs, Proce
 struct WebView;
 WebView* liveView = nullptr;  // the one view of this process, while its controller is open
 
-template <class Handler>
-struct Registration {
-  Handler* handler;
-  std::int64_t token;
-};
-
 struct WebView : FakeObject<ICoreWebView2, WebView> {
   WebView() { lpVtbl = &vtable; }
 
-  std::vector<Registration<ICoreWebView2NavigationStartingEventHandler>> navigationHandlers;
-  std::vector<Registration<ICoreWebView2WebMessageReceivedEventHandler>> messageHandlers;
-  std::vector<Registration<ICoreWebView2NewWindowRequestedEventHandler>> newWindowHandlers;
-  std::vector<Registration<ICoreWebView2ProcessFailedEventHandler>> processFailedHandlers;
+  // The launcher never removes a handler: the tokens only have to differ.
+  std::vector<ICoreWebView2NavigationStartingEventHandler*> navigationHandlers;
+  std::vector<ICoreWebView2WebMessageReceivedEventHandler*> messageHandlers;
+  std::vector<ICoreWebView2NewWindowRequestedEventHandler*> newWindowHandlers;
+  std::vector<ICoreWebView2ProcessFailedEventHandler*> processFailedHandlers;
   std::int64_t nextToken = 1;
   bool closed = false;
   std::wstring page;  // what Navigate last asked for
 
-  template <class Handler>
-  static HRESULT add(ICoreWebView2* object, std::vector<Registration<Handler>>& list,
-                     Handler* handler, EventRegistrationToken* token) {
+  // add_<Event> of every event the fake raises: `List` is the member that keeps its handlers.
+  template <auto List, class Handler>
+  static HRESULT STDMETHODCALLTYPE add(ICoreWebView2* object, Handler* handler,
+                                       EventRegistrationToken* token) {
     if (!handler || !token) return E_POINTER;
     handler->lpVtbl->AddRef(handler);
     token->value = self(object)->nextToken++;
-    list.push_back({handler, token->value});
+    (self(object)->*List).push_back(handler);
     return S_OK;
-  }
-  static HRESULT STDMETHODCALLTYPE
-  addNavigation(ICoreWebView2* object, ICoreWebView2NavigationStartingEventHandler* handler,
-                EventRegistrationToken* token) {
-    return add(object, self(object)->navigationHandlers, handler, token);
-  }
-  static HRESULT STDMETHODCALLTYPE addMessage(ICoreWebView2* object,
-                                              ICoreWebView2WebMessageReceivedEventHandler* handler,
-                                              EventRegistrationToken* token) {
-    return add(object, self(object)->messageHandlers, handler, token);
-  }
-  static HRESULT STDMETHODCALLTYPE
-  addNewWindow(ICoreWebView2* object, ICoreWebView2NewWindowRequestedEventHandler* handler,
-               EventRegistrationToken* token) {
-    return add(object, self(object)->newWindowHandlers, handler, token);
-  }
-
-  static HRESULT STDMETHODCALLTYPE addProcessFailed(ICoreWebView2* object,
-                                                    ICoreWebView2ProcessFailedEventHandler* handler,
-                                                    EventRegistrationToken* token) {
-    return add(object, self(object)->processFailedHandlers, handler, token);
   }
 
   static HRESULT STDMETHODCALLTYPE getSettings(ICoreWebView2*, ICoreWebView2Settings** out) {
@@ -357,28 +309,24 @@ struct WebView : FakeObject<ICoreWebView2, WebView> {
     return S_OK;
   }
 
+  // The navigation starts later, from the message loop, like the runtime's; a reload is a new
+  // renderer loading the same page again.
+  void loadLater(const std::wstring& uri) {
+    addRef(this);
+    Dispatcher::get().post([this, uri] {
+      raiseNavigation(uri);
+      release(this);
+    });
+  }
   static HRESULT STDMETHODCALLTYPE navigate(ICoreWebView2* object, LPCWSTR uri) {
     record("navigate", utf8(uri));
-    WebView* view = self(object);
-    view->page = uri ? uri : L"";
-    addRef(object);
-    // The navigation starts later, from the message loop, like the runtime's.
-    Dispatcher::get().post([view, target = std::wstring(uri ? uri : L"")] {
-      view->raiseNavigation(target);
-      release(view);
-    });
+    self(object)->page = uri ? uri : L"";
+    self(object)->loadLater(self(object)->page);
     return S_OK;
   }
-
-  // A new renderer loads the page again, from the message loop.
   static HRESULT STDMETHODCALLTYPE reload(ICoreWebView2* object) {
     record("reload");
-    WebView* view = self(object);
-    addRef(object);
-    Dispatcher::get().post([view] {
-      view->raiseNavigation(view->page);
-      release(view);
-    });
+    self(object)->loadLater(self(object)->page);
     return S_OK;
   }
 
@@ -388,44 +336,29 @@ struct WebView : FakeObject<ICoreWebView2, WebView> {
     return S_OK;
   }
 
-  // Runs every handler of `list` on `args`, from a copy of the list: a handler may run a command
-  // that closes the view.
-  template <class Handler, class Args>
-  void raise(const std::vector<Registration<Handler>>& list, Args* args) {
-    const auto handlers = list;
-    const InHandler inHandler;
-    for (const auto& entry : handlers) entry.handler->lpVtbl->Invoke(entry.handler, this, args);
+  // Runs every handler of `list` on new arguments made of `value`, from a copy of the list (a
+  // handler may run a command that closes the view), and answers the flag a handler set.
+  template <class Args, class Handler, class Value>
+  bool raise(const std::vector<Handler*>& list, Value value) {
+    auto* args = new Args(std::move(value));
+    {
+      const auto handlers = list;
+      const InHandler inHandler;
+      for (Handler* handler : handlers) handler->lpVtbl->Invoke(handler, this, args);
+    }
+    bool flag = false;
+    if constexpr (requires(Args& a) { a.flag; }) flag = args->flag;
+    Args::release(args);
+    return flag;
   }
-
   void raiseNavigation(const std::wstring& uri) {
-    auto* args = new NavigationArgs(uri);
-    raise(navigationHandlers, args);
-    record("navigation", std::string(args->flag ? "cancelled " : "allowed ") + wideToUtf8(uri));
-    NavigationArgs::release(args);
-  }
-
-  void raiseNewWindow(const std::wstring& uri) {
-    auto* args = new NewWindowArgs(uri);
-    raise(newWindowHandlers, args);
-    record("newwindow", std::string(args->flag ? "handled " : "unhandled ") + wideToUtf8(uri));
-    NewWindowArgs::release(args);
-  }
-
-  void raiseWebMessage(const std::wstring& text) {
-    auto* args = new WebMessageArgs(text);
-    raise(messageHandlers, args);
-    WebMessageArgs::release(args);
-  }
-
-  void raiseProcessFailed(std::int32_t kind) {
-    auto* args = new ProcessFailedArgs(kind);
-    raise(processFailedHandlers, args);
-    ProcessFailedArgs::release(args);
+    const bool cancelled = raise<NavigationArgs>(navigationHandlers, uri);
+    record("navigation", (cancelled ? "cancelled " : "allowed ") + wideToUtf8(uri));
   }
 
   template <class Handler>
-  static void drop(std::vector<Registration<Handler>>& list, const char* what) {
-    for (const auto& entry : list) releaseHandler(entry.handler, what);
+  static void drop(std::vector<Handler*>& list, const char* what) {
+    for (Handler* handler : list) releaseHandler(handler, what);
     list.clear();
   }
 
@@ -441,12 +374,12 @@ struct WebView : FakeObject<ICoreWebView2, WebView> {
       FAKE_UNKNOWN,
       .get_Settings = &getSettings,
       .Navigate = &navigate,
-      .add_NavigationStarting = &addNavigation,
-      .add_ProcessFailed = &addProcessFailed,
+      .add_NavigationStarting = &add<&WebView::navigationHandlers>,
+      .add_ProcessFailed = &add<&WebView::processFailedHandlers>,
       .Reload = &reload,
       .PostWebMessageAsJson = &postJson,
-      .add_WebMessageReceived = &addMessage,
-      .add_NewWindowRequested = &addNewWindow,
+      .add_WebMessageReceived = &add<&WebView::messageHandlers>,
+      .add_NewWindowRequested = &add<&WebView::newWindowHandlers>,
   };
 };
 
@@ -526,20 +459,14 @@ struct Environment : FakeObject<ICoreWebView2Environment, Environment> {
     record("controller", window);
     handler->lpVtbl->AddRef(handler);
     Dispatcher::get().post([handler, parent] {
-      if (behaves("failing-controller")) {
-        {
-          const InHandler inHandler;
-          handler->lpVtbl->Invoke(handler, E_ACCESSDENIED, nullptr);
-        }
-        releaseHandler(handler, "controller-handler");
-        return;
-      }
-      auto* controller = new Controller(parent);
+      const bool fail = behaves("failing-controller");
+      Controller* controller = fail ? nullptr : new Controller(parent);
       {
         const InHandler inHandler;
-        handler->lpVtbl->Invoke(handler, S_OK, controller->asBase());
+        handler->lpVtbl->Invoke(handler, fail ? E_ACCESSDENIED : S_OK,
+                                controller ? controller->asBase() : nullptr);
       }
-      Controller::release(controller);
+      if (controller) Controller::release(controller);
       releaseHandler(handler, "controller-handler");
     });
     return S_OK;
@@ -554,17 +481,8 @@ struct Environment : FakeObject<ICoreWebView2Environment, Environment> {
 
 bool behaves(const std::string& word) {
   static const std::string settings = [] {
-    std::wstring path = logPath();
-    path.resize(path.find_last_of(L'\\') + 1);
-    path += kSettingsName;
     std::string text;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return text;
-    char buffer[4096];
-    DWORD read = 0;
-    if (ReadFile(file, buffer, sizeof buffer, &read, nullptr)) text.assign(buffer, read);
-    CloseHandle(file);
+    readFile(std::filesystem::path(logPath()).parent_path() / kSettingsName, text);
     return " " + text + " ";
   }();
   return settings.find(" " + word + " ") != std::string::npos;
@@ -595,9 +513,14 @@ void runCommand(unsigned long command, const std::wstring& text, LRESULT& result
   WebView::addRef(view);
   Controller::addRef(controller);
   switch (command) {
-    case kWebMessage: view->raiseWebMessage(text); break;
+    case kWebMessage: view->raise<WebMessageArgs>(view->messageHandlers, text); break;
     case kNavigation: view->raiseNavigation(text); break;
-    case kNewWindow: view->raiseNewWindow(text); break;
+    case kNewWindow:
+      record("newwindow", (view->raise<NewWindowArgs>(view->newWindowHandlers, text)
+                               ? "handled "
+                               : "unhandled ") +
+                              wideToUtf8(text));
+      break;
     case kProcessFailed: {
       const std::int32_t kind = _wtoi(text.c_str());
       // The browser process takes its views with it; the renderer only the page.
@@ -605,7 +528,7 @@ void runCommand(unsigned long command, const std::wstring& text, LRESULT& result
         controller->forget();
         view->closed = true;
       }
-      view->raiseProcessFailed(kind);
+      view->raise<ProcessFailedArgs>(view->processFailedHandlers, kind);
       break;
     }
     case kDrop:
