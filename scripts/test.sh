@@ -9,6 +9,9 @@ root=$PWD
 
 "$root/scripts/deps.sh"
 
+echo "== checking that includes point down the layers"
+"$root/scripts/check-layers.sh"
+
 # The 32-bit suite runs the code players get: a machine that cannot run it fails here rather
 # than passing without it.
 if ! failure=$(/usr/lib/wine/wine --version 2>&1 >/dev/null); then

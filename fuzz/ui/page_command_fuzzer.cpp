@@ -15,9 +15,9 @@
 
 #include "core/files.h"
 #include "core/prefs.h"
-#include "game/external_url.h"
 #include "support/recording_host.h"
-#include "ui/launcher.h"
+#include "ui/external_url.h"
+#include "ui/page_controller.h"
 
 namespace {
 
@@ -82,8 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tu::PollerServices pollers;
   pollers.makeFetcher = [] { return nullptr; };
   pollers.runDetached = [](std::function<void()>) {};
-  tu::Launcher launcher(host, kConfig, {scratch() / "TarnLauncher.exe", client, dataFolder}, prefs,
-                        update, pollers);
+  tu::PageController page(host, kConfig, {scratch() / "TarnLauncher.exe", client, dataFolder},
+                          prefs, update, pollers);
 
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   std::size_t start = 0;
@@ -94,17 +94,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool duringRun = update.busy;
     const std::size_t starts = host.starts.size();
     if (line.empty()) {
-      launcher.handleMainMessage({tu::MainMessage::Kind::UpdateDone, {}, {}});
+      page.handleMainMessage({tu::MainMessage::Kind::UpdateDone, {}, {}});
     } else {
-      launcher.handleWebMessage(line);
+      page.handleWebMessage(line);
     }
-    host.pump([&](tu::MainMessage message) { launcher.handleMainMessage(std::move(message)); });
+    host.pump([&](tu::MainMessage message) { page.handleMainMessage(std::move(message)); });
     check(!duringRun || host.starts.size() == starts);
     start = end + 1;
   }
 
   for (const std::string& text : host.delivered) checkPageMessage(text);
-  for (const std::string& text : launcher.pendingToPage()) checkPageMessage(text);
+  for (const std::string& text : page.pendingToPage()) checkPageMessage(text);
   for (const std::string& url : host.opened) check(tu::isExternalUrl(url));
   for (const auto& started : host.starts) check(started.program == client / "system" / "L2.exe");
   check(tu::isPageLanguage(prefs.currentLanguage));

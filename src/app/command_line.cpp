@@ -2,7 +2,7 @@
 
 namespace tu {
 
-bool parseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& err) {
+bool parseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& error) {
   out = CommandLine{};
   bool options = true;
   bool haveFolder = false;
@@ -16,10 +16,10 @@ bool parseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
     } else if (options && (arg == "--help" || arg == "-h")) {
       out.help = true;
     } else if (options && arg.size() > 1 && arg[0] == '-') {
-      err = "unknown option " + arg;
+      error = "unknown option " + arg;
       return false;
     } else if (haveFolder) {
-      err = "more than one client folder given";
+      error = "more than one client folder given";
       return false;
     } else {
       out.clientDir = arg;

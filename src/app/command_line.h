@@ -17,7 +17,7 @@ struct CommandLine {
 // Reads the arguments after the program name. "--" ends the options, so a folder whose name
 // starts with "-" can still be given. False with an English text on an unknown option or a
 // second folder.
-bool parseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& err);
+bool parseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& error);
 
 // The usage text, ending with a line feed.
 const char* usageText();

@@ -6,8 +6,8 @@
 #include "core/path_identity_win.h"
 #include "core/text_win.h"
 #include "game/desktop_shortcut.h"
-#include "game/external_url.h"
 #include "ui/client_folder_hash.h"
+#include "ui/external_url.h"
 #include "ui/page_assets.h"
 #include "ui/page_messages.h"
 
@@ -20,7 +20,7 @@ LauncherApp::LauncherApp(HINSTANCE module, const LauncherConfig& config, const L
       folderHash_(folderHash),
       window_(module, *this, devMode),
       controller_(window_, config, paths.clientDir, paths.exePath),
-      launcher_(window_, config, paths, prefs, *this) {}
+      page_(window_, config, paths, prefs, *this) {}
 
 bool LauncherApp::createWindow() {
   return window_.create(utf8ToWide(config_.serverName));
@@ -31,15 +31,15 @@ void LauncherApp::createWebView() {
 }
 
 void LauncherApp::handleMainMessage(MainMessage message) {
-  launcher_.handleMainMessage(std::move(message));
+  page_.handleMainMessage(std::move(message));
 }
 
 void LauncherApp::closing() {
-  launcher_.prepareToClose();
+  page_.prepareToClose();
 }
 
 void LauncherApp::handleWebMessage(const std::string& text) {
-  launcher_.handleWebMessage(text);
+  page_.handleWebMessage(text);
 }
 
 void LauncherApp::openExternalUrl(const std::string& url) {
@@ -57,7 +57,7 @@ void LauncherApp::onSelfUpdate(const std::filesystem::path& replacement) {
   controller_.setBusy(false);
   if (swapInReplacement(paths_.exePath, replacement, paths_.clientDir, window_)) {
     // The new instance waits for this one's mutex, released once the loop has ended.
-    launcher_.markQuitting();
+    page_.markQuitting();
     window_.destroy();
     return;
   }

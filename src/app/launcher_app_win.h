@@ -1,6 +1,6 @@
 // LauncherApp: the running launcher, put together. It owns the window (the Host), the update
-// controller and the UI logic (Launcher), routes the window's messages and the page's commands
-// to them, and carries out the main thread's part of a self-update. Main thread only, except
+// controller and the page controller, routes the window's messages and the page's commands to
+// them, and carries out the main thread's part of a self-update. Main thread only, except
 // what the window's Host::post allows. Windows builds only.
 #pragma once
 
@@ -12,7 +12,7 @@
 
 #include "core/config.h"
 #include "core/prefs.h"
-#include "ui/launcher.h"
+#include "ui/page_controller.h"
 #include "ui/main_window_win.h"
 #include "ui/update_control.h"
 #include "update/update_controller.h"
@@ -54,7 +54,7 @@ class LauncherApp final : public MainWindowEvents, public UpdateControl {
   std::uint32_t folderHash_;
   MainWindow window_;
   UpdateController controller_;
-  Launcher launcher_;
+  PageController page_;
 };
 
 // The whole program after the command line: start-up, the message loop and the ordered

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "game/host_services_win.h"
+#include "game/display_modes_win.h"
 
 namespace tu {
 

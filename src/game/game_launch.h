@@ -1,20 +1,31 @@
-// Play: starts the game client and gets the launcher out of the way. The launcher neither
-// waits for the game nor watches it. Main thread.
+// Where and how the game starts. The launcher starts it and forgets it: it neither waits for
+// the game nor watches it.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <string>
 
 #include "core/config.h"
-#include "ui/host.h"
 
 namespace tu {
 
-// While an update runs, only the notice "busy". Otherwise starts clientDir / config.game with
-// config.gameArgs in the game's own folder (Host::startProcess), then closes the window
-// (closeOnPlay) or minimizes it. Notices: "gameMissing" (detail: config.game as written) when
-// the game is not an existing regular file; "gameStartFailed" (detail: the system's error
-// number) when it cannot be started; nothing when the player declined the elevation prompt.
-void launchGame(Host& host, const LauncherConfig& config, const std::filesystem::path& clientDir,
-                bool updateBusy);
+struct GameStart {
+  std::filesystem::path program;        // clientDir / config.game
+  std::string arguments;                // config.gameArgs, handed over as configured
+  std::filesystem::path workingFolder;  // the game's own folder
+};
+
+// The outcome of starting a program (the game).
+struct ProcessStartResult {
+  bool started = false;
+  std::uint32_t error = 0;  // the system's error number when not started; 0 when declined
+  bool declined = false;    // the player refused the elevation prompt
+};
+
+// The game of the configuration in `clientDir`. False when it is not an existing regular file
+// (missing, a folder, or its status cannot be read).
+bool findGame(const LauncherConfig& config, const std::filesystem::path& clientDir,
+              GameStart& start);
 
 }  // namespace tu

@@ -3,7 +3,7 @@
 #include <shellapi.h>
 
 #include "core/text_win.h"
-#include "game/host_services_win.h"
+#include "game/process_start_win.h"
 
 namespace tu {
 

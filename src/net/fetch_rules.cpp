@@ -78,9 +78,9 @@ bool takeNumber(std::string_view& text, std::uint64_t& value) {
 }  // namespace
 
 bool rangeAnswerFits(unsigned long status, std::string_view contentRange, std::uint64_t first,
-                     std::uint64_t last, std::string& failure) {
+                     std::uint64_t last, std::string& error) {
   if (status != 206) {
-    failure = downloadStatusText(status);
+    error = downloadStatusText(status);
     return false;
   }
   std::string_view text = contentRange;
@@ -90,7 +90,7 @@ bool rangeAnswerFits(unsigned long status, std::string_view contentRange, std::u
   const bool named = take(text, "bytes ") && takeNumber(text, from) && take(text, "-") &&
                      takeNumber(text, to) && take(text, "/");
   if (!named || from != first || to != last) {
-    failure = "HTTP 206 for another range";
+    error = "HTTP 206 for another range";
     return false;
   }
   return true;

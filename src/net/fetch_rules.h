@@ -45,10 +45,10 @@ std::string rangeHeader(std::uint64_t offset);
 std::string byteRangeHeader(std::uint64_t first, std::uint64_t last);
 
 // Whether an answer to byteRangeHeader(first, last) is exactly that part: a 206 whose
-// Content-Range value ("bytes <first>-<last>/<total or *>") names it. Otherwise `failure` is
+// Content-Range value ("bytes <first>-<last>/<total or *>") names it. Otherwise `error` is
 // "HTTP <status>" (200: the server ignores ranges) or "HTTP 206 for another range".
 bool rangeAnswerFits(unsigned long status, std::string_view contentRange, std::uint64_t first,
-                     std::uint64_t last, std::string& failure);
+                     std::uint64_t last, std::string& error);
 inline constexpr std::string_view kLongerThanRangeText = "download: answer longer than the range";
 
 // Appends `size` bytes to a getText body unless that would take it past kTextLimit.

@@ -1,31 +1,19 @@
-// Host: what the portable UI logic (the page bridge, the page's commands, game launch, display
-// settings, the update controller) needs of the program's window and of the desktop. The Win32
+// Host: what the portable UI logic (the page bridge and the page's commands, Play and the
+// settings panel among them) needs of the program's window and of the desktop. The Win32
 // window implements it; tests implement it with a recorder and a pump that plays the main
 // thread. Everything here is main-thread only, except post() (inherited from MainThread), which
 // any thread may call.
 #pragma once
 
-#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "core/main_thread.h"
+#include "game/display_modes.h"
+#include "game/game_launch.h"
 
 namespace tu {
-
-struct DisplayMode {
-  int width = 0;
-  int height = 0;
-  int bitsPerPixel = 0;
-};
-
-// The outcome of starting a program (the game).
-struct ProcessStartResult {
-  bool started = false;
-  std::uint32_t error = 0;  // the system's error number when not started; 0 when declined
-  bool declined = false;    // the player refused the elevation prompt
-};
 
 class Host : public MainThread {
  public:

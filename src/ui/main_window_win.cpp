@@ -1,11 +1,14 @@
 #include "ui/main_window_win.h"
 
 #include <dwmapi.h>
+#include <shellapi.h>
 
 #include <memory>
 
 #include "core/text_win.h"
-#include "game/host_services_win.h"
+#include "game/display_modes_win.h"
+#include "game/process_start_win.h"
+#include "ui/external_url.h"
 #include "ui/window_placement.h"
 
 namespace tu {
@@ -298,7 +301,10 @@ void MainWindow::startWindowDrag() {
 }
 
 void MainWindow::shellOpen(const std::string& url) {
-  shellOpenUrl(url);
+  // Checked again here: this is the last step before the shell, which would run a program
+  // for a path as readily as it opens a web page.
+  if (!isExternalUrl(url)) return;
+  ShellExecuteW(nullptr, L"open", utf8ToWide(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 }  // namespace tu

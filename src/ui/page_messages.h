@@ -2,9 +2,6 @@
 // text here, on the sending thread, and posted to the main thread, which hands it to the page
 // (or keeps it until the page has announced itself). Every sender goes through the same
 // main-thread queue, so messages reach the page in posting order whatever thread posted them.
-//
-// Header-only on purpose: the game integration and the pollers sit below the UI library and
-// post page messages too.
 #pragma once
 
 #include <string>

@@ -77,7 +77,7 @@ class RecordingHost : public Host {
     }
   }
 
-  // Takes the queued messages' texts, parsed (for code that posts without a Launcher).
+  // Takes the queued messages' texts, parsed (for code that posts without a PageController).
   std::vector<Json> takePosted() {
     std::vector<Json> out;
     pump([&](MainMessage message) { out.push_back(Json::parse(message.text)); });

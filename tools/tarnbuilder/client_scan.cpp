@@ -47,11 +47,11 @@ class Walker {
   Walker(const ExcludeRules& rules, const std::vector<std::string>& skipFolders, ScanResult& result)
       : rules_(rules), skipFolders_(skipFolders), result_(result) {}
 
-  bool walk(const fs::path& folder, const std::string& prefix, std::string& err) {
+  bool walk(const fs::path& folder, const std::string& prefix, std::string& error) {
     std::error_code ec;
     fs::directory_iterator it(folder, ec);
     if (ec) {
-      err = "cannot list " + pathToUtf8(folder) + ": " + ec.message();
+      error = "cannot list " + pathToUtf8(folder) + ": " + ec.message();
       return false;
     }
     for (; it != fs::directory_iterator(); it.increment(ec)) {
@@ -77,7 +77,7 @@ class Walker {
                                      ": link loop (a link to a folder that holds it)");
           continue;
         }
-        if (!walk(entry, relative, err)) return false;
+        if (!walk(entry, relative, error)) return false;
       } else if (regular) {
         if (rules_.excludes(relative, false)) {
           ++result_.excluded;
@@ -100,7 +100,7 @@ class Walker {
       // Sockets, pipes and devices are not game files.
     }
     if (ec) {
-      err = "cannot list " + pathToUtf8(folder) + ": " + ec.message();
+      error = "cannot list " + pathToUtf8(folder) + ": " + ec.message();
       return false;
     }
     return true;
@@ -137,15 +137,16 @@ class Walker {
 }  // namespace
 
 bool scanClient(const fs::path& client, const ExcludeRules& rules,
-                const std::vector<std::string>& skipFolders, ScanResult& result, std::string& err) {
+                const std::vector<std::string>& skipFolders, ScanResult& result,
+                std::string& error) {
   result = ScanResult{};
   std::error_code ec;
   if (!fs::is_directory(client, ec)) {
-    err = pathToUtf8(client) + " is not a folder";
+    error = pathToUtf8(client) + " is not a folder";
     return false;
   }
   Walker walker(rules, skipFolders, result);
-  if (!walker.walk(client, "", err)) return false;
+  if (!walker.walk(client, "", error)) return false;
   std::sort(result.files.begin(), result.files.end(),
             [](const ClientFileInfo& a, const ClientFileInfo& b) { return a.path < b.path; });
   std::sort(result.problems.begin(), result.problems.end());

@@ -31,7 +31,8 @@ struct ScanResult {
 // Lists `client`. `skipFolders` are relative paths left out without counting (the output
 // folder when it lies inside the client folder). False only when a folder cannot be listed.
 bool scanClient(const std::filesystem::path& client, const ExcludeRules& rules,
-                const std::vector<std::string>& skipFolders, ScanResult& result, std::string& err);
+                const std::vector<std::string>& skipFolders, ScanResult& result,
+                std::string& error);
 
 // Whether `text` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
 bool isValidUtf8(std::string_view text);

@@ -93,8 +93,8 @@ int runConfig(const std::vector<std::string>& args, Console& console) {
   answers.desktopShortcut = !line.has("no-desktop-shortcut");
 
   std::string text;
-  std::string err;
-  if (!configText(answers, text, err)) return usageError(console, "config", err);
+  std::string error;
+  if (!configText(answers, text, error)) return usageError(console, "config", error);
   std::filesystem::path out = pathFromUtf8(line.positionals()[0]);
   std::error_code ec;
   if (std::filesystem::is_directory(out, ec)) out /= "TarnLauncher.json";

@@ -34,9 +34,9 @@ int runKeygen(const std::vector<std::string>& args, Console& console) {
   int exitCode = kExitOk;
   if (!parseCommand(args, {}, 1, "keygen", console, line, exitCode)) return exitCode;
   Seed seed;
-  std::string err;
-  if (!createKeyFile(pathFromUtf8(line.positionals()[0]), seed, err)) {
-    return failure(console, "keygen", err);
+  std::string error;
+  if (!createKeyFile(pathFromUtf8(line.positionals()[0]), seed, error)) {
+    return failure(console, "keygen", error);
   }
   console.out << publicKeyOf(seed) << "\n";
   return kExitOk;
@@ -51,9 +51,9 @@ int runPubkey(const std::vector<std::string>& args, Console& console) {
   int exitCode = kExitOk;
   if (!parseCommand(args, {}, 1, "pubkey", console, line, exitCode)) return exitCode;
   Seed seed;
-  std::string err;
-  if (!readKeyFile(pathFromUtf8(line.positionals()[0]), seed, err)) {
-    return failure(console, "pubkey", err);
+  std::string error;
+  if (!readKeyFile(pathFromUtf8(line.positionals()[0]), seed, error)) {
+    return failure(console, "pubkey", error);
   }
   console.out << publicKeyOf(seed) << "\n";
   return kExitOk;

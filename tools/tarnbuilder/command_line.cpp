@@ -5,7 +5,7 @@
 namespace tu::builder {
 
 bool CommandLine::parse(const std::vector<std::string>& args, const std::vector<OptionSpec>& known,
-                        std::string& err) {
+                        std::string& error) {
   options_.clear();
   positionals_.clear();
   bool optionsEnded = false;
@@ -13,7 +13,7 @@ bool CommandLine::parse(const std::vector<std::string>& args, const std::vector<
     const std::string& arg = args[i];
     if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
       if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-        err = "unknown option " + arg;
+        error = "unknown option " + arg;
         return false;
       }
       positionals_.push_back(arg);
@@ -29,7 +29,7 @@ bool CommandLine::parse(const std::vector<std::string>& args, const std::vector<
     const auto option = std::find_if(known.begin(), known.end(),
                                    [&](const OptionSpec& s) { return s.name == name; });
     if (option == known.end()) {
-      err = "unknown option --" + name;
+      error = "unknown option --" + name;
       return false;
     }
     std::string value;
@@ -39,16 +39,16 @@ bool CommandLine::parse(const std::vector<std::string>& args, const std::vector<
       } else if (i + 1 < args.size()) {
         value = args[++i];
       } else {
-        err = "--" + name + " needs a value";
+        error = "--" + name + " needs a value";
         return false;
       }
     } else if (equals != std::string::npos) {
-      err = "--" + name + " takes no value";
+      error = "--" + name + " takes no value";
       return false;
     }
     std::vector<std::string>& slot = options_[name];
     if (!slot.empty() && !option->repeatable) {
-      err = "--" + name + " given twice";
+      error = "--" + name + " given twice";
       return false;
     }
     slot.push_back(std::move(value));

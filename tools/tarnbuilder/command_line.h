@@ -21,7 +21,7 @@ class CommandLine {
  public:
   // False with a one-line usage error (unknown option, missing value, repeated option).
   bool parse(const std::vector<std::string>& args, const std::vector<OptionSpec>& known,
-             std::string& err);
+             std::string& error);
 
   bool has(std::string_view name) const;
   // The value of a single-valued option, or `fallback` when it was not given.

@@ -110,16 +110,16 @@ int runPublish(const std::vector<std::string>& args, Console& console) {
 
   const auto start = std::chrono::steady_clock::now();
   PublishSummary summary;
-  std::string err;
+  std::string error;
   bool ok;
   {
     ProgressBar bar(console.err, "packing", console.progressBar, console.columns);
-    ok = publishClient(options, summary, err, [&](const PublishProgress& p) {
+    ok = publishClient(options, summary, error, [&](const PublishProgress& p) {
       bar.update(p.filesDone, p.filesTotal, p.bytesDone, p.bytesTotal);
     });
   }
   for (const std::string& note : summary.notes) console.err << "note: " << note << "\n";
-  if (!ok) return failure(console, "publish", err);
+  if (!ok) return failure(console, "publish", error);
 
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -27,9 +27,9 @@ int runUipack(const std::vector<std::string>& args, Console& console) {
   int exitCode = kExitOk;
   if (!parseCommand(args, {}, 2, "uipack", console, line, exitCode)) return exitCode;
   std::string pack;
-  std::string err;
-  if (!buildUiPackFromFolder(pathFromUtf8(line.positionals()[0]), pack, err)) {
-    return failure(console, "uipack", err);
+  std::string error;
+  if (!buildUiPackFromFolder(pathFromUtf8(line.positionals()[0]), pack, error)) {
+    return failure(console, "uipack", error);
   }
   const std::filesystem::path out = pathFromUtf8(line.positionals()[1]);
   if (!writeFileAtomic(out, pack))

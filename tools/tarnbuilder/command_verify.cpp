@@ -48,9 +48,9 @@ int runVerify(const std::vector<std::string>& args, Console& console) {
     }
   } else {
     Seed seed;
-    std::string err;
-    if (!readKeyFile(pathFromUtf8(line.value("key")), seed, err)) {
-      return failure(console, "verify", err);
+    std::string error;
+    if (!readKeyFile(pathFromUtf8(line.value("key")), seed, error)) {
+      return failure(console, "verify", error);
     }
     options.publicKey = publicKeyOf(seed);
   }

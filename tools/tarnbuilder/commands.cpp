@@ -45,9 +45,9 @@ int failure(Console& console, std::string_view command, const std::string& text)
 bool parseCommand(const std::vector<std::string>& args, const std::vector<OptionSpec>& known,
                   std::size_t positionals, std::string_view command, Console& console,
                   CommandLine& line, int& exitCode) {
-  std::string err;
-  if (!line.parse(args, known, err)) {
-    exitCode = usageError(console, command, err);
+  std::string error;
+  if (!line.parse(args, known, error)) {
+    exitCode = usageError(console, command, error);
     return false;
   }
   if (line.positionals().size() != positionals) {

@@ -25,51 +25,52 @@ bool isWebUrl(const std::string& url) {
 
 }  // namespace
 
-bool configText(const LauncherConfig& answers, std::string& text, std::string& err) {
+bool configText(const LauncherConfig& answers, std::string& text, std::string& error) {
   if (!isPublicKeyText(answers.publicKey)) {
-    err = "the public key must be 64 hexadecimal digits (tarnbuilder pubkey KEYFILE prints it)";
+    error = "the public key must be 64 hexadecimal digits (tarnbuilder pubkey KEYFILE prints it)";
     return false;
   }
   if (!isWebUrl(answers.updateUrl)) {
-    err = "the update URL must start with http:// or https://";
+    error = "the update URL must start with http:// or https://";
     return false;
   }
   for (const auto& [name, url] :
        {std::pair<const char*, const std::string&>{"news", answers.newsUrl},
         {"status", answers.statusUrl}}) {
     if (!url.empty() && !isWebUrl(url)) {
-      err = std::string("the ") + name + " URL must start with http:// or https://";
+      error = std::string("the ") + name + " URL must start with http:// or https://";
       return false;
     }
   }
   if (answers.statusPort < 0 || answers.statusPort > 65535) {
-    err = "the status port must be 0 to 65535";
+    error = "the status port must be 0 to 65535";
     return false;
   }
   if (!isSafeRelativePath(answers.game)) {
-    err = "the game must be a path inside the client folder, e.g. system/L2.exe";
+    error = "the game must be a path inside the client folder, e.g. system/L2.exe";
     return false;
   }
   if (!answers.options.empty() && !isSafeRelativePath(answers.options)) {
-    err = "the options file must be a path inside the client folder, e.g. system/Option.ini";
+    error = "the options file must be a path inside the client folder, e.g. system/Option.ini";
     return false;
   }
   if (answers.language != "lt" && answers.language != "en" && answers.language != "ru") {
-    err = "the language must be lt, en or ru";
+    error = "the language must be lt, en or ru";
     return false;
   }
   Json links = Json::object();
   for (const auto& [name, url] : answers.links) {
     if (name.empty()) {
-      err = "a link needs a name (NAME=URL)";
+      error = "a link needs a name (NAME=URL)";
       return false;
     }
     if (links.has(name)) {
-      err = "the link " + name + " is given twice";
+      error = "the link " + name + " is given twice";
       return false;
     }
     if (!isWebUrl(url)) {
-      err = "the link " + name + " must start with http:// or https:// (the launcher drops others)";
+      error =
+          "the link " + name + " must start with http:// or https:// (the launcher drops others)";
       return false;
     }
     links.set(name, url);
@@ -98,7 +99,7 @@ bool configText(const LauncherConfig& answers, std::string& text, std::string& e
   LauncherConfig config;
   std::string parseError;
   if (!parseConfig(document, config, parseError)) {
-    err = "the launcher would refuse this configuration: " + parseError;
+    error = "the launcher would refuse this configuration: " + parseError;
     return false;
   }
   text = std::move(document);

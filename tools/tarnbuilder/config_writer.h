@@ -11,6 +11,6 @@ namespace tu::builder {
 // The document (indented JSON and a line feed, every key written out so staff can edit it
 // later), or false with the first thing the launcher would refuse or silently drop. `answers`
 // holds the staff's values as given; the launcher's defaults are the starting point.
-bool configText(const LauncherConfig& answers, std::string& text, std::string& err);
+bool configText(const LauncherConfig& answers, std::string& text, std::string& error);
 
 }  // namespace tu::builder

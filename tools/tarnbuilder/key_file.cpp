@@ -23,10 +23,10 @@ Seed::~Seed() {
   wipe(bytes.data(), bytes.size());
 }
 
-bool readKeyFile(const std::filesystem::path& file, Seed& seed, std::string& err) {
+bool readKeyFile(const std::filesystem::path& file, Seed& seed, std::string& error) {
   std::string text;
   if (!readFile(file, text)) {
-    err = "cannot read " + pathToUtf8(file);
+    error = "cannot read " + pathToUtf8(file);
     return false;
   }
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
@@ -39,21 +39,21 @@ bool readKeyFile(const std::filesystem::path& file, Seed& seed, std::string& err
   wipe(text.data(), text.size());
   wipe(bytes.data(), bytes.size());
   if (!ok) {
-    err = pathToUtf8(file) + " is not a tarnbuilder key (64 hexadecimal digits expected)";
+    error = pathToUtf8(file) + " is not a tarnbuilder key (64 hexadecimal digits expected)";
     return false;
   }
   return true;
 }
 
-bool createKeyFile(const std::filesystem::path& file, Seed& seed, std::string& err) {
+bool createKeyFile(const std::filesystem::path& file, Seed& seed, std::string& error) {
   std::error_code ec;
   if (std::filesystem::exists(std::filesystem::symlink_status(file, ec))) {
-    err = pathToUtf8(file) + " already exists; keygen never replaces a key";
+    error = pathToUtf8(file) + " already exists; keygen never replaces a key";
     return false;
   }
   std::string randomError;
   if (!secureRandom(seed.bytes.data(), seed.bytes.size(), randomError)) {
-    err = randomError;
+    error = randomError;
     return false;
   }
   std::string text = hexEncode(seed.bytes.data(), seed.bytes.size()) + "\n";
@@ -63,11 +63,11 @@ bool createKeyFile(const std::filesystem::path& file, Seed& seed, std::string& e
   switch (result) {
     case CreateResult::Created: return true;
     case CreateResult::Exists:
-      err = pathToUtf8(file) + " already exists; keygen never replaces a key";
+      error = pathToUtf8(file) + " already exists; keygen never replaces a key";
       return false;
     case CreateResult::Failed: break;
   }
-  err = "cannot create " + pathToUtf8(file) + ": " + createError;
+  error = "cannot create " + pathToUtf8(file) + ": " + createError;
   return false;
 }
 

@@ -21,11 +21,11 @@ struct Seed {
 
 // Reads a key file: 64 hexadecimal digits (either case), optionally followed by white space.
 // Errors: "cannot read <file>", "<file> is not a tarnbuilder key (64 hexadecimal digits expected)".
-bool readKeyFile(const std::filesystem::path& file, Seed& seed, std::string& err);
+bool readKeyFile(const std::filesystem::path& file, Seed& seed, std::string& error);
 
 // Makes a new random seed and writes it to `file` (owner-only), refusing an existing file:
 // "<file> already exists; keygen never replaces a key".
-bool createKeyFile(const std::filesystem::path& file, Seed& seed, std::string& err);
+bool createKeyFile(const std::filesystem::path& file, Seed& seed, std::string& error);
 
 // The public key as TarnLauncher.json's "publicKey" spells it: 64 lowercase hexadecimal digits.
 std::string publicKeyOf(const Seed& seed);

@@ -16,17 +16,17 @@ namespace tu::builder {
 
 namespace {
 
-bool readUrandom(unsigned char* out, std::size_t size, std::string& err) {
+bool readUrandom(unsigned char* out, std::size_t size, std::string& error) {
   const int fd = ::open("/dev/urandom", O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    err = std::string("cannot open /dev/urandom: ") + std::strerror(errno);
+    error = std::string("cannot open /dev/urandom: ") + std::strerror(errno);
     return false;
   }
   while (size > 0) {
     const ssize_t got = ::read(fd, out, size);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) {
-      err = "cannot read /dev/urandom";
+      error = "cannot read /dev/urandom";
       ::close(fd);
       return false;
     }
@@ -39,14 +39,14 @@ bool readUrandom(unsigned char* out, std::size_t size, std::string& err) {
 
 }  // namespace
 
-bool secureRandom(void* data, std::size_t size, std::string& err) {
+bool secureRandom(void* data, std::size_t size, std::string& error) {
   auto* out = static_cast<unsigned char*>(data);
   while (size > 0) {
     const ssize_t got = ::getrandom(out, size, 0);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0 && errno == ENOSYS) return readUrandom(out, size, err);
+    if (got < 0 && errno == ENOSYS) return readUrandom(out, size, error);
     if (got <= 0) {
-      err = std::string("the system's random source failed: ") + std::strerror(errno);
+      error = std::string("the system's random source failed: ") + std::strerror(errno);
       return false;
     }
     out += got;
@@ -68,13 +68,13 @@ bool fileSizeAndStamp(const std::filesystem::path& path, std::uint64_t& size, st
 }
 
 CreateResult createOwnerOnlyFile(const std::filesystem::path& path, std::string_view data,
-                                 std::string& err) {
+                                 std::string& error) {
   // O_EXCL makes "does it exist" and "create it" one step, so no file is ever replaced;
   // O_NOFOLLOW refuses a link planted where the key should go.
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) {
     if (errno == EEXIST) return CreateResult::Exists;
-    err = std::strerror(errno);
+    error = std::strerror(errno);
     return CreateResult::Failed;
   }
   // The umask can only remove bits, but say exactly what the file allows.
@@ -91,7 +91,7 @@ CreateResult createOwnerOnlyFile(const std::filesystem::path& path, std::string_
   const int saved = errno;
   if (::close(fd) != 0) ok = false;
   if (!ok) {
-    err = std::strerror(saved ? saved : EIO);
+    error = std::strerror(saved ? saved : EIO);
     ::unlink(path.c_str());
     return CreateResult::Failed;
   }

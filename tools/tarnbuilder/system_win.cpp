@@ -68,10 +68,10 @@ std::string systemMessage(DWORD code) {
 }
 
 // "D:P(A;;FA;;;<user SID>)": full access for the current user, nothing inherited, nobody else.
-bool ownerOnlyDescriptor(LocalMemory<void>& descriptor, std::string& err) {
+bool ownerOnlyDescriptor(LocalMemory<void>& descriptor, std::string& error) {
   HANDLE rawToken = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &rawToken)) {
-    err = "cannot read the current user: " + systemMessage(GetLastError());
+    error = "cannot read the current user: " + systemMessage(GetLastError());
     return false;
   }
   Handle token(rawToken);
@@ -79,18 +79,18 @@ bool ownerOnlyDescriptor(LocalMemory<void>& descriptor, std::string& err) {
   GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
   std::vector<unsigned char> buffer(size);
   if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) {
-    err = "cannot read the current user: " + systemMessage(GetLastError());
+    error = "cannot read the current user: " + systemMessage(GetLastError());
     return false;
   }
   LocalMemory<wchar_t> sid;
   if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, sid.out())) {
-    err = "cannot read the current user: " + systemMessage(GetLastError());
+    error = "cannot read the current user: " + systemMessage(GetLastError());
     return false;
   }
   const std::wstring sddl = L"D:P(A;;FA;;;" + std::wstring(sid.get()) + L")";
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
                                                             descriptor.out(), nullptr)) {
-    err = "cannot build the file's permissions: " + systemMessage(GetLastError());
+    error = "cannot build the file's permissions: " + systemMessage(GetLastError());
     return false;
   }
   return true;
@@ -98,12 +98,12 @@ bool ownerOnlyDescriptor(LocalMemory<void>& descriptor, std::string& err) {
 
 }  // namespace
 
-bool secureRandom(void* data, std::size_t size, std::string& err) {
+bool secureRandom(void* data, std::size_t size, std::string& error) {
   auto* out = static_cast<unsigned char*>(data);
   while (size > 0) {
     const ULONG chunk = size > 0x10000000 ? 0x10000000 : static_cast<ULONG>(size);
     if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, out, chunk, BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
-      err = "the system's random source failed";
+      error = "the system's random source failed";
       return false;
     }
     out += chunk;
@@ -123,9 +123,9 @@ bool fileSizeAndStamp(const std::filesystem::path& path, std::uint64_t& size, st
 }
 
 CreateResult createOwnerOnlyFile(const std::filesystem::path& path, std::string_view data,
-                                 std::string& err) {
+                                 std::string& error) {
   LocalMemory<void> descriptor;
-  if (!ownerOnlyDescriptor(descriptor, err)) return CreateResult::Failed;
+  if (!ownerOnlyDescriptor(descriptor, error)) return CreateResult::Failed;
   SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
   // CREATE_NEW makes "does it exist" and "create it" one step, so no file is ever replaced.
   Handle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW,
@@ -133,7 +133,7 @@ CreateResult createOwnerOnlyFile(const std::filesystem::path& path, std::string_
   if (!file.valid()) {
     const DWORD code = GetLastError();
     if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) return CreateResult::Exists;
-    err = systemMessage(code);
+    error = systemMessage(code);
     return CreateResult::Failed;
   }
   DWORD wrote = 0;
@@ -143,7 +143,7 @@ CreateResult createOwnerOnlyFile(const std::filesystem::path& path, std::string_
   const DWORD code = GetLastError();
   if (!file.close()) ok = false;
   if (!ok) {
-    err = systemMessage(code);
+    error = systemMessage(code);
     DeleteFileW(path.c_str());
     return CreateResult::Failed;
   }

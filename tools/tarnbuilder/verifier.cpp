@@ -25,23 +25,23 @@ namespace {
 // A scratch folder of our own under the system's temporary folder, removed when it goes.
 class ScratchFolder {
  public:
-  bool create(std::string& err) {
+  bool create(std::string& error) {
     std::error_code ec;
     const fs::path base = fs::temp_directory_path(ec);
     if (ec) {
-      err = "no temporary folder to unpack into";
+      error = "no temporary folder to unpack into";
       return false;
     }
     for (int attempt = 0; attempt < 16; ++attempt) {
       unsigned char random[8];
-      if (!secureRandom(random, sizeof random, err)) return false;
+      if (!secureRandom(random, sizeof random, error)) return false;
       const fs::path candidate = base / ("tarnbuilder-verify-" + hexEncode(random, sizeof random));
       if (fs::create_directory(candidate, ec)) {
         path_ = candidate;
         return true;
       }
     }
-    err = "cannot create a scratch folder in " + pathToUtf8(base);
+    error = "cannot create a scratch folder in " + pathToUtf8(base);
     return false;
   }
   ~ScratchFolder() {
@@ -59,15 +59,15 @@ class ScratchFolder {
 std::string indexProblem(const fs::path& packed, const ManifestFile& entry) {
   const std::string name = "files/" + entry.path + ".tzi";
   std::string expected;
-  std::string err;
-  if (!blockIndexOfPacked(packed, entry, expected, err)) return name + ": " + err;
+  std::string error;
+  if (!blockIndexOfPacked(packed, entry, expected, error)) return name + ": " + error;
   if (expected.empty()) return {};
   std::string found;
   if (!readFile(withSuffix(packed, "i"), found)) {
     return name + " is missing (launchers download the whole file)";
   }
   BlockIndex index;
-  if (!parseBlockIndex(found, entry, index, err)) return name + ": " + err;
+  if (!parseBlockIndex(found, entry, index, error)) return name + ": " + error;
   if (found != expected) return name + " does not match its packed file";
   return {};
 }

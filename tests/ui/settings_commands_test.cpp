@@ -1,5 +1,5 @@
-// The settings panel's two commands and the list of resolutions offered.
-#include "game/display_settings.h"
+// The settings panel's two commands.
+#include "ui/settings_commands.h"
 
 #include <gtest/gtest.h>
 
@@ -13,16 +13,6 @@ using test::readTestFile;
 using test::RecordingHost;
 using test::TempDir;
 using test::writeTestFile;
-
-TEST(Resolutions, OfferLargeTrueColourModesAndTheCurrentSizeLargestFirst) {
-  const std::vector<DisplayMode> modes = {{800, 600, 16},   {1024, 768, 32}, {1920, 1080, 32},
-                                          {1920, 1200, 32}, {1024, 768, 32}, {799, 600, 32},
-                                          {1280, 599, 32},  {2560, 1440, 24}};
-  EXPECT_EQ(resolutionList(modes, {true, 640, 480}),
-            (std::vector<Resolution>{{1920, 1200}, {1920, 1080}, {1024, 768}, {640, 480}}));
-  EXPECT_EQ(resolutionList({{800, 600, 16}, {1024, 768, 32}}, DisplayOptions{}),
-            (std::vector<Resolution>{{1024, 768}}));
-}
 
 TEST(SaveSettings, SizeChangesOnlyWithinTheLimitsWindowModeAlways) {
   const DisplayOptions stored{true, 1024, 768};

@@ -1,6 +1,6 @@
 // The page bridge and the page's commands, with a recording host and a pump in place of the
 // window.
-#include "ui/launcher.h"
+#include "ui/page_controller.h"
 
 #include <gtest/gtest.h>
 
@@ -48,9 +48,9 @@ std::string typeOf(const Json& message) {
   return message.getString("type");
 }
 
-class LauncherTest : public ::testing::Test {
+class PageControllerTest : public ::testing::Test {
  protected:
-  LauncherTest() {
+  PageControllerTest() {
     config.serverName = "Vazid";
     config.links = {{"website", "https://vazid.example/"}, {"forum", "http://forum.example/"}};
     paths = {dir / "TarnLauncher.exe", dir.path() / "client", dir.path() / "data"};
@@ -65,22 +65,22 @@ class LauncherTest : public ::testing::Test {
     };
   }
 
-  Launcher& launcher() {
-    if (!launcher_)
-      launcher_ = std::make_unique<Launcher>(host, config, paths, prefs, update, services);
-    return *launcher_;
+  PageController& controller() {
+    if (!controller_)
+      controller_ = std::make_unique<PageController>(host, config, paths, prefs, update, services);
+    return *controller_;
   }
   void pump() {
-    host.pump([this](MainMessage message) { launcher().handleMainMessage(std::move(message)); });
+    host.pump([this](MainMessage message) { controller().handleMainMessage(std::move(message)); });
   }
   // One web message, then the main thread's queue as the window would run it.
   void send(std::string_view text) {
-    launcher().handleWebMessage(text);
+    controller().handleWebMessage(text);
     pump();
   }
   bool pumpUntil(const std::function<bool()>& done) {
     return host.pumpUntil(
-        [this](MainMessage message) { launcher().handleMainMessage(std::move(message)); }, done);
+        [this](MainMessage message) { controller().handleMainMessage(std::move(message)); }, done);
   }
   std::vector<std::string> deliveredTypes() {
     std::vector<std::string> types;
@@ -98,16 +98,16 @@ class LauncherTest : public ::testing::Test {
   PollerServices services;
   std::atomic<int> pollersStarted{0};
   bool runPollers = false;  // counted only, unless a test wants their messages
-  std::unique_ptr<Launcher> launcher_;
+  std::unique_ptr<PageController> controller_;
 };
 
-TEST_F(LauncherTest, MessagesPostedBeforeTheFirstReadyFollowItInOrderBeforeInit) {
-  launcher();
+TEST_F(PageControllerTest, MessagesPostedBeforeTheFirstReadyFollowItInOrderBeforeInit) {
+  controller();
   notice("one");
   std::thread([this] { notice("two"); }).join();
   pump();
   EXPECT_TRUE(host.delivered.empty());
-  EXPECT_EQ(launcher().pendingToPage().size(), 2u);
+  EXPECT_EQ(controller().pendingToPage().size(), 2u);
   notice("three");  // still in the window's queue when "ready" is handled
   send(R"({"cmd":"ready"})");
   EXPECT_EQ(deliveredTypes(), (std::vector<std::string>{"notice", "notice", "notice", "init"}));
@@ -115,18 +115,18 @@ TEST_F(LauncherTest, MessagesPostedBeforeTheFirstReadyFollowItInOrderBeforeInit)
   EXPECT_EQ(messages[0].getString("code"), "one");
   EXPECT_EQ(messages[1].getString("code"), "two");
   EXPECT_EQ(messages[2].getString("code"), "three");
-  EXPECT_TRUE(launcher().pendingToPage().empty());
-  EXPECT_TRUE(launcher().pageReady());
+  EXPECT_TRUE(controller().pendingToPage().empty());
+  EXPECT_TRUE(controller().pageReady());
 }
 
-TEST_F(LauncherTest, MessagesWaitWhileTheWebViewIsMissing) {
+TEST_F(PageControllerTest, MessagesWaitWhileTheWebViewIsMissing) {
   host.webView = false;
   send(R"({"cmd":"ready"})");
   EXPECT_TRUE(host.delivered.empty());
-  EXPECT_EQ(launcher().pendingToPage().size(), 1u);  // "init"
+  EXPECT_EQ(controller().pendingToPage().size(), 1u);  // "init"
 }
 
-TEST_F(LauncherTest, InitDescribesTheServer) {
+TEST_F(PageControllerTest, InitDescribesTheServer) {
   prefs.currentLanguage = "ru";
   config.statusHost = "game.example";
   config.statusPort = 7777;
@@ -140,12 +140,12 @@ TEST_F(LauncherTest, InitDescribesTheServer) {
 // A page that announces itself again (reloaded, or its renderer restarted) gets "init" and
 // then the state it would otherwise wait for forever: the last "done" unless a run is going,
 // the last "news" and "status". Nothing starts a second time.
-TEST_F(LauncherTest, FirstReadyStartsThePollersAndOneCheckLaterOnesReplayTheState) {
+TEST_F(PageControllerTest, FirstReadyStartsThePollersAndOneCheckLaterOnesReplayTheState) {
   config.newsUrl = "http://news/";
   config.statusUrl = "http://status/";
   runPollers = true;
   send(R"({"cmd":"ready"})");
-  EXPECT_TRUE(launcher().workersStarted());
+  EXPECT_TRUE(controller().workersStarted());
   EXPECT_EQ(pollersStarted, 2);
   EXPECT_EQ(update.started, std::vector<CheckMode>{CheckMode::Check});
   ASSERT_TRUE(pumpUntil([this] {
@@ -154,7 +154,7 @@ TEST_F(LauncherTest, FirstReadyStartsThePollersAndOneCheckLaterOnesReplayTheStat
            std::count(types.begin(), types.end(), "status") == 1;
   }));
 
-  launcher().postToPage(Json::parse(R"({"type":"done","ok":true})"));
+  controller().postToPage(Json::parse(R"({"type":"done","ok":true})"));
   pump();
 
   host.delivered.clear();
@@ -168,23 +168,23 @@ TEST_F(LauncherTest, FirstReadyStartsThePollersAndOneCheckLaterOnesReplayTheStat
   host.delivered.clear();
   send(R"({"cmd":"ready"})");
   EXPECT_EQ(deliveredTypes(), (std::vector<std::string>{"init", "news", "status"}));
-  launcher().prepareToClose();  // lets the status poller end
+  controller().prepareToClose();  // lets the status poller end
 }
 
-TEST_F(LauncherTest, PollersStartOnlyWhenConfigured) {
+TEST_F(PageControllerTest, PollersStartOnlyWhenConfigured) {
   config.statusHost = "game.example";  // a port of 0 makes the probe unusable
   send(R"({"cmd":"ready"})");
   EXPECT_EQ(pollersStarted, 0);
   EXPECT_EQ(update.started.size(), 1u);
 }
 
-TEST_F(LauncherTest, CommandNamesAreExact) {
+TEST_F(PageControllerTest, CommandNamesAreExact) {
   for (const char* text : {R"({"cmd":"Ready"})", R"({"cmd":"ready "})", R"({"cmd":1})",
                            R"(["ready"])", R"({"cmd":["minimize"]})", R"({"command":"minimize"})",
                            R"({"cmd":"minimize")", "minimize", ""}) {
     send(text);
   }
-  EXPECT_FALSE(launcher().pageReady());
+  EXPECT_FALSE(controller().pageReady());
   EXPECT_TRUE(host.delivered.empty());
   EXPECT_EQ(host.minimized, 0);
 
@@ -196,7 +196,7 @@ TEST_F(LauncherTest, CommandNamesAreExact) {
   EXPECT_EQ(host.drags, 1);
 }
 
-TEST_F(LauncherTest, CheckAndRepairAreDroppedWhileARunGoes) {
+TEST_F(PageControllerTest, CheckAndRepairAreDroppedWhileARunGoes) {
   update.busy = true;
   send(R"({"cmd":"check"})");
   send(R"({"cmd":"repair"})");
@@ -207,12 +207,12 @@ TEST_F(LauncherTest, CheckAndRepairAreDroppedWhileARunGoes) {
   EXPECT_EQ(update.started, (std::vector<CheckMode>{CheckMode::Repair, CheckMode::Check}));
 }
 
-TEST_F(LauncherTest, CancelReachesTheRun) {
+TEST_F(PageControllerTest, CancelReachesTheRun) {
   send(R"({"cmd":"cancel"})");
   EXPECT_EQ(update.cancels, 1);
 }
 
-TEST_F(LauncherTest, LinkOpensConfiguredLinksByNameOnly) {
+TEST_F(PageControllerTest, LinkOpensConfiguredLinksByNameOnly) {
   for (const char* text :
        {R"({"cmd":"link","name":"Website"})", R"({"cmd":"link","name":1})",
         R"({"cmd":"link","name":"https://vazid.example/"})", R"({"cmd":"link"})"}) {
@@ -223,7 +223,7 @@ TEST_F(LauncherTest, LinkOpensConfiguredLinksByNameOnly) {
   EXPECT_EQ(host.opened, std::vector<std::string>{"http://forum.example/"});
 }
 
-TEST_F(LauncherTest, OpenUrlOpensOnlyHttpAndHttps) {
+TEST_F(PageControllerTest, OpenUrlOpensOnlyHttpAndHttps) {
   for (const char* url : {"HTTPS://a.example/", "ftp://a.example/", "file:///C:/Windows/a.exe",
                           "mailto:a@example", "javascript:alert(1)", "", "https:/a", "http:"}) {
     Json command = Json::object();
@@ -238,7 +238,7 @@ TEST_F(LauncherTest, OpenUrlOpensOnlyHttpAndHttps) {
   EXPECT_EQ(host.opened, (std::vector<std::string>{"https://a.example/x", "http://b.example/"}));
 }
 
-TEST_F(LauncherTest, SetLanguageTakesThePageLanguagesAndSavesThem) {
+TEST_F(PageControllerTest, SetLanguageTakesThePageLanguagesAndSavesThem) {
   for (const char* text :
        {R"({"cmd":"setLanguage","lang":"de"})", R"({"cmd":"setLanguage","lang":"EN"})",
         R"({"cmd":"setLanguage","lang":5})", R"({"cmd":"setLanguage"})"}) {
@@ -256,7 +256,7 @@ TEST_F(LauncherTest, SetLanguageTakesThePageLanguagesAndSavesThem) {
   EXPECT_EQ(parsedAll(host.delivered).back().getString("lang"), "en");
 }
 
-TEST_F(LauncherTest, PlayWhileARunGoesIsRefused) {
+TEST_F(PageControllerTest, PlayWhileARunGoesIsRefused) {
   update.busy = true;
   send(R"({"cmd":"ready"})");
   send(R"({"cmd":"play"})");
@@ -265,7 +265,7 @@ TEST_F(LauncherTest, PlayWhileARunGoesIsRefused) {
   EXPECT_TRUE(host.starts.empty());
 }
 
-TEST_F(LauncherTest, SettingsCommandsUseTheConfiguredOptionsFile) {
+TEST_F(PageControllerTest, SettingsCommandsUseTheConfiguredOptionsFile) {
   config.options = "system/Option.ini";
   send(R"({"cmd":"ready"})");
   send(R"({"cmd":"saveSettings","windowed":false,"width":1920,"height":1080})");
@@ -280,7 +280,7 @@ TEST_F(LauncherTest, SettingsCommandsUseTheConfiguredOptionsFile) {
             R"("resolutions":[[1920,1080]]})");
 }
 
-TEST_F(LauncherTest, MainThreadMessagesReachTheUpdateRun) {
+TEST_F(PageControllerTest, MainThreadMessagesReachTheUpdateRun) {
   MainMessage done;
   done.kind = MainMessage::Kind::UpdateDone;
   host.post(std::move(done));
@@ -293,11 +293,11 @@ TEST_F(LauncherTest, MainThreadMessagesReachTheUpdateRun) {
   EXPECT_EQ(update.replacements, std::vector<std::filesystem::path>{dir / "TarnLauncher.exe.new"});
 }
 
-TEST_F(LauncherTest, ClosingHidesTheWindowThenQuitsCancelsAndWaitsForTheRun) {
-  EXPECT_FALSE(launcher().quitting());
+TEST_F(PageControllerTest, ClosingHidesTheWindowThenQuitsCancelsAndWaitsForTheRun) {
+  EXPECT_FALSE(controller().quitting());
   update.onCancel = [this] { EXPECT_EQ(host.hidden, 1) << "hidden before the wait begins"; };
-  launcher().prepareToClose();
-  EXPECT_TRUE(launcher().quitting());
+  controller().prepareToClose();
+  EXPECT_TRUE(controller().quitting());
   EXPECT_EQ(update.cancels, 1);
   EXPECT_EQ(update.joins, 1);
 }

@@ -1,4 +1,4 @@
-#include "game/external_url.h"
+#include "ui/external_url.h"
 
 namespace tu {
 

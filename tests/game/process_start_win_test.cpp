@@ -5,8 +5,7 @@
 
 #include "core/files.h"
 #include "game/game_launch.h"
-#include "game/host_services_win.h"
-#include "support/recording_host.h"
+#include "game/process_start_win.h"
 #include "support/temp_dir.h"
 
 namespace tu {
@@ -14,16 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::TempDir;
-
-// Hands the process start to the real implementation, as the window's Host does.
-class ProcessHost : public test::RecordingHost {
- public:
-  ProcessStartResult startProcess(const fs::path& program, const std::string& arguments,
-                                  const fs::path& workingFolder) override {
-    RecordingHost::startProcess(program, arguments, workingFolder);
-    return startGameProcess(nullptr, program, arguments, workingFolder);
-  }
-};
 
 fs::path recorderProgram() {
   wchar_t self[4096];
@@ -41,9 +30,9 @@ std::wstring awaitRecord(const fs::path& folder) {
   return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
 }
 
-class GameLaunchWinTest : public ::testing::Test {
+class ProcessStartWinTest : public ::testing::Test {
  protected:
-  GameLaunchWinTest() {
+  ProcessStartWinTest() {
     clientDir = dir.path() / L"Games L2 \u017D";
     std::error_code ec;
     fs::create_directories(clientDir / L"system", ec);
@@ -52,41 +41,39 @@ class GameLaunchWinTest : public ::testing::Test {
     config.game = "system/L2.exe";
   }
 
+  ProcessStartResult start() {
+    GameStart game;
+    EXPECT_TRUE(findGame(config, clientDir, game));
+    return startGameProcess(nullptr, game.program, game.arguments, game.workingFolder);
+  }
+
   TempDir dir;
   fs::path clientDir;
   LauncherConfig config;
-  ProcessHost host;
 };
 
-TEST_F(GameLaunchWinTest, TheGameSeesItsQuotedPathAndItsFolder) {
-  launchGame(host, config, clientDir, false);
+TEST_F(ProcessStartWinTest, TheGameSeesItsQuotedPathAndItsFolder) {
+  EXPECT_TRUE(start().started);
   const fs::path game = clientDir / L"system" / L"L2.exe";
   EXPECT_EQ(awaitRecord(clientDir / L"system"),
             L"\"" + game.native() + L"\"\n" + (clientDir / L"system").native());
-  EXPECT_EQ(host.closed, 1);
-  EXPECT_TRUE(host.takePosted().empty());
 }
 
-TEST_F(GameLaunchWinTest, ArgumentsFollowUnchangedAfterOneBlank) {
+TEST_F(ProcessStartWinTest, ArgumentsFollowUnchangedAfterOneBlank) {
   config.gameArgs = "-login  \"two words\" \xC5\xBD";
-  config.closeOnPlay = false;
-  launchGame(host, config, clientDir, false);
+  EXPECT_TRUE(start().started);
   const fs::path game = clientDir / L"system" / L"L2.exe";
   EXPECT_EQ(awaitRecord(clientDir / L"system"), L"\"" + game.native() +
                                                     L"\" -login  \"two words\" \u017D\n" +
                                                     (clientDir / L"system").native());
-  EXPECT_EQ(host.minimized, 1);
-  EXPECT_EQ(host.closed, 0);
 }
 
-TEST_F(GameLaunchWinTest, AFileThatIsNotAProgramFailsWithTheSystemsErrorNumber) {
+TEST_F(ProcessStartWinTest, AFileThatIsNotAProgramFailsWithTheSystemsErrorNumber) {
   test::writeTestFile(clientDir / L"system" / L"L2.exe", "not a program");
-  launchGame(host, config, clientDir, false);
-  const auto posted = host.takePosted();
-  ASSERT_EQ(posted.size(), 1u);
-  EXPECT_EQ(posted[0].getString("code"), "gameStartFailed");
-  EXPECT_GT(std::stoul(posted[0].getString("detail")), 0u);
-  EXPECT_EQ(host.closed + host.minimized, 0);
+  const ProcessStartResult result = start();
+  EXPECT_FALSE(result.started);
+  EXPECT_FALSE(result.declined);
+  EXPECT_GT(result.error, 0u);
 }
 
 }  // namespace

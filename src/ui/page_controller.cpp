@@ -1,4 +1,4 @@
-#include "ui/launcher.h"
+#include "ui/page_controller.h"
 
 #include <future>
 #include <mutex>
@@ -6,11 +6,11 @@
 #include <utility>
 
 #include "core/files.h"
-#include "game/display_settings.h"
-#include "game/external_url.h"
-#include "game/game_launch.h"
 #include "net/news_worker.h"
+#include "ui/external_url.h"
 #include "ui/page_messages.h"
+#include "ui/play_command.h"
+#include "ui/settings_commands.h"
 
 namespace tu {
 
@@ -20,9 +20,9 @@ constexpr const char* kLauncherVersion = "1.0.0";
 
 }  // namespace
 
-// What the detached pollers share with the Launcher. Held by shared pointer, so it outlives
-// whichever of them ends last; the host pointer is cleared when the Launcher goes.
-struct Launcher::PollerLink {
+// What the detached pollers share with the PageController. Held by shared pointer, so it
+// outlives whichever of them ends last; the host pointer is cleared when the controller goes.
+struct PageController::PollerLink {
   std::mutex mutex;
   MainThread* target = nullptr;
   std::atomic<bool> quitting{false};
@@ -59,8 +59,8 @@ void runDetachedThread(std::function<void()> body) {
   }
 }
 
-Launcher::Launcher(Host& host, const LauncherConfig& config, LauncherPaths paths, Prefs& prefs,
-                   UpdateControl& update, PollerServices services)
+PageController::PageController(Host& host, const LauncherConfig& config, LauncherPaths paths,
+                               Prefs& prefs, UpdateControl& update, PollerServices services)
     : host_(host),
       config_(config),
       paths_(std::move(paths)),
@@ -72,17 +72,17 @@ Launcher::Launcher(Host& host, const LauncherConfig& config, LauncherPaths paths
   link_->target = &host_;
 }
 
-Launcher::~Launcher() {
+PageController::~PageController() {
   link_->quitting = true;
   std::lock_guard<std::mutex> lock(link_->mutex);
   link_->target = nullptr;
 }
 
-void Launcher::postToPage(const Json& message) {
+void PageController::postToPage(const Json& message) {
   tu::postToPage(host_, message);
 }
 
-void Launcher::handleMainMessage(MainMessage message) {
+void PageController::handleMainMessage(MainMessage message) {
   switch (message.kind) {
     case MainMessage::Kind::PostJson: bridge_.deliverToPage(std::move(message.text)); break;
     case MainMessage::Kind::SelfUpdate: update_.onSelfUpdate(message.path); break;
@@ -90,26 +90,26 @@ void Launcher::handleMainMessage(MainMessage message) {
   }
 }
 
-void Launcher::handleWebMessage(std::string_view text) {
-  using Handler = void (Launcher::*)(const Json&);
+void PageController::handleWebMessage(std::string_view text) {
+  using Handler = void (PageController::*)(const Json&);
   // Compared byte for byte, in this order; the first equal name runs.
   static const struct {
     std::string_view name;
     Handler handler;
   } kCommands[] = {
-      {"ready", &Launcher::onReady},
-      {"play", &Launcher::onPlay},
-      {"check", &Launcher::onCheck},
-      {"repair", &Launcher::onRepair},
-      {"cancel", &Launcher::onCancel},
-      {"link", &Launcher::onLink},
-      {"openUrl", &Launcher::onOpenUrl},
-      {"minimize", &Launcher::onMinimize},
-      {"close", &Launcher::onClose},
-      {"drag", &Launcher::onDrag},
-      {"getSettings", &Launcher::onGetSettings},
-      {"saveSettings", &Launcher::onSaveSettings},
-      {"setLanguage", &Launcher::onSetLanguage},
+      {"ready", &PageController::onReady},
+      {"play", &PageController::onPlay},
+      {"check", &PageController::onCheck},
+      {"repair", &PageController::onRepair},
+      {"cancel", &PageController::onCancel},
+      {"link", &PageController::onLink},
+      {"openUrl", &PageController::onOpenUrl},
+      {"minimize", &PageController::onMinimize},
+      {"close", &PageController::onClose},
+      {"drag", &PageController::onDrag},
+      {"getSettings", &PageController::onGetSettings},
+      {"saveSettings", &PageController::onSaveSettings},
+      {"setLanguage", &PageController::onSetLanguage},
   };
   const Json command = Json::parse(text);
   const Json& name = command.get("cmd");
@@ -122,7 +122,7 @@ void Launcher::handleWebMessage(std::string_view text) {
   }
 }
 
-void Launcher::prepareToClose() {
+void PageController::prepareToClose() {
   // Out of sight at once: whatever the wait for the worker below takes, the player never sees
   // a window that does not answer.
   host_.hideWindow();
@@ -131,15 +131,15 @@ void Launcher::prepareToClose() {
   update_.joinWorker();
 }
 
-void Launcher::markQuitting() {
+void PageController::markQuitting() {
   link_->quitting = true;
 }
 
-bool Launcher::quitting() const {
+bool PageController::quitting() const {
   return link_->quitting;
 }
 
-void Launcher::sendInit() {
+void PageController::sendInit() {
   Json links = Json::object();
   for (const auto& link : config_.links) links.set(link.first, true);
   Json message = Json::object();
@@ -154,7 +154,7 @@ void Launcher::sendInit() {
   postToPage(message);
 }
 
-void Launcher::onReady(const Json&) {
+void PageController::onReady(const Json&) {
   const bool announcedBefore = bridge_.pageReady();
   bridge_.pageAnnounced();
   // Through the queue like every other message, so "init" comes after whatever was already
@@ -171,7 +171,7 @@ void Launcher::onReady(const Json&) {
   update_.startUpdate(CheckMode::Check);
 }
 
-void Launcher::startPollers() {
+void PageController::startPollers() {
   const auto link = link_;
   const auto makeFetcher = services_.makeFetcher;
   const PageSink send = [link](const Json& message) { link->send(message); };
@@ -190,56 +190,56 @@ void Launcher::startPollers() {
   }
 }
 
-std::filesystem::path Launcher::optionsFile() const {
+std::filesystem::path PageController::optionsFile() const {
   return resolveRelative(paths_.clientDir, config_.options);
 }
 
-void Launcher::onPlay(const Json&) {
+void PageController::onPlay(const Json&) {
   launchGame(host_, config_, paths_.clientDir, update_.isBusy());
 }
 
 // A run in progress keeps its mode; the page disables these buttons meanwhile anyway.
-void Launcher::onCheck(const Json&) {
+void PageController::onCheck(const Json&) {
   if (!update_.isBusy()) update_.startUpdate(CheckMode::Check);
 }
 
-void Launcher::onRepair(const Json&) {
+void PageController::onRepair(const Json&) {
   if (!update_.isBusy()) update_.startUpdate(CheckMode::Repair);
 }
 
-void Launcher::onCancel(const Json&) {
+void PageController::onCancel(const Json&) {
   update_.cancelUpdate();
 }
 
-void Launcher::onLink(const Json& command) {
+void PageController::onLink(const Json& command) {
   openExternalUrl(host_, linkUrl(config_, command.getString("name")));
 }
 
-void Launcher::onOpenUrl(const Json& command) {
+void PageController::onOpenUrl(const Json& command) {
   openExternalUrl(host_, command.getString("url"));
 }
 
-void Launcher::onMinimize(const Json&) {
+void PageController::onMinimize(const Json&) {
   host_.minimizeWindow();
 }
 
-void Launcher::onClose(const Json&) {
+void PageController::onClose(const Json&) {
   host_.closeWindow();
 }
 
-void Launcher::onDrag(const Json&) {
+void PageController::onDrag(const Json&) {
   host_.startWindowDrag();
 }
 
-void Launcher::onGetSettings(const Json&) {
+void PageController::onGetSettings(const Json&) {
   sendSettings(host_, optionsFile(), prefs_.currentLanguage);
 }
 
-void Launcher::onSaveSettings(const Json& command) {
+void PageController::onSaveSettings(const Json& command) {
   handleSaveSettings(host_, optionsFile(), command);
 }
 
-void Launcher::onSetLanguage(const Json& command) {
+void PageController::onSetLanguage(const Json& command) {
   const std::string language = command.getString("lang");
   if (!isPageLanguage(language)) return;
   prefs_.currentLanguage = language;

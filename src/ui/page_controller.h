@@ -1,4 +1,4 @@
-// Launcher: the UI host's logic over the Host seam. It receives every page command
+// PageController: the UI host's logic over the Host seam. It receives every page command
 // (handleWebMessage) and every message posted to the main thread (handleMainMessage), keeps
 // the page bridge, answers "ready" with "init", starts the news and status pollers and the
 // first check once, and closes in order. All state is here, none is global.
@@ -51,16 +51,16 @@ PollerServices defaultPollerServices();
 // run (a status poller made right after a quick news poller, for one).
 void runDetachedThread(std::function<void()> body);
 
-class Launcher {
+class PageController {
  public:
-  // `config`, `prefs`, `host` and `update` must outlive the Launcher; `config` is read-only.
-  Launcher(Host& host, const LauncherConfig& config, LauncherPaths paths, Prefs& prefs,
-           UpdateControl& update, PollerServices services = defaultPollerServices());
+  // `config`, `prefs`, `host` and `update` must outlive the controller; `config` is read-only.
+  PageController(Host& host, const LauncherConfig& config, LauncherPaths paths, Prefs& prefs,
+                 UpdateControl& update, PollerServices services = defaultPollerServices());
   // Marks the launcher as quitting and cuts the pollers off from the host, so a poller still
   // inside a network call can never post to a host that is gone.
-  ~Launcher();
-  Launcher(const Launcher&) = delete;
-  Launcher& operator=(const Launcher&) = delete;
+  ~PageController();
+  PageController(const PageController&) = delete;
+  PageController& operator=(const PageController&) = delete;
 
   // Any thread: posts one page message through the host's main-thread queue.
   void postToPage(const Json& message);

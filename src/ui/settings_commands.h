@@ -4,22 +4,12 @@
 
 #include <filesystem>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "core/json.h"
 #include "game/game_options.h"
 #include "ui/host.h"
 
 namespace tu {
-
-using Resolution = std::pair<int, int>;  // width, height
-
-// The display's modes of at least 800 x 600 and 32 bits, plus the current size (always
-// offered, even when small or not a mode of the display), without repeats, larger width
-// first, then larger height first.
-std::vector<Resolution> resolutionList(const std::vector<DisplayMode>& modes,
-                                       const DisplayOptions& current);
 
 // "getSettings": reads the options file over the defaults and posts "settings".
 void sendSettings(Host& host, const std::filesystem::path& optionsFile,

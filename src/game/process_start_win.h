@@ -1,15 +1,12 @@
-// The desktop services behind the window's Host, as free functions for the Win32 window to
-// call: starting the game, listing display modes, opening an address in the browser.
-// Windows builds only.
+// Starting the game on Windows. Windows builds only.
 #pragma once
 
 #include <windows.h>
 
 #include <filesystem>
 #include <string>
-#include <vector>
 
-#include "ui/host.h"
+#include "game/game_launch.h"
 
 namespace tu {
 
@@ -24,12 +21,5 @@ std::wstring gameCommandLine(const std::filesystem::path& program, const std::st
 ProcessStartResult startGameProcess(HWND owner, const std::filesystem::path& program,
                                     const std::string& arguments,
                                     const std::filesystem::path& workingFolder);
-
-// EnumDisplaySettingsW of the current display device, mode numbers 0, 1, 2, ... until it
-// fails.
-std::vector<DisplayMode> currentDisplayModes();
-
-// ShellExecuteW "open" of an "http://" or "https://" address (anything else is dropped).
-void shellOpenUrl(const std::string& url);
 
 }  // namespace tu

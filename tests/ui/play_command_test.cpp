@@ -1,6 +1,6 @@
 // Play: the game path, what is handed to the process start, and what follows. Play during a
-// run is the launcher test's (it holds the busy state).
-#include "game/game_launch.h"
+// run is the page controller test's (it holds the busy state).
+#include "ui/play_command.h"
 
 #include <gtest/gtest.h>
 
