@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <optional>
 
 #include "core/files.h"
 #include "update/block_unpacker.h"
@@ -151,7 +152,7 @@ bool PackedReader::next(const unsigned char*& data, std::size_t& size, std::stri
 
 bool unpackPackedFile(const fs::path& packed, const fs::path& target, std::uint64_t size,
                       const std::string& sha256, std::string& err,
-                      const std::atomic<bool>* cancel, WorkerThreads* inflaters) {
+                      const std::atomic<bool>* cancel) {
   std::ifstream in(packed, std::ios::binary);
   if (!in) {
     err = "cannot open downloaded file";
@@ -160,20 +161,21 @@ bool unpackPackedFile(const fs::path& packed, const fs::path& target, std::uint6
   PackedReader reader;
   if (!reader.open(in, size, err)) return false;
 
-  const UnpackShape shape = unpackShape(reader.blockSize(), reader.blockCount(),
-                                        inflaters != nullptr ? inflaters->size() : 0);
+  const UnpackShape shape =
+      unpackShape(reader.blockSize(), reader.blockCount(), coreThreads(kMostInflaters));
+  std::optional<WorkerThreads> inflaters;
+  if (shape.inflaters > 0) inflaters.emplace(shape.inflaters);
   ReplacementFile file(target);
   return file.open(shape.writerThread, err) &&
-         unpackBlocks(reader, file, shape.blocksInFlight > 1 ? inflaters : nullptr,
-                      shape.blocksInFlight, cancel, err) &&
+         unpackBlocks(reader, file, inflaters ? &*inflaters : nullptr, shape.blocksInFlight,
+                      cancel, err) &&
          file.finish(sha256, err);
 }
 
 bool installPackedFile(const fs::path& packed, const fs::path& target, std::uint64_t size,
                        const std::string& sha256, std::string& err,
                        const std::atomic<bool>* cancel) {
-  WorkerThreads inflaters(coreThreads(kMostInflaters));
-  if (!unpackPackedFile(packed, target, size, sha256, err, cancel, &inflaters) ||
+  if (!unpackPackedFile(packed, target, size, sha256, err, cancel) ||
       !placeReplacement(target, err)) {
     return false;
   }

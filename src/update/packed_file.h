@@ -20,8 +20,6 @@
 
 namespace tu {
 
-class WorkerThreads;
-
 inline constexpr char kPackedMagic[4] = {'T', 'Z', '1', '\0'};
 inline constexpr std::size_t kPackedHeaderSize = 20;
 inline constexpr std::uint32_t kPackedMaxBlockSize = 16777216;  // 16 MiB
@@ -113,16 +111,14 @@ class PackedReader {
 // "cannot write <temporary> (file in use or no permission?)", "cancelled",
 // "write failed (disk full?)", "checksum mismatch after download". `cancel` may be null.
 //
-// Compressed blocks are inflated on `inflaters` while earlier blocks are hashed and written in
-// order, as many at once as kUnpackMemoryBudget allows for the block size; without it (null)
-// everything happens on the calling thread.
+// Compressed blocks are inflated on a few threads of its own (unpackShape: one per core, at
+// most kMostInflaters) while earlier blocks are hashed and written in order.
 bool unpackPackedFile(const std::filesystem::path& packed, const std::filesystem::path& target,
                       std::uint64_t size, const std::string& sha256, std::string& err,
-                      const std::atomic<bool>* cancel, WorkerThreads* inflaters = nullptr);
+                      const std::atomic<bool>* cancel);
 
 // One whole install: unpackPackedFile, placeReplacement, and a flush of the target's folder.
 // The target is untouched on failure; `err` is one of the texts above or of placeReplacement.
-// Compressed blocks are inflated on a few threads of its own (coreThreads(4)).
 bool installPackedFile(const std::filesystem::path& packed, const std::filesystem::path& target,
                        std::uint64_t size, const std::string& sha256, std::string& err,
                        const std::atomic<bool>* cancel);
