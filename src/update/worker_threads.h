@@ -1,6 +1,5 @@
 // A few threads that run posted jobs, each on whichever thread is free next, in the order they
-// were posted. Used by the installer to inflate blocks on every core and by the download phase
-// to fetch one file while the run installs the one before.
+// were posted. The installer inflates the blocks of a packed file on them.
 #pragma once
 
 #include <condition_variable>

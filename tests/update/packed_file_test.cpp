@@ -202,7 +202,7 @@ TEST_F(PackedInstall, BlocksInflatedAheadFailInFileOrder) {
   const std::string whole = packed();
   EXPECT_FALSE(install(whole.substr(0, whole.size() - 1), data.size(), sha));
   EXPECT_EQ(err, "packed file is truncated");
-  blocks[4].stored = deflated(std::string(kBlock - 1, 'e'));
+  blocks[10].stored = deflated(std::string(kBlock - 1, 'k'));
   const std::string damaged = packed();
   EXPECT_FALSE(install(damaged.substr(0, damaged.size() - 1), data.size(), sha));
   EXPECT_EQ(err, "packed file is damaged");
