@@ -103,18 +103,22 @@ UnpackShape unpackShape(std::uint32_t blockSize, std::uint64_t blockCount, std::
   UnpackShape shape;
   // A file of one block gains nothing from a second thread.
   if (blockCount < 2) return shape;
-  shape.writerThread = true;
-  if (threads == 0 || blockSize < kSmallestSharedBlock) return shape;
   // Buffers trade places (a raw block's stored bytes go to the writer), so each may grow to
   // the largest stored block.
   const std::uint64_t buffers = kUnpackMemoryBudget / packedStoredLengthLimit(blockSize);
-  const std::uint64_t affordable = buffers > 1 ? (buffers - 1) / 2 : 0;
-  // Two blocks per inflater keep each busy while the caller's thread hashes.
-  const std::uint64_t useful = std::min<std::uint64_t>(2 * threads, blockCount);
-  const auto inFlight = static_cast<std::size_t>(std::min(affordable, useful));
-  if (inFlight < 2) return shape;
-  shape.blocksInFlight = inFlight;
-  shape.inflaters = std::min(threads, inFlight);
+  std::uint64_t inFlight = 1;
+  if (threads > 0 && blockSize >= kSmallestSharedBlock) {
+    // Two blocks per inflater keep each busy while the caller's thread hashes.
+    const std::uint64_t useful = std::min<std::uint64_t>(2 * threads, blockCount);
+    inFlight = std::max<std::uint64_t>(1, std::min(useful, buffers / 2));
+  }
+  // Inflating on more threads gains more than writing on a thread of its own, so the writer
+  // gets what the blocks in flight leave.
+  shape.writerThread = buffers >= 2 * inFlight + 1;
+  if (inFlight >= 2) {
+    shape.blocksInFlight = static_cast<std::size_t>(inFlight);
+    shape.inflaters = std::min<std::size_t>(threads, shape.blocksInFlight);
+  }
   return shape;
 }
 

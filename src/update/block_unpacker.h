@@ -19,9 +19,10 @@ class WorkerThreads;
 inline constexpr std::size_t kMostInflaters = 4;
 
 // The most memory the block buffers of one unpack may take: every block in flight holds its
-// stored bytes and its output, and the file's writer thread one more block. The rest of the
-// process must fit beside it in 64 MiB.
-inline constexpr std::uint64_t kUnpackMemoryBudget = 56 * 1048576ull;
+// stored bytes and its output, and the file's writer thread one more block. The rest of
+// tarn-update (libcurl, TLS, the manifest) takes up to about 20 MiB, and the whole must stay
+// within 64 MiB.
+inline constexpr std::uint64_t kUnpackMemoryBudget = 40 * 1048576ull;
 
 struct UnpackShape {
   bool writerThread = false;       // ReplacementFile writes on a thread of its own
