@@ -1,7 +1,8 @@
-// make_published_client OUT FILES TOTAL_MIB: publishes a synthetic client of FILES files holding TOTAL_MIB
-// MiB in all (sizes spread over three orders of magnitude, content half text, half noise) into
-// OUT/site (manifest.json, manifest.sig, files/), the way the staff tool would, with 1 MiB
-// blocks. Prints the public key that verifies it. The sources are deleted as they are packed.
+// make_published_client OUT FILES TOTAL_MIB [BLOCK_KIB]: publishes a synthetic client of FILES
+// files holding TOTAL_MIB MiB in all (sizes spread over three orders of magnitude, content half
+// text, half noise) into OUT/site (manifest.json, manifest.sig, files/), the way the staff tool
+// would, with blocks of BLOCK_KIB KiB (default 1024). Prints the public key that verifies it.
+// The sources are deleted as they are packed.
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -35,13 +36,14 @@ bool writeSource(const fs::path& path, std::uint64_t size, std::uint32_t seed) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: make_published_client OUT FILES TOTAL_MIB\n");
+  if (argc != 4 && argc != 5) {
+    std::fprintf(stderr, "usage: make_published_client OUT FILES TOTAL_MIB [BLOCK_KIB]\n");
     return 2;
   }
   const fs::path out = argv[1];
   const int files = std::stoi(argv[2]);
   const std::uint64_t total = std::stoull(argv[3]) * 1048576;
+  const auto blockSize = static_cast<std::uint32_t>(argc == 5 ? std::stoul(argv[4]) * 1024 : 1048576);
 
   // Weights from e^0 to e^7, so the largest files are about a thousand times the smallest.
   std::mt19937 random(1);
@@ -66,7 +68,7 @@ int main(int argc, char** argv) {
         "data/d" + std::to_string(i / 100) + "/file" + std::to_string(i) + ".bin";
     tu::ManifestFile entry;
     if (!writeSource(source, size, static_cast<std::uint32_t>(i + 1)) ||
-        !tu::publishFile(source, site, path, tu::PackOptions{1048576, 6}, entry, err)) {
+        !tu::publishFile(source, site, path, tu::PackOptions{blockSize, 6}, entry, err)) {
       std::fprintf(stderr, "make_published_client: %s\n", err.empty() ? "cannot write" : err.c_str());
       return 1;
     }

@@ -2,7 +2,8 @@
 # tarn-update itself, served by a local nginx:
 #   first install: a 1 GiB client of 2,000 files into an empty folder, wall time against the
 #                  curl command line fetching the same packed files over one connection;
-#   peak memory:   installing one 2 GiB file (target: at most 64 MiB).
+#   peak memory:   installing one 2 GiB file (target: at most 64 MiB), once for each block size
+#                  in BLOCKS_KIB (default: 1 MiB, the publisher's, and 16 MiB, the largest).
 # Each timing is the quickest of REPS runs (default 3), ours and curl's alternating. FILES,
 # MANY_MIB and LARGE_MIB change the sizes (for a quick try of the script itself).
 #
@@ -18,6 +19,7 @@ reps=${REPS:-3}
 files=${FILES:-2000}
 many_mib=${MANY_MIB:-1024}
 large_mib=${LARGE_MIB:-2048}
+blocks_kib=${BLOCKS_KIB:-1024 16384}
 tool=$build/src/app/tarn-update
 make_published_client=$build/bench/update/make_published_client
 peak_memory=$build/bench/update/peak_memory
@@ -36,7 +38,9 @@ trap cleanup EXIT
 
 echo "== publishing a client of $files files in $many_mib MiB and a client of one $large_mib MiB file"
 key=$("$make_published_client" "$work/many" "$files" "$many_mib")
-"$make_published_client" "$work/large" 1 "$large_mib" >/dev/null
+for kib in $blocks_kib; do
+  "$make_published_client" "$work/large$kib" 1 "$large_mib" "$kib" >/dev/null
+done
 # nginx's workers may run as another user: everything served must be readable to all.
 chmod -R a+rX "$work"
 
@@ -82,8 +86,11 @@ done
 awk -v a="$ours_best" -v b="$curl_best" -v n="$packed_bytes" 'BEGIN {
   printf "first install: tarn-update %.3f s, curl %.3f s for %.0f MB packed; ratio tarn-update / curl %.3f\n", a, b, n / 1e6, a / b }'
 
-echo "== installing one $large_mib MiB file"
-fresh_client large
-"$peak_memory" "$work/peak.txt" "$tool" "$work/client" >/dev/null
-peak_kib=$(cat "$work/peak.txt")
-awk -v k="$peak_kib" -v m="$large_mib" 'BEGIN { printf "peak memory of tarn-update installing %d MiB: %.1f MiB (target <= 64)\n", m, k / 1024 }'
+for kib in $blocks_kib; do
+  echo "== installing one $large_mib MiB file in blocks of $kib KiB"
+  fresh_client "large$kib"
+  "$peak_memory" "$work/peak.txt" "$tool" "$work/client" >/dev/null
+  peak_kib=$(cat "$work/peak.txt")
+  awk -v k="$peak_kib" -v m="$large_mib" -v b="$kib" 'BEGIN {
+    printf "peak memory of tarn-update installing %d MiB in %d KiB blocks: %.1f MiB (target <= 64)\n", m, b, k / 1024 }'
+done

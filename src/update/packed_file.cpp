@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <optional>
 
 #include "core/files.h"
+#include "update/block_unpacker.h"
 #include "update/little_endian.h"
 #include "update/replacement_file.h"
+#include "update/worker_threads.h"
 
 namespace tu {
 
@@ -99,54 +102,52 @@ bool PackedReader::readTableWindow(std::string& err) {
   return true;
 }
 
-bool PackedReader::next(const unsigned char*& data, std::size_t& size, std::string& err) {
+bool PackedReader::read(PackedBlock& block, std::string& err) {
   err.clear();
   if (in_ == nullptr || index_ >= count_) return false;
   if (index_ - windowStart_ >= window_.size() / 4 && !readTableWindow(err)) return false;
 
   const std::uint32_t word = readLe32(window_.data() + (index_ - windowStart_) * 4);
-  const bool raw = (word & kPackedRawFlag) != 0;
   const std::uint32_t stored = word & kPackedLengthMask;
   const std::uint64_t start = index_ * blockSize_;
-  const auto expected =
-      static_cast<std::size_t>(std::min<std::uint64_t>(blockSize_, size_ - start));
+  block.word = word;
+  block.expected = static_cast<std::size_t>(std::min<std::uint64_t>(blockSize_, size_ - start));
 
   // The bound keeps a hostile table from making us allocate or read gigabytes for one block.
   if (stored > packedStoredLengthLimit(blockSize_)) {
     err = "packed file is damaged";
     return false;
   }
-  unsigned char* input = room(stored_, stored);
+  unsigned char* input = room(block.stored, stored);
   in_->read(reinterpret_cast<char*>(input), stored);
   if (static_cast<std::uint32_t>(in_->gcount()) != stored) {
     err = "packed file is truncated";
     return false;
   }
   blockOffset_ += stored;
-
-  if (raw) {
-    if (stored != expected) {
-      err = "packed file is damaged";
-      return false;
-    }
-    data = input;
-    lastRaw_ = true;
-  } else {
-    if (!inflateBlock(input, stored, expected, output_)) {
-      err = "packed file is damaged";
-      return false;
-    }
-    data = output_.data();
-    lastRaw_ = false;
+  if (block.raw() && stored != block.expected) {
+    err = "packed file is damaged";
+    return false;
   }
-  size = expected;
-  lastWord_ = word;
   ++index_;
   return true;
 }
 
-void PackedReader::exchangeBlock(std::vector<unsigned char>& other) {
-  (lastRaw_ ? stored_ : output_).swap(other);
+bool decodePackedBlock(PackedBlock& block) {
+  return block.raw() ||
+         inflateBlock(block.stored.data(), block.word & kPackedLengthMask, block.expected,
+                      block.output);
+}
+
+bool PackedReader::next(const unsigned char*& data, std::size_t& size, std::string& err) {
+  if (!read(block_, err)) return false;
+  if (!decodePackedBlock(block_)) {
+    err = "packed file is damaged";
+    return false;
+  }
+  data = block_.unpacked().data();
+  size = block_.expected;
+  return true;
 }
 
 bool unpackPackedFile(const fs::path& packed, const fs::path& target, std::uint64_t size,
@@ -160,23 +161,15 @@ bool unpackPackedFile(const fs::path& packed, const fs::path& target, std::uint6
   PackedReader reader;
   if (!reader.open(in, size, err)) return false;
 
+  const UnpackShape shape =
+      unpackShape(reader.blockSize(), reader.blockCount(), coreThreads(kMostInflaters));
+  std::optional<WorkerThreads> inflaters;
+  if (shape.inflaters > 0) inflaters.emplace(shape.inflaters);
   ReplacementFile file(target);
-  // A file of one block gains nothing from a second thread.
-  if (!file.open(reader.blockCount() > 1, err)) return false;
-  std::vector<unsigned char> handOver;
-  for (std::uint64_t i = 0; i < reader.blockCount(); ++i) {
-    // Checked between blocks, so a cancel takes effect within one block's work.
-    if (cancel != nullptr && cancel->load()) {
-      err = "cancelled";
-      return false;
-    }
-    const unsigned char* data = nullptr;
-    std::size_t length = 0;
-    if (!reader.next(data, length, err)) return false;
-    reader.exchangeBlock(handOver);
-    if (!file.write(handOver, length, err)) return false;
-  }
-  return file.finish(sha256, err);
+  return file.open(shape.writerThread, err) &&
+         unpackBlocks(reader, file, inflaters ? &*inflaters : nullptr, shape.blocksInFlight,
+                      cancel, err) &&
+         file.finish(sha256, err);
 }
 
 bool installPackedFile(const fs::path& packed, const fs::path& target, std::uint64_t size,

@@ -6,9 +6,8 @@
 //
 // unpackPackedFile writes such a file next to its target, hashing while it writes, and
 // placeReplacement replaces the target only once every block decoded and the SHA-256 matched.
-// Memory use is one stored block plus three unpacked blocks (two in the hands of the thread
-// that writes them) and a 64 KiB window of the block table, whatever the file's size and
-// block size.
+// Memory use is a few blocks in flight, as many as kUnpackMemoryBudget holds for the block
+// size (block_unpacker.h), and a 64 KiB window of the block table, whatever the file's size.
 #pragma once
 
 #include <atomic>
@@ -41,6 +40,26 @@ std::uint64_t packedBlockCount(std::uint64_t size, std::uint32_t blockSize);
 bool inflateBlock(const unsigned char* stored, std::uint32_t length, std::size_t expected,
                   std::vector<unsigned char>& output);
 
+// One block of a packed file as PackedReader::read leaves it: its table word and unpacked
+// length, its stored bytes, and once decodePackedBlock has run on a compressed one, its
+// unpacked bytes. The buffers only grow, so one PackedBlock serves every block of a file.
+struct PackedBlock {
+  std::uint32_t word = 0;
+  std::size_t expected = 0;  // unpacked length
+  std::vector<unsigned char> stored;
+  std::vector<unsigned char> output;
+
+  bool raw() const { return (word & kPackedRawFlag) != 0; }
+  // Where the unpacked bytes are (their first `expected` bytes): a raw block's stored bytes,
+  // else the inflated output.
+  std::vector<unsigned char>& unpacked() { return raw() ? stored : output; }
+};
+
+// Inflates a compressed block into its output; a raw block is already unpacked. False ("packed
+// file is damaged") when the stream is malformed or holds another length. Touches nothing but
+// `block`, so blocks of one file can be decoded on several threads at once.
+bool decodePackedBlock(PackedBlock& block);
+
 // Reads a packed file from a seekable stream block by block, the table a window at a time.
 // Used by the installer, and by the fuzzer on bytes in memory.
 class PackedReader {
@@ -50,19 +69,19 @@ class PackedReader {
   // "packed file is truncated".
   bool open(std::istream& in, std::uint64_t expectedSize, std::string& err);
 
-  // The next block's unpacked bytes; `data`/`size` stay valid until the next call. False at
-  // the end (with `err` empty) or on failure: "packed file is damaged" or "packed file is
-  // truncated".
-  bool next(const unsigned char*& data, std::size_t& size, std::string& err);
+  // The next block's stored bytes into `block`, checked as far as that can be done without
+  // inflating them. False at the end (with `err` empty) or on failure: "packed file is
+  // damaged" (a stored length over the bound, a raw block of the wrong length) or "packed file
+  // is truncated".
+  bool read(PackedBlock& block, std::string& err);
 
-  // Trades the storage holding the block that next() returned last for `other`'s, so that the
-  // block (still at the same address) can be kept while the reader goes on into `other`'s
-  // storage.
-  void exchangeBlock(std::vector<unsigned char>& other);
+  // The next block read and decoded; `data`/`size` stay valid until the next call. False at
+  // the end (with `err` empty) or on failure: the texts of read and decodePackedBlock.
+  bool next(const unsigned char*& data, std::size_t& size, std::string& err);
 
   std::uint32_t blockSize() const { return blockSize_; }
   // The table word of the block next() returned last.
-  std::uint32_t lastWord() const { return lastWord_; }
+  std::uint32_t lastWord() const { return block_.word; }
   std::uint64_t blockCount() const { return count_; }
 
  private:
@@ -81,10 +100,7 @@ class PackedReader {
   std::streamoff blockOffset_ = 0;     // where the next block lies
   std::uint64_t windowStart_ = 0;      // the block of window_'s first word
   std::vector<unsigned char> window_;  // table words, little-endian as stored
-  std::vector<unsigned char> stored_;
-  std::vector<unsigned char> output_;
-  bool lastRaw_ = false;  // the last block came straight from stored_
-  std::uint32_t lastWord_ = 0;
+  PackedBlock block_;                  // next()'s
 };
 
 // Unpacks `packed` into the temporary of `target` (ReplacementFile: `target` + ".tznew", made
@@ -94,6 +110,9 @@ class PackedReader {
 // is left; `err` is one of the texts of PackedReader or "cannot open downloaded file",
 // "cannot write <temporary> (file in use or no permission?)", "cancelled",
 // "write failed (disk full?)", "checksum mismatch after download". `cancel` may be null.
+//
+// Compressed blocks are inflated on a few threads of its own (unpackShape: one per core, at
+// most kMostInflaters) while earlier blocks are hashed and written in order.
 bool unpackPackedFile(const std::filesystem::path& packed, const std::filesystem::path& target,
                       std::uint64_t size, const std::string& sha256, std::string& err,
                       const std::atomic<bool>* cancel);

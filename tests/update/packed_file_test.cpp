@@ -165,5 +165,33 @@ TEST_F(PackedInstall, CraftedFilesPassOrFailWithTheRightText) {
   EXPECT_EQ(err, "cannot open downloaded file");
 }
 
+// Blocks large enough to be inflated on several threads: the file still comes out in order,
+// and the failure reported is the first in the file, as when the blocks are taken one by one.
+TEST_F(PackedInstall, BlocksInflatedAheadFailInFileOrder) {
+  constexpr std::uint32_t kBlock = 65536;
+  std::string data;
+  std::vector<CraftedBlock> blocks;
+  for (int i = 0; i < 12; ++i) {
+    const std::string chunk = i % 3 == 0 ? noise(kBlock, i) : std::string(kBlock, 'a' + i);
+    data += chunk;
+    blocks.push_back(i % 3 == 0 ? CraftedBlock{true, chunk} : CraftedBlock{false, deflated(chunk)});
+  }
+  const std::string sha = sha256Hex(data);
+  const auto packed = [&] { return craftPacked(data.size(), kBlock, 12, blocks); };
+  ASSERT_TRUE(install(packed(), data.size(), sha)) << err;
+  EXPECT_EQ(readTestFile(target), data);
+
+  const std::string whole = packed();
+  EXPECT_FALSE(install(whole.substr(0, whole.size() - 1), data.size(), sha));
+  EXPECT_EQ(err, "packed file is truncated");
+  blocks[10].stored = deflated(std::string(kBlock - 1, 'k'));
+  const std::string damaged = packed();
+  EXPECT_FALSE(install(damaged.substr(0, damaged.size() - 1), data.size(), sha));
+  EXPECT_EQ(err, "packed file is damaged");
+  std::atomic<bool> cancel{true};
+  EXPECT_FALSE(install(damaged, data.size(), sha, &cancel));
+  EXPECT_EQ(err, "cancelled");
+}
+
 }  // namespace
 }  // namespace tu
