@@ -61,8 +61,8 @@ bool Updater::checkFile(const ManifestFile& entry, const fs::path& local, CheckM
   std::string digest;
   if (!sha256File(local, digest, &cancelFlag)) return false;
   ++filesHashed;
-  // Remembered even when it does not match, so a damaged file is not hashed again until it
-  // changes.
+  // Remembered even when it does not match: the record then names the file's own content, so it
+  // can never vouch for the manifest's.
   Json record = Json::array();
   record.push(size);
   record.push(stamp);
