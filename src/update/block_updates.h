@@ -52,6 +52,9 @@ class BlockUpdates {
   // Bytes bringing `entry` in will fetch: its planned ranges, or its whole packed file.
   std::uint64_t fetchBytes(const ManifestFile& entry) const;
 
+  // Whether plan() kept a plan for `entry`.
+  bool planned(const ManifestFile& entry) const { return plans_.count(entry.path) != 0; }
+
   // Brings a planned entry to `target`; an entry without a plan is a Fallback at once.
   // `progress` sees the planned bytes in hand (a resumed prefix included) and stops the fetch
   // with false; `fetched` is set to the planned bytes in hand at the end. On Failed, `err` is

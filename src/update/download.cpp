@@ -54,70 +54,97 @@ std::uint64_t partSize(const fs::path& part, std::uint64_t packed) {
 
 }  // namespace
 
-bool Updater::downloadOne(const ManifestFile& entry, const fs::path& target, std::string& err) {
+fs::path Updater::partPath(const ManifestFile& entry) const {
+  return resolveRelative(workDir, entry.sha256 + ".part");
+}
+
+bool Updater::fetchPart(const ManifestFile& entry, int& attempt, std::string& err) {
   std::error_code ec;
   fs::create_directories(workDir, ec);
-  const fs::path part = resolveRelative(workDir, entry.sha256 + ".part");
+  const fs::path part = partPath(entry);
   const std::string url =
       config.updateUrl + fileUrlPath(entry) + "?v=" + entry.sha256.substr(0, 12);
   const auto packed = static_cast<std::uint64_t>(entry.packed);
 
-  for (int attempt = 1; attempt <= 3; ++attempt) {
+  for (; attempt <= 3; ++attempt) {
     if (cancelFlag) {
       err = "cancelled";
       return false;
     }
-
     const std::uint64_t have = partSize(part, packed);
-    if (have < packed) {
-      // A server that sends more than the packed size (broken, or hostile over plain http)
-      // must not fill the disk: the transfer stops at the first block past `packed`.
-      bool overrun = false;
-      const ProgressCallback progress = [&](std::uint64_t bytes) {
-        if (bytes > packed) {
-          overrun = true;
-          return false;
-        }
-        sendProgress(kPhaseDownload, entry, filesDone, filesTotal, addSaturated(bytesBase, bytes),
-                     bytesTotal, false);
-        return !cancelFlag;
-      };
-      std::string fetchError;
-      const bool fetched = fetcher.download(url, part, have, progress, fetchError);
-      if (!fetched && !overrun) {
-        err = entry.path + ": " + fetchError;
-        if (cancelFlag) return false;
-        continue;  // the .part stays: the next attempt resumes from its end
-      }
-      std::error_code sizeError;
-      const std::uint64_t got = overrun ? 0 : fs::file_size(part, sizeError);
-      if (overrun || sizeError || got != packed) {
-        err = entry.path + ": download size does not match";
-        fs::remove(part, ec);
-        continue;
-      }
-    }
+    if (have == packed) return true;
 
-    std::string installError;
-    if (!unpackPackedFile(part, target, static_cast<std::uint64_t>(entry.size), entry.sha256,
-                          installError, &cancelFlag)) {
-      err = entry.path + ": " + installError;
-      // The download is fine when the temporary cannot be written (the game holds the
-      // folder): keep it for the next run, which then installs without downloading.
-      if (installError.find("cannot write") != std::string::npos) return false;
+    // A server that sends more than the packed size (broken, or hostile over plain http)
+    // must not fill the disk: the transfer stops at the first block past `packed`.
+    bool overrun = false;
+    const ProgressCallback progress = [&](std::uint64_t bytes) {
+      if (bytes > packed) {
+        overrun = true;
+        return false;
+      }
+      sendProgress(kPhaseDownload, entry, filesDone, filesTotal, addSaturated(bytesBase, bytes),
+                   bytesTotal, false);
+      return !cancelFlag;
+    };
+    std::string fetchError;
+    const bool fetched = fetcher.download(url, part, have, progress, fetchError);
+    if (!fetched && !overrun) {
+      err = entry.path + ": " + fetchError;
       if (cancelFlag) return false;
-      fs::remove(part, ec);
-      continue;
+      continue;  // the .part stays: the next attempt resumes from its end
     }
+    std::error_code sizeError;
+    const std::uint64_t got = overrun ? 0 : fs::file_size(part, sizeError);
+    if (!overrun && !sizeError && got == packed) return true;
+    err = entry.path + ": download size does not match";
+    fs::remove(part, ec);
+  }
+  return false;
+}
+
+Updater::InstallResult Updater::installDownload(const ManifestFile& entry, const fs::path& target,
+                                                const fs::path& part,
+                                                const std::atomic<bool>& cancel, std::string& err) {
+  std::string installError;
+  if (unpackPackedFile(part, target, static_cast<std::uint64_t>(entry.size), entry.sha256,
+                       installError, &cancel)) {
     // Its data goes to the disk while the next files download; placing it waits for what is
     // left.
     beginFlush(withSuffix(target, ".tznew"));
-    if (unplaced.size() == olderBatch) newerSince = clock();
-    unplaced.push_back({entry, target, part});
-    newerBytes = addSaturated(newerBytes, static_cast<std::uint64_t>(entry.size));
-    return true;
+    return InstallResult::Installed;
+  }
+  err = entry.path + ": " + installError;
+  // The download is fine when the temporary cannot be written (the game holds the folder):
+  // keep it for the next run, which then installs without downloading.
+  if (installError.find("cannot write") != std::string::npos || cancel) {
+    return InstallResult::Stopped;
+  }
+  std::error_code ec;
+  fs::remove(part, ec);
+  return InstallResult::Damaged;
+}
+
+bool Updater::downloadOne(const ManifestFile& entry, const fs::path& target, int attempt,
+                          std::string& err) {
+  const auto packed = static_cast<std::uint64_t>(entry.packed);
+  for (; attempt <= 3; ++attempt) {
+    if (!fetchPart(entry, attempt, err)) return false;
+    bytesBase = addSaturated(bytesBase, packed);
+    switch (installDownload(entry, target, partPath(entry), cancelFlag, err)) {
+      case InstallResult::Installed: addUnplaced(entry, target); return true;
+      case InstallResult::Stopped: return false;
+      case InstallResult::Damaged: break;
+    }
+    // The damaged download was counted; the next one comes on top.
+    bytesTotal = addSaturated(bytesTotal, packed);
   }
   return false;
+}
+
+void Updater::addUnplaced(const ManifestFile& entry, const fs::path& target) {
+  if (unplaced.size() == olderBatch) newerSince = clock();
+  unplaced.push_back({entry, target, partPath(entry)});
+  newerBytes = addSaturated(newerBytes, static_cast<std::uint64_t>(entry.size));
 }
 
 void Updater::recordInstalled(const ManifestFile& entry, const fs::path& target) {

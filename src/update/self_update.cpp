@@ -29,7 +29,7 @@ bool Updater::selfUpdate(const Manifest& manifest) {
   filesTotal = 1;
   std::string error;
   // A failed download is silent: the old launcher keeps working and the run goes on.
-  if (!downloadOne(offered, replacement, error) || !placeDownloads(unplaced.size(), error)) {
+  if (!downloadOne(offered, replacement, 1, error) || !placeDownloads(unplaced.size(), error)) {
     return false;
   }
   if (onSelfUpdate) onSelfUpdate(replacement);

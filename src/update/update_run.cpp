@@ -105,28 +105,15 @@ void Updater::run(CheckMode mode) {
       const bool cancelled = cancelFlag;
       finish(RunEnd::stopped(cancelled ? EndCode::Cancelled : EndCode::Failed, error, !cancelled));
     };
-    std::uint32_t finished = 0;
+    filesDone = 0;
     std::string error;
-    for (const ManifestFile* entry : needed) {
-      filesDone = finished;
-      sendProgress(kPhaseDownload, *entry, finished, filesTotal, bytesBase, bytesTotal, true);
-      if (!bringIn(*entry, blocks, error)) {
-        // What was downloaded before stays; a failure to place it came first, so it is told.
-        placeDownloads(unplaced.size(), error);
-        fail(error);
-        return;
-      }
-      ++finished;
-      filesDone = finished;
-      changed = true;
-      sendProgress(kPhaseDownload, *entry, finished, filesTotal, bytesBase, bytesTotal, true);
-      if (placingDue() && !placeOlderBatch(error)) {
-        fail(error);
-        return;
-      }
-      // An interrupted long download keeps most of the hashes of what it already installed.
-      saveCacheWhenDue();
+    if (!downloadAll(needed, blocks, error)) {
+      // What was installed before stays; a failure to place it came first, so it is told.
+      placeDownloads(unplaced.size(), error);
+      fail(error);
+      return;
     }
+    changed = true;
     if (!placeDownloads(unplaced.size(), error)) {
       fail(error);
       return;

@@ -5,7 +5,8 @@
 // phases, throttled progress objects, exactly one end ("done") unless a launcher replacement
 // was handed over.
 //
-// Threads: everything runs on the worker that calls run(), the callbacks included. Only
+// Threads: everything runs on the worker that calls run(), the callbacks included, except the
+// unpacking of downloads, which runs on threads of the run's own that touch nothing else. Only
 // cancelFlag may be set from another thread, at any time.
 #pragma once
 
@@ -13,7 +14,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/config.h"
@@ -127,15 +130,51 @@ class Updater {
     std::filesystem::path part;
   };
 
-  // Brings one needed entry into the client folder: by blocks when the check phase planned it
-  // (placed and recorded at once), else (or when that falls through) with downloadOne.
-  // Advances bytesBase by what it fetched, and grows bytesTotal when a planned entry had to be
-  // downloaded whole after all.
-  bool bringIn(const ManifestFile& entry, BlockUpdates& blocks, std::string& err);
-  // Brings one entry's content to `target` + ".tznew" through its resumable .part file (up to
-  // three attempts) and adds it to `unplaced`.
-  bool downloadOne(const ManifestFile& entry, const std::filesystem::path& target,
+  // How the install of a downloaded .part ended.
+  enum class InstallResult {
+    Installed,  // the temporary beside the target holds the checked content
+    Damaged,    // the download was wrong and is deleted: fetch it again if attempts are left
+    Stopped,    // cancelled, or the temporary cannot be written: the run ends, the .part stays
+  };
+  // A download installing on its own thread while the next entry downloads.
+  struct Installing {
+    const ManifestFile* entry = nullptr;
+    std::filesystem::path target;
+    int attempt = 1;  // of the download that brought the .part
+    InstallResult result = InstallResult::Stopped;
+    std::string error;
+  };
+
+  // The download phase: brings every needed entry in, in manifest order, and places them.
+  // File k+1 downloads while file k installs; k+2 waits for k's install to end. Everything
+  // but the unpacking runs on the calling thread, messages and the cache included.
+  bool downloadAll(const std::vector<const ManifestFile*>& needed, BlockUpdates& blocks,
                    std::string& err);
+  // Waits for the install in flight, if any, and takes in its end: a damaged download is
+  // fetched and installed again (its remaining attempts), an installed one is added to
+  // `unplaced` and reported. False with the entry's error when it was not installed.
+  bool settle(std::optional<Installing>& installing, std::thread& installer, std::string& err);
+  // An entry the check phase planned by blocks: placed and recorded at once, or (on Fallback)
+  // left to the whole download with the byte counts corrected. False on Failed.
+  bool applyBlocks(const ManifestFile& entry, const std::filesystem::path& target,
+                   BlockUpdates& blocks, bool& installed, std::string& err);
+  // Reports the entry just installed (filesDone grows) and places the older batch when due.
+  bool reportInstalled(const ManifestFile& entry, std::string& err);
+  // The resumable download of `entry` to its .part, from `attempt` up to the third; `attempt`
+  // ends at the one that succeeded. Progress counts from bytesBase.
+  bool fetchPart(const ManifestFile& entry, int& attempt, std::string& err);
+  // Unpacks a complete .part to `target` + ".tznew". Touches no state of the run, so it may
+  // run on another thread.
+  static InstallResult installDownload(const ManifestFile& entry,
+                                       const std::filesystem::path& target,
+                                       const std::filesystem::path& part,
+                                       const std::atomic<bool>& cancel, std::string& err);
+  // fetchPart and installDownload in turn, from `attempt` up to the third; adds the result
+  // to `unplaced`. Each download after a damaged one adds to bytesTotal.
+  bool downloadOne(const ManifestFile& entry, const std::filesystem::path& target, int attempt,
+                   std::string& err);
+  std::filesystem::path partPath(const ManifestFile& entry) const;
+  void addUnplaced(const ManifestFile& entry, const std::filesystem::path& target);
   // The cache record of a file just installed, so the next check trusts it without hashing.
   void recordInstalled(const ManifestFile& entry, const std::filesystem::path& target);
   // Places the first `count` unplaced downloads: flushes each to disk, moves it over its

@@ -134,18 +134,47 @@ TEST_F(UpdateRun, ThreeAttemptsThenTheThirdError) {
                         {{.status = 500}, {.status = 503}, {.body = packed}});
   EXPECT_EQ(run().code, "updated");
   EXPECT_EQ(requestsFor("readme.txt"), 3u);
+}
 
-  fs::remove(at("readme.txt"));
-  server.clearRequests();
-  server.scriptSequence(target(entry("readme.txt")),
+// File k installs while k+1 downloads. Here the first install finds its download damaged (so
+// it is fetched again once the second has arrived), and the third file's download fails three
+// times while the second installs: the run ends with the third file's error, only after the
+// second is installed, recorded and reported, and the forced messages keep their order.
+TEST_F(UpdateRun, InstallsOverlapDownloadsAndEndInManifestOrder) {
+  const std::vector<ClientFile> files = {
+      {"a.bin", noise(40000, 5)}, {"b.bin", noise(30000, 6)}, {"c.bin", "never arrives"}};
+  publish(files);
+  std::string damaged = packedBytes("a.bin");
+  damaged[damaged.size() - 10] = static_cast<char>(~damaged[damaged.size() - 10]);
+  server.scriptSequence(target(entry("a.bin")),
+                        {{.body = damaged}, {.body = packedBytes("a.bin")}});
+  server.scriptSequence(target(entry("c.bin")),
                         {{.status = 500}, {.status = 502}, {.status = 404}});
+  clockStep = 0;  // the forced messages only
+
   const RunRecord record = run();
   EXPECT_EQ(record.code, "failed");
   EXPECT_FALSE(record.ok);
   EXPECT_TRUE(record.canPlay);
-  EXPECT_EQ(record.detail, "readme.txt: HTTP 404");
-  EXPECT_EQ(requestsFor("readme.txt"), 3u);
-  expectClient({kTree[1]});
+  EXPECT_EQ(record.detail, "c.bin: HTTP 404");
+  std::vector<std::string> downloads;
+  std::uint64_t bytesBefore = 0;
+  for (const Json& progress : record.progress) {
+    if (progress.getString("phase") != "download") continue;
+    downloads.push_back(progress.getString("file") + " " +
+                        std::to_string(progress.getInt64("filesDone", -1)));
+    const auto bytes = static_cast<std::uint64_t>(progress.getInt64("bytesDone", 0));
+    EXPECT_GE(bytes, bytesBefore) << "downloaded bytes only grow";
+    EXPECT_LE(bytes, static_cast<std::uint64_t>(progress.getInt64("bytesTotal", 0)));
+    bytesBefore = bytes;
+  }
+  EXPECT_EQ(downloads,
+            (std::vector<std::string>{"a.bin 0", "b.bin 0", "a.bin 1", "c.bin 1", "b.bin 2"}));
+  EXPECT_EQ(record.events.back(), "done");
+  EXPECT_EQ(requestsFor("a.bin"), 2u);
+  EXPECT_EQ(requestsFor("c.bin"), 3u);
+  expectClient({files[0], files[1]});
+  EXPECT_EQ(Json::parse(readTestFile(at(".tarn_update/cache.json"))).members().size(), 2u);
 }
 
 TEST_F(UpdateRun, InstallFailuresAreRetriedAndReported) {
