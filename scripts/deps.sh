@@ -10,7 +10,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
-  zlib1g-dev libcurl4-openssl-dev libsodium-dev libssl-dev
+  zlib1g-dev libdeflate-dev libcurl4-openssl-dev libsodium-dev libssl-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine64 xvfb xauth valgrind icoutils
   nginx-light curl openssl
@@ -21,7 +21,7 @@ if [ "${1:-}" = "--demo" ]; then
   packages=(
     cmake ninja-build g++ pkg-config
     libgtest-dev libbenchmark-dev
-    zlib1g-dev libcurl4-openssl-dev libsodium-dev libssl-dev valgrind
+    zlib1g-dev libdeflate-dev libcurl4-openssl-dev libsodium-dev libssl-dev valgrind
     nginx-light
   )
 fi

@@ -17,7 +17,6 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -382,8 +381,8 @@ std::uint32_t le32(const unsigned char* p) {
          static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
-// The floor: the same blocks inflated (or taken raw) straight from memory on every core, and
-// hashed in order as they come.
+// The floor: the same blocks inflated (or taken raw) straight from memory on every core, with
+// the installer's own inflater, and hashed in order as they come.
 Cost inflateAndHashInMemory(const std::string& packed, const PackedFixture& file) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(packed.data());
   const std::uint32_t blockSize = le32(bytes + 12);
@@ -411,12 +410,14 @@ Cost inflateAndHashInMemory(const std::string& packed, const PackedFixture& file
       }
       const std::uint32_t word = le32(bytes + kPackedHeaderSize + std::size_t{i} * 4);
       const std::uint64_t start = std::uint64_t{i} * blockSize;
-      uLongf produced = static_cast<uLongf>(std::min<std::uint64_t>(blockSize, file.size - start));
+      const std::size_t produced = std::min<std::uint64_t>(blockSize, file.size - start);
       if ((word & kPackedRawFlag) != 0) {
         std::memcpy(outputs[i % ring].data(), bytes + offsets[i], produced);
-      } else {
-        uncompress(outputs[i % ring].data(), &produced, bytes + offsets[i],
-                   static_cast<uLong>(offsets[i + 1] - offsets[i]));
+      } else if (!inflateBlock(bytes + offsets[i],
+                               static_cast<std::uint32_t>(offsets[i + 1] - offsets[i]), produced,
+                               outputs[i % ring])) {
+        std::fprintf(stderr, "in-memory inflate failed\n");
+        std::exit(1);
       }
       std::lock_guard<std::mutex> lock(mutex);
       lengths[i % ring] = produced;

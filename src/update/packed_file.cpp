@@ -1,7 +1,5 @@
 #include "update/packed_file.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstring>
 #include <fstream>
@@ -37,16 +35,6 @@ std::uint32_t packedStoredLengthLimit(std::uint32_t blockSize) {
 
 std::uint64_t packedBlockCount(std::uint64_t size, std::uint32_t blockSize) {
   return size / blockSize + (size % blockSize != 0 ? 1 : 0);
-}
-
-bool inflateBlock(const unsigned char* stored, std::uint32_t length, std::size_t expected,
-                  std::vector<unsigned char>& output) {
-  // One-shot inflate into exactly the expected room: a stream that is cut short, corrupt,
-  // fails its Adler-32 or wants more room fails here.
-  unsigned char* out = room(output, expected);
-  uLongf produced = static_cast<uLongf>(expected);
-  const int result = uncompress(out, &produced, stored, static_cast<uLong>(length));
-  return result == Z_OK && produced == expected;
 }
 
 bool PackedReader::open(std::istream& in, std::uint64_t expectedSize, std::string& err) {
