@@ -108,11 +108,6 @@ class LauncherTest : public ::testing::Test {
       parsed.push_back(Json::parse(event.text));
     return parsed;
   }
-  std::vector<std::string> types(DWORD pid) const {
-    std::vector<std::string> names;
-    for (const Json& message : messages(pid)) names.push_back(message.getString("type"));
-    return names;
-  }
   Json waitForMessage(DWORD pid, const std::string& type) {
     Json found;
     e2e::waitUntil([&] {
@@ -284,8 +279,9 @@ TEST_F(LauncherTest, APageThatComesBackAfterItsProcessDiedIsUsable) {
   EXPECT_EQ(runtime_.events(pid, "environment").size(), 2u);
   EXPECT_TRUE(has(pid, "close", ""));
   announceAgain();
-  const std::vector<std::string> sent = types(pid);
-  EXPECT_EQ(std::count(sent.begin(), sent.end(), "phase"), 1);
+  EXPECT_EQ(std::ranges::count_if(messages(pid),
+                                  [](const Json& m) { return m.getString("type") == "phase"; }),
+            1);
 
   ASSERT_TRUE(launcher.play(fake::kProcessFailed, "1"));
   ASSERT_TRUE(waitForEvents(pid, "reload", 2));
@@ -515,7 +511,7 @@ TEST_F(LauncherTest, AFailedSwapKeepsTheOldLauncherAndRunsANormalUpdate) {
   }
   EXPECT_EQ(sequence, (std::vector<std::string>{"manifest", "selfupdate", "notice selfUpdateFailed",
                                                 "manifest", "check", "download", "done updated"}));
-  EXPECT_EQ(types(pid).front(), "init");
+  EXPECT_EQ(messages(pid).front().getString("type"), "init");
   EXPECT_EQ(test::readTestFile(exe_), oldBuild);
   EXPECT_FALSE(fs::exists(exe_.native() + L".new"));
   EXPECT_FALSE(fs::exists(exe_.native() + L".old"));
