@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 
+#include "net/fetch_timeouts.h"
+
 namespace tu {
 
 // Called with the number of bytes the destination holds so far (a resumed prefix included);
@@ -54,8 +56,11 @@ class Fetcher {
   virtual void cancel() = 0;
 };
 
-// The platform's fetcher with the launcher's timeouts: WinHttpFetcher on Windows,
-// CurlFetcher elsewhere.
-std::unique_ptr<Fetcher> makeFetcher();
+// The platform's fetcher: WinHttpFetcher on Windows, CurlFetcher elsewhere.
+std::unique_ptr<Fetcher> makePlatformFetcher(const FetchTimeouts& timeouts);
+// The platform's fetcher with the launcher's timeouts.
+inline std::unique_ptr<Fetcher> makeFetcher() {
+  return makePlatformFetcher({});
+}
 
 }  // namespace tu

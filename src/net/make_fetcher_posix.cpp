@@ -2,8 +2,8 @@
 
 namespace tu {
 
-std::unique_ptr<Fetcher> makeFetcher() {
-  return std::make_unique<CurlFetcher>();
+std::unique_ptr<Fetcher> makePlatformFetcher(const FetchTimeouts& timeouts) {
+  return std::make_unique<CurlFetcher>(timeouts);
 }
 
 }  // namespace tu

@@ -2,8 +2,8 @@
 
 namespace tu {
 
-std::unique_ptr<Fetcher> makeFetcher() {
-  return std::make_unique<WinHttpFetcher>();
+std::unique_ptr<Fetcher> makePlatformFetcher(const FetchTimeouts& timeouts) {
+  return std::make_unique<WinHttpFetcher>(timeouts);
 }
 
 }  // namespace tu

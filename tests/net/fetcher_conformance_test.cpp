@@ -15,9 +15,10 @@
 #include <vector>
 
 #include "core/files.h"
-#include "fetcher_platform.h"
+#include "net/fetcher.h"
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
+#include "support/test_data.h"
 
 namespace tu::test {
 namespace {
@@ -26,17 +27,6 @@ namespace fs = std::filesystem;
 
 // Short waits, so the failure cases finish quickly.
 constexpr FetchTimeouts kTestTimeouts{2000, 2000, 2000, 800};
-
-// A body whose every prefix differs from every other part, so misplaced bytes show.
-std::string patternBody(std::size_t size) {
-  std::string body(size, '\0');
-  std::uint32_t state = 12345;
-  for (char& c : body) {
-    state = state * 1103515245u + 12345u;
-    c = static_cast<char>(state >> 24);
-  }
-  return body;
-}
 
 class FetcherTest : public testing::Test {
  protected:
@@ -59,12 +49,15 @@ class FetcherTest : public testing::Test {
   HttpTestServer server;
   TempDir dir;
   fs::path destination = dir / "file.part";
-  std::unique_ptr<Fetcher> fetcher = makeFetcherUnderTest(kTestTimeouts);
+  std::unique_ptr<Fetcher> fetcher = makePlatformFetcher(kTestTimeouts);
   std::vector<std::uint64_t> counts;
 };
 
-TEST_F(FetcherTest, FreshDownloadAsksForEverythingAndCountsUp) {
-  const std::string body = patternBody(300000);
+// A fresh download asks for everything and counts up to the whole file; a resume asks for the
+// rest and appends the partial answer; a server that answers a resume with the whole file has
+// it written from the start. The counts are of the whole file each time.
+TEST_F(FetcherTest, DownloadsFreshOrResumedAndRewritesForAWholeAnswer) {
+  const std::string body = noise(300000, 7);
   server.serve("/f.bin", body);
   std::string error = "untouched";
   ASSERT_TRUE(download("/f.bin", 0, error));
@@ -75,24 +68,17 @@ TEST_F(FetcherTest, FreshDownloadAsksForEverythingAndCountsUp) {
   ASSERT_FALSE(counts.empty());
   EXPECT_TRUE(std::is_sorted(counts.begin(), counts.end()));
   EXPECT_EQ(counts.back(), body.size());
-}
 
-// A resume asks for the rest and appends the partial answer; a server that answers with the
-// whole file instead has it written from the start. The counts are of the whole file either way.
-TEST_F(FetcherTest, ResumeAppendsAPartialAnswerAndRewritesForAWholeOne) {
-  const std::string body = patternBody(50000);
-  server.serve("/f.bin", body);
   writeTestFile(destination, body.substr(0, 1000));
-  std::string error;
   ASSERT_TRUE(download("/f.bin", 1000, error)) << error;
   EXPECT_EQ(readTestFile(destination), body);
-  const std::vector<std::string> lines = server.requests().at(0).headerLines;
+  const std::vector<std::string> lines = server.requests().at(1).headerLines;
   EXPECT_NE(std::find(lines.begin(), lines.end(), "Range: bytes=1000-"), lines.end());
   ASSERT_FALSE(counts.empty());
   EXPECT_GT(counts.front(), 1000u);
   EXPECT_EQ(counts.back(), body.size());
 
-  const std::string whole = patternBody(500);
+  const std::string whole = noise(500, 7);
   server.script("/whole.bin", {.body = whole, .honourRange = false});
   writeTestFile(destination, std::string(1000, 'x'));
   ASSERT_TRUE(download("/whole.bin", 1000, error)) << error;
@@ -103,7 +89,7 @@ TEST_F(FetcherTest, ResumeAppendsAPartialAnswerAndRewritesForAWholeOne) {
 }
 
 TEST_F(FetcherTest, RangeNotSatisfiableIsRetriedOnceFromTheStart) {
-  const std::string body = patternBody(700);
+  const std::string body = noise(700, 7);
   server.scriptSequence("/f.bin", {{.status = 416}, {.body = body}});
   writeTestFile(destination, std::string(1000, 'x'));
   std::string error;
@@ -125,12 +111,12 @@ TEST_F(FetcherTest, RangeNotSatisfiableIsRetriedOnceFromTheStart) {
 }
 
 TEST_F(FetcherTest, RangeDownloadsAppendExactlyTheRangeOrNothing) {
-  const std::string body = patternBody(300000);
+  const std::string body = noise(300000, 7);
   server.serve("/f.bin", body);
   writeTestFile(destination, "head");
   std::string error;
-  ASSERT_TRUE(
-      fetcher->downloadRange(server.url("/f.bin"), destination, 1000, 200999, recordCounts(), error))
+  ASSERT_TRUE(fetcher->downloadRange(server.url("/f.bin"), destination, 1000, 200999,
+                                     recordCounts(), error))
       << error;
   EXPECT_EQ(readTestFile(destination), "head" + body.substr(1000, 200000));
   EXPECT_EQ(server.requests().at(0).header("Range"), "bytes=1000-200999");
@@ -156,8 +142,8 @@ TEST_F(FetcherTest, RangeDownloadsAppendExactlyTheRangeOrNothing) {
     SCOPED_TRACE(c.text);
     writeTestFile(destination, "head");
     server.script("/g.bin", c.answer);
-    EXPECT_FALSE(
-        fetcher->downloadRange(server.url("/g.bin"), destination, 1000, 1999, recordCounts(), error));
+    EXPECT_FALSE(fetcher->downloadRange(server.url("/g.bin"), destination, 1000, 1999,
+                                        recordCounts(), error));
     EXPECT_EQ(error, c.text);
     const std::string kept = readTestFile(destination);
     EXPECT_EQ(kept, "head" + body.substr(1000, kept.size() - 4));
@@ -169,12 +155,13 @@ TEST_F(FetcherTest, RangeDownloadsAppendExactlyTheRangeOrNothing) {
   }
 }
 
-TEST_F(FetcherTest, StatusErrorsNameTheUrlOnlyForTexts) {
+// Status errors name the address only for texts; addresses without a web scheme never reach
+// the wire.
+TEST_F(FetcherTest, StatusErrorsAndBadUrlsReadAsThePlayerSeesThem) {
   std::string out = "kept";
   std::string error;
   EXPECT_FALSE(fetcher->getText(server.url("/missing.json"), out, error));
   EXPECT_EQ(error, "HTTP 404 " + server.url("/missing.json"));
-  EXPECT_EQ(out, "kept");
   EXPECT_FALSE(download("/missing.bin", 0, error));
   EXPECT_EQ(error, "HTTP 404");
   server.script("/broken.json", {.body = "oops", .status = 500});
@@ -184,10 +171,19 @@ TEST_F(FetcherTest, StatusErrorsNameTheUrlOnlyForTexts) {
   server.script("/part.bin", {.body = "tail", .status = 206});
   EXPECT_FALSE(download("/part.bin", 0, error));
   EXPECT_EQ(error, "HTTP 206");
+  server.clearRequests();
+  for (const std::string url : {"example.com/manifest.json", "ftp://127.0.0.1/x", ""}) {
+    EXPECT_FALSE(fetcher->getText(url, out, error));
+    EXPECT_EQ(error, "bad URL: " + url);
+    EXPECT_FALSE(downloadUrl(url, 0, error));
+    EXPECT_EQ(error, "bad URL: " + url);
+  }
+  EXPECT_EQ(out, "kept");
+  EXPECT_TRUE(server.requests().empty());
 }
 
 TEST_F(FetcherTest, TextsUpToSixteenMebibytesAreAccepted) {
-  const std::string exact = patternBody(16777216);
+  const std::string exact = noise(16777216, 7);
   server.serve("/exact", exact);
   server.serve("/over", exact + "!");
   std::string out = "old";
@@ -201,8 +197,12 @@ TEST_F(FetcherTest, TextsUpToSixteenMebibytesAreAccepted) {
   EXPECT_EQ(out, "");
 }
 
-TEST_F(FetcherTest, StoppingThroughTheCallbackKeepsWhatWasWritten) {
-  server.serve("/f.bin", patternBody(4 << 20));
+// A download that ends early keeps what it wrote: stopped through the callback, or cut by the
+// server (a reset reads the same as a close); a second call resumes.
+TEST_F(FetcherTest, AnEarlyEndKeepsThePartAndASecondCallResumes) {
+  const std::string body = noise(4 << 20, 7);
+  server.scriptSequence("/f.bin",
+                        {{.body = body}, {.body = body, .closeAfter = 100000}, {.body = body}});
   std::uint64_t last = 0;
   std::string error;
   EXPECT_FALSE(fetcher->download(
@@ -214,22 +214,15 @@ TEST_F(FetcherTest, StoppingThroughTheCallbackKeepsWhatWasWritten) {
       error));
   EXPECT_EQ(error, "cancelled");
   EXPECT_GE(last, 1u << 20);
-  EXPECT_EQ(readTestFile(destination), patternBody(4 << 20).substr(0, last));
-}
+  EXPECT_EQ(readTestFile(destination), body.substr(0, last));
 
-TEST_F(FetcherTest, CutConnectionKeepsThePartAndASecondCallResumes) {
-  const std::string body = patternBody(300000);
-  server.scriptSequence("/f.bin", {{.body = body, .closeAfter = 100000}, {.body = body}});
-  std::string error;
   EXPECT_FALSE(download("/f.bin", 0, error));
   EXPECT_EQ(error, "download: connection reset");
   EXPECT_EQ(readTestFile(destination), body.substr(0, 100000));
-
   ASSERT_TRUE(download("/f.bin", 100000, error)) << error;
   EXPECT_EQ(readTestFile(destination), body);
-  EXPECT_EQ(server.requests().at(1).header("Range"), "bytes=100000-");
+  EXPECT_EQ(server.requests().at(2).header("Range"), "bytes=100000-");
 
-  // A reset reads the same as a close.
   server.script("/reset.bin", {.body = body, .closeAfter = 1000, .resetOnClose = true});
   std::string out;
   EXPECT_FALSE(fetcher->getText(server.url("/reset.bin"), out, error));
@@ -239,7 +232,7 @@ TEST_F(FetcherTest, CutConnectionKeepsThePartAndASecondCallResumes) {
 // A silent server times out, before the headers or within the body; a pause shorter than the
 // timeout does not.
 TEST_F(FetcherTest, StalledAnswersTimeOutAndBriefPausesComplete) {
-  const std::string body = patternBody(5000);
+  const std::string body = noise(5000, 7);
   server.script("/body", {.body = body, .stallAfter = 1000});
   server.script("/head", {.body = "x", .stallBeforeHeaders = true});
   std::string out;
@@ -260,12 +253,16 @@ TEST_F(FetcherTest, StalledAnswersTimeOutAndBriefPausesComplete) {
   EXPECT_EQ(readTestFile(destination), body);
 }
 
-TEST_F(FetcherTest, OddLengthsAndRedirects) {
-  const std::string body = patternBody(2000);
+// Odd lengths and redirects are followed. Every request, retries and redirects included,
+// names the launcher and asks past caches; unsafe bytes of an address are escaped and its own
+// escapes kept.
+TEST_F(FetcherTest, OddLengthsRedirectsAndWhatEveryRequestCarries) {
+  const std::string body = noise(2000, 7);
   server.script("/long",
                 {.body = body, .length = Behaviour::Length::Announced, .announcedLength = 1500});
   server.script("/open", {.body = body, .length = Behaviour::Length::Unannounced});
   server.script("/moved", {.status = 302, .headers = {"Location: /open"}});
+  server.scriptSequence("/f.bin", {{.status = 416}, {.body = "data"}});
   std::string out;
   std::string error;
   ASSERT_TRUE(fetcher->getText(server.url("/long"), out, error)) << error;
@@ -275,23 +272,13 @@ TEST_F(FetcherTest, OddLengthsAndRedirects) {
   ASSERT_TRUE(download("/moved", 0, error)) << error;
   EXPECT_EQ(readTestFile(destination), body);
   EXPECT_EQ(server.requests().back().target, "/open");
-}
-
-// Every request, retries and redirects included, names the launcher and asks past caches; unsafe
-// bytes of an address are escaped and its own escapes kept.
-TEST_F(FetcherTest, RequestsCarryTheUserAgentAndCacheHeadersAndEscapedTargets) {
-  server.scriptSequence("/f.bin", {{.status = 416}, {.body = "data"}});
-  server.script("/moved", {.status = 302, .headers = {"Location: /f.bin"}});
-  std::string out;
-  std::string error;
   fetcher->getText(server.url("/sp ace/\xC5\xBE.bin?q=1 2"), out, error);
   fetcher->getText(server.url("/a%20b/c%2Fd"), out, error);
   download("/f.bin", 10, error);
-  download("/moved", 0, error);
   const std::vector<ReceivedRequest> requests = server.requests();
-  ASSERT_EQ(requests.size(), 6u);
-  EXPECT_EQ(requests[0].target, "/sp%20ace/%C5%BE.bin?q=1%202");
-  EXPECT_EQ(requests[1].target, "/a%20b/c%2Fd");
+  ASSERT_EQ(requests.size(), 8u);
+  EXPECT_EQ(requests[4].target, "/sp%20ace/%C5%BE.bin?q=1%202");
+  EXPECT_EQ(requests[5].target, "/a%20b/c%2Fd");
   for (const ReceivedRequest& request : requests) {
     EXPECT_EQ(request.method, "GET") << request.requestLine;
     EXPECT_EQ(request.header("User-Agent"), "TarnLauncher/1.0") << request.requestLine;
@@ -325,11 +312,11 @@ TEST_F(FetcherTest, FailuresWhileConnectingNameTheConnection) {
 TEST_F(FetcherTest, ACancelEndsTheWaitingCallAndEveryLaterOne) {
   static constexpr FetchTimeouts kPatient{60000, 60000, 60000, 60000};
   server.script("/head", {.body = "x", .stallBeforeHeaders = true});
-  server.script("/body", {.body = patternBody(5000), .stallAfter = 1000});
+  server.script("/body", {.body = noise(5000, 7), .stallAfter = 1000});
   std::string error;
   const auto cancelWhileWaiting = [&](const std::function<bool(Fetcher&)>& call,
                                       std::size_t stalls) {
-    std::unique_ptr<Fetcher> waiting = makeFetcherUnderTest(kPatient);
+    std::unique_ptr<Fetcher> waiting = makePlatformFetcher(kPatient);
     auto result = std::async(std::launch::async, [&] { return call(*waiting); });
     server.waitUntilStalled(stalls);
     waiting->cancel();
@@ -350,26 +337,13 @@ TEST_F(FetcherTest, ACancelEndsTheWaitingCallAndEveryLaterOne) {
   EXPECT_TRUE(server.requestsFor("/text").empty());
 }
 
-TEST_F(FetcherTest, UrlsWithoutAWebSchemeAreRefused) {
-  std::string out = "kept";
-  std::string error;
-  for (const std::string url : {"example.com/manifest.json", "ftp://127.0.0.1/x", ""}) {
-    EXPECT_FALSE(fetcher->getText(url, out, error));
-    EXPECT_EQ(error, "bad URL: " + url);
-    EXPECT_FALSE(downloadUrl(url, 0, error));
-    EXPECT_EQ(error, "bad URL: " + url);
-  }
-  EXPECT_EQ(out, "kept");
-  EXPECT_TRUE(server.requests().empty());
-}
-
 TEST_F(FetcherTest, UnwritableDestinationsAreNamedAndFailedWritesReadAsAFullDisk) {
-  server.serve("/f.bin", patternBody(1000));
+  server.serve("/f.bin", noise(1000, 7));
   const fs::path missingFolder = dir / "no/such/folder/file.part";
   std::string error;
   EXPECT_FALSE(downloadUrl(server.url("/f.bin"), 0, error, missingFolder));
   EXPECT_EQ(error, "cannot write " + pathToUtf8(missingFolder));
-  const fs::path full = fullDevice();
+  const fs::path full = TARN_FULL_DEVICE;  // a file that opens for writing but takes no data
   if (full.empty()) GTEST_SKIP() << "no device that refuses data here";
   EXPECT_FALSE(downloadUrl(server.url("/f.bin"), 0, error, full));
   EXPECT_EQ(error, "write failed (disk full?)");

@@ -15,11 +15,7 @@ TEST(PollersOverHttp, StatusFromTheDocumentOrElseTheTcpProbe) {
   server.serve("/status.php", R"({"online":true,"players":12.9})");
   server.serve("/array.json", "[true]");
   server.serve("/odd.json", R"({"online":"yes","players":-3.7,"other":1})");
-  int closedPort = 0;
-  {
-    HttpTestServer gone;
-    closedPort = gone.port();
-  }
+  const int closedPort = test::sockets::unusedLoopbackPort();
   const auto fetcher = makeFetcher();
   const TcpProbe probe = defaultTcpProbe();
   auto poll = [&](const std::string& path, const std::string& host, int port) {

@@ -21,7 +21,8 @@ std::string_view trim(std::string_view text) {
 }
 
 // "bytes=N-" or "bytes=N-M" as [first, last] (last absent: to the end).
-bool parseRange(const std::string& value, std::uint64_t& first, std::optional<std::uint64_t>& last) {
+bool parseRange(const std::string& value, std::uint64_t& first,
+                std::optional<std::uint64_t>& last) {
   unsigned long long from = 0;
   unsigned long long to = 0;
   char dash = 0;
@@ -54,7 +55,8 @@ bool parseRequestHead(std::string_view head, ReceivedRequest& request) {
 std::optional<std::string> ReceivedRequest::header(std::string_view name) const {
   for (const std::string& line : headerLines) {
     const std::size_t colon = line.find(':');
-    if (colon != std::string::npos && toLowerAscii(std::string_view(line).substr(0, colon)) == toLowerAscii(name)) {
+    if (colon != std::string::npos &&
+        toLowerAscii(std::string_view(line).substr(0, colon)) == toLowerAscii(name)) {
       return std::string(trim(std::string_view(line).substr(colon + 1)));
     }
   }
@@ -80,16 +82,6 @@ std::string HttpTestServer::url(std::string_view path) const {
   std::string text = "http://127.0.0.1:" + std::to_string(port_);
   text += path;
   return text;
-}
-
-void HttpTestServer::serve(const std::string& path, std::string body) {
-  script(path, Behaviour{.body = std::move(body)});
-}
-
-void HttpTestServer::script(const std::string& path, Behaviour behaviour) {
-  std::vector<Behaviour> sequence;
-  sequence.push_back(std::move(behaviour));
-  scriptSequence(path, std::move(sequence));
 }
 
 void HttpTestServer::scriptSequence(const std::string& path, std::vector<Behaviour> sequence) {
@@ -342,13 +334,16 @@ bool HttpTestServer::waitForRelease() {
 void HttpTestServer::closeConnection(Connection& connection, bool reset) {
   if (connection.socket == sockets::kNoSocket) return;
   sockets::stopWatching(connection.socket, connection.watch);
-  if (reset) {
-    sockets::closeWithReset(connection.socket);
-  } else {
-    sockets::shutdownBoth(connection.socket);
-    sockets::closeSocket(connection.socket);
-  }
+  sockets::closeSocket(connection.socket, reset);
   connection.socket = sockets::kNoSocket;
+}
+
+int sockets::unusedLoopbackPort() {
+  int port = 0;
+  const sockets::Handle listener = sockets::listenOnLoopback(port);
+  if (listener == sockets::kNoSocket) return 0;
+  sockets::closeSocket(listener);
+  return port;
 }
 
 }  // namespace tu::test

@@ -80,8 +80,12 @@ class HttpTestServer {
 
   // Requests are matched on their whole target first, then on the target without its query.
   // Paths nobody serves answer 404.
-  void serve(const std::string& path, std::string body);
-  void script(const std::string& path, Behaviour behaviour);
+  void serve(const std::string& path, std::string body) {
+    script(path, Behaviour{.body = std::move(body)});
+  }
+  void script(const std::string& path, Behaviour behaviour) {
+    scriptSequence(path, std::vector<Behaviour>(1, std::move(behaviour)));
+  }
   // One behaviour per request, in turn; the last one answers every later request.
   void scriptSequence(const std::string& path, std::vector<Behaviour> sequence);
 

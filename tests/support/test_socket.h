@@ -41,11 +41,8 @@ bool waitUntilReady(Handle socket, Handle watch, Direction direction, Handle sto
 long receiveSome(Handle socket, char* data, std::size_t size);
 // Some of the bytes: the count, kWouldBlock, or -1 when the connection broke.
 long sendSome(Handle socket, const char* data, std::size_t size);
-// Ends both directions (an orderly end of stream for the peer).
-void shutdownBoth(Handle socket);
-void closeSocket(Handle socket);
-// Closes with a reset (RST) instead of an orderly end of stream.
-void closeWithReset(Handle socket);
+// Closes with an orderly end of stream for the peer, or with a reset (RST).
+void closeSocket(Handle socket, bool reset = false);
 // A loopback port that nothing listens on right now (bound, then released).
 int unusedLoopbackPort();
 

@@ -110,26 +110,12 @@ long sendSome(Handle socket, const char* data, std::size_t size) {
   }
 }
 
-void shutdownBoth(Handle socket) {
-  shutdown(static_cast<int>(socket), SHUT_RDWR);
-}
-
-void closeSocket(Handle socket) {
-  close(static_cast<int>(socket));
-}
-
-void closeWithReset(Handle socket) {
-  linger abortive{1, 0};
-  setsockopt(static_cast<int>(socket), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
-  close(static_cast<int>(socket));
-}
-
-int unusedLoopbackPort() {
-  int port = 0;
-  const Handle listener = listenOnLoopback(port);
-  if (listener == kNoSocket) return 0;
-  closeSocket(listener);
-  return port;
+void closeSocket(Handle socket, bool reset) {
+  const int fd = static_cast<int>(socket);
+  const linger abortive{1, 0};
+  if (reset) setsockopt(fd, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+  if (!reset) shutdown(fd, SHUT_RDWR);
+  close(fd);
 }
 
 }  // namespace tu::test::sockets

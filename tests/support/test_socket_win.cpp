@@ -131,27 +131,15 @@ long sendSome(Handle socket, const char* data, std::size_t size) {
   return WSAGetLastError() == WSAEWOULDBLOCK ? kWouldBlock : -1;
 }
 
-void shutdownBoth(Handle socket) {
-  shutdown(toSocket(socket), SD_BOTH);
-}
-
-void closeSocket(Handle socket) {
+void closeSocket(Handle socket, bool reset) {
+  const linger abortive{1, 0};
+  if (reset) {
+    setsockopt(toSocket(socket), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abortive),
+               sizeof abortive);
+  } else {
+    shutdown(toSocket(socket), SD_BOTH);
+  }
   closesocket(toSocket(socket));
-}
-
-void closeWithReset(Handle socket) {
-  linger abortive{1, 0};
-  setsockopt(toSocket(socket), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abortive),
-             sizeof abortive);
-  closesocket(toSocket(socket));
-}
-
-int unusedLoopbackPort() {
-  int port = 0;
-  const Handle listener = listenOnLoopback(port);
-  if (listener == kNoSocket) return 0;
-  closeSocket(listener);
-  return port;
 }
 
 }  // namespace tu::test::sockets

@@ -213,10 +213,9 @@ TEST_F(PageControllerTest, CheckRepairAndPlayWaitForTheRun) {
 
 // Only configured links, by name, and web addresses reach the player's browser.
 TEST_F(PageControllerTest, LinksByNameAndOnlyHttpAndHttpsAddressesAreOpened) {
-  for (const char* text :
-       {R"({"cmd":"link","name":"Website"})", R"({"cmd":"link","name":1})",
-        R"({"cmd":"link","name":"https://vazid.example/"})", R"({"cmd":"link"})",
-        R"({"cmd":"openUrl","url":7})"}) {
+  for (const char* text : {R"({"cmd":"link","name":"Website"})", R"({"cmd":"link","name":1})",
+                           R"({"cmd":"link","name":"https://vazid.example/"})", R"({"cmd":"link"})",
+                           R"({"cmd":"openUrl","url":7})"}) {
     send(text);
   }
   for (const char* url : {"HTTPS://a.example/", "ftp://a.example/", "file:///C:/Windows/a.exe",
@@ -262,7 +261,7 @@ TEST_F(PageControllerTest, SettingsCommandsUseTheConfiguredOptionsFile) {
   EXPECT_EQ(parsedAll(host.delivered).back().getInt64("width", 0), 1920);
 }
 
-TEST_F(PageControllerTest, MainThreadMessagesReachTheUpdateRun) {
+TEST_F(PageControllerTest, MainThreadMessagesReachTheUpdateRunAndClosingEndsIt) {
   MainMessage done;
   done.kind = MainMessage::Kind::UpdateDone;
   host.post(std::move(done));
@@ -273,9 +272,8 @@ TEST_F(PageControllerTest, MainThreadMessagesReachTheUpdateRun) {
   pump();
   EXPECT_EQ(update.done, 1);
   EXPECT_EQ(update.replacements, std::vector<std::filesystem::path>{dir / "TarnLauncher.exe.new"});
-}
 
-TEST_F(PageControllerTest, ClosingHidesTheWindowThenQuitsCancelsAndWaitsForTheRun) {
+  // Closing hides the window, then quits, cancels and waits for the run.
   EXPECT_FALSE(controller().quitting());
   update.onCancel = [this] { EXPECT_EQ(host.hidden, 1) << "hidden before the wait begins"; };
   controller().prepareToClose();

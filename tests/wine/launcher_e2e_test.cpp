@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <random>
 #include <thread>
 
 #include "core/files.h"
@@ -19,6 +18,7 @@
 #include "e2e/launcher_driver.h"
 #include "support/published_site.h"
 #include "support/temp_dir.h"
+#include "support/test_data.h"
 #include "ui/client_folder_hash.h"
 #include "ui/page_assets.h"
 #include "ui/start_page_url.h"
@@ -45,19 +45,6 @@ void registerBrowser(const fs::path& program) {
                              L"Software\\Classes\\https\\shell\\open\\command"}) {
     EXPECT_TRUE(e2e::writeRegistryText(HKEY_LOCAL_MACHINE, key, nullptr, command));
   }
-}
-
-std::string seededBytes(std::size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string bytes(size, '\0');
-  for (char& byte : bytes) byte = static_cast<char>(random() & 0xFF);
-  return bytes;
-}
-
-std::wstring windowTitle(HWND window) {
-  wchar_t title[64] = {};
-  GetWindowTextW(window, title, 64);
-  return title;
 }
 
 class LauncherTest : public ::testing::Test {
@@ -121,11 +108,6 @@ class LauncherTest : public ::testing::Test {
       parsed.push_back(Json::parse(event.text));
     return parsed;
   }
-  std::vector<std::string> types(DWORD pid) const {
-    std::vector<std::string> names;
-    for (const Json& message : messages(pid)) names.push_back(message.getString("type"));
-    return names;
-  }
   Json waitForMessage(DWORD pid, const std::string& type) {
     Json found;
     e2e::waitUntil([&] {
@@ -148,6 +130,18 @@ class LauncherTest : public ::testing::Test {
     EXPECT_TRUE(has(process.pid(), "close", ""));
     EXPECT_FALSE(has(process.pid(), "close", "inside-handler"));
   }
+  // Reads the launcher's message box once it shows, presses `button` and expects the launcher
+  // to end with `exitCode`.
+  e2e::MessageBoxContent answerDialog(LauncherProcess& launcher, int button, DWORD exitCode) {
+    HWND dialog = launcher.waitForDialog();
+    EXPECT_TRUE(dialog);
+    if (!dialog) return {};
+    const e2e::MessageBoxContent box = e2e::readMessageBox(dialog);
+    e2e::pressButton(dialog, button);
+    EXPECT_TRUE(launcher.waitForExit());
+    EXPECT_EQ(launcher.exitCode(), exitCode);
+    return box;
+  }
 
   test::TempDir root_;
   e2e::FakeRuntime runtime_{root_.path(), pathFromUtf8(TARN_FAKE_RUNTIME_DLL)};
@@ -158,7 +152,11 @@ class LauncherTest : public ::testing::Test {
   Json config_ = Json::object();
 };
 
-TEST_F(LauncherTest, StartsOnTheUnpackedPageWithTheViewLockedDown) {
+// The launcher starts on its unpacked page in a view locked down to it: outside addresses go
+// to the player's browser, the window follows a move to a monitor of another scale (the size
+// Windows suggests, kept on that monitor's work area, every move passed on to the view), and a
+// second start only brings it back.
+TEST_F(LauncherTest, StartsOnItsPageAndKeepsTheViewThere) {
   LauncherProcess launcher = start();
   ASSERT_TRUE(waitForPage(launcher));
   const DWORD pid = launcher.pid();
@@ -175,14 +173,77 @@ TEST_F(LauncherTest, StartsOnTheUnpackedPageWithTheViewLockedDown) {
         "IsZoomControlEnabled 0", "AreBrowserAcceleratorKeysEnabled 0", "AllowExternalDrop 0"}) {
     EXPECT_TRUE(has(pid, "setting", setting)) << setting;
   }
-
   HWND window = launcher.mainWindow();
   ASSERT_TRUE(window);
-  EXPECT_EQ(windowTitle(window), L"Vazid Ureverivo");
+  EXPECT_EQ(e2e::windowText(window), L"Vazid Ureverivo");
   EXPECT_EQ(
       GetWindowLongW(window, GWL_STYLE) & (WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CAPTION),
       static_cast<LONG>(WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX));
   EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+
+  // The page's own folder only: another file (a dropped one, a link) would replace the page.
+  const std::string sibling = wideToUtf8(startPageUrl(pageFolder() / L"other.html"));
+  const std::string outside = wideToUtf8(startPageUrl(client_ / L"readme.html"));
+  const std::string upAndOut = wideToUtf8(startPageUrl(pageFolder())) + "/../x.html";
+  const std::pair<std::string, const char*> verdicts[] = {
+      {"https://example.com/news?id=1", "cancelled"},
+      {"http://example.com/", "cancelled"},
+      {"data:text/html,x", "cancelled"},
+      {"ftp://example.com/file", "cancelled"},
+      {sibling, "allowed"},
+      {outside, "cancelled"},
+      {upAndOut, "cancelled"},
+      {"about:blank", "allowed"}};
+  for (const auto& [url, verdict] : verdicts) {
+    ASSERT_TRUE(launcher.play(fake::kNavigation, url)) << url;
+    EXPECT_TRUE(has(pid, "navigation", verdict + (" " + url))) << url;
+  }
+  ASSERT_TRUE(launcher.play(fake::kNewWindow, "mailto:staff@example.com"));
+  ASSERT_TRUE(launcher.play(fake::kNewWindow, "https://example.com/forum"));
+  EXPECT_TRUE(has(pid, "newwindow", "handled mailto:staff@example.com"));
+  EXPECT_TRUE(has(pid, "newwindow", "handled https://example.com/forum"));
+  // Exactly the http and https addresses reached the browser, each once.
+  std::vector<std::string> opened;
+  ASSERT_TRUE(e2e::waitUntil([&] {
+    opened.clear();
+    for (const std::string& line : e2e::recorderLines(browser_)) {
+      // "<browser>" "<address>": the address is the second quoted text.
+      const std::size_t start = line.find("\" \"");
+      if (!line.starts_with("cwd=") && start != std::string::npos)
+        opened.push_back(line.substr(start + 3, line.size() - start - 4));
+    }
+    return opened.size() >= 3;
+  }));
+  std::sort(opened.begin(), opened.end());
+  EXPECT_EQ(opened, (std::vector<std::string>{"http://example.com/", "https://example.com/forum",
+                                              "https://example.com/news?id=1"}));
+
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  // 125 %: 1250 x 775, suggested partly past the work area's right and bottom edges.
+  const RECT suggested{work.right - 1000, work.bottom - 500, work.right + 250, work.bottom + 275};
+  const auto text = [](const RECT& r) {
+    return std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) +
+           " " + std::to_string(r.bottom);
+  };
+  ASSERT_TRUE(launcher.play(fake::kDpiChange, "120 " + text(suggested)));
+  RECT placed{};
+  ASSERT_TRUE(GetWindowRect(window, &placed));
+  EXPECT_EQ(text(placed), text({work.right - 1250, work.bottom - 775, work.right, work.bottom}));
+  EXPECT_TRUE(has(pid, "bounds", "0 0 1250 775"));
+  EXPECT_TRUE(has(pid, "moved", ""));
+
+  // A second start, from the same folder spelled in capitals, brings this one back and ends
+  // without a view of its own.
+  ASSERT_TRUE(launcher.webMessage(R"({"cmd":"minimize"})"));
+  ASSERT_TRUE(e2e::waitUntil([&] { return IsIconic(window) != FALSE; }));
+  std::wstring capitals = exe_.native();
+  CharUpperBuffW(capitals.data(), static_cast<DWORD>(capitals.size()));
+  LauncherProcess second = LauncherProcess::start(capitals, L"", client_);
+  ASSERT_TRUE(second.waitForExit());
+  EXPECT_EQ(second.exitCode(), 0u);
+  EXPECT_TRUE(e2e::waitUntil([&] { return !IsIconic(window); }));
+  EXPECT_TRUE(runtime_.events(second.pid()).empty());
 
   closeNormally(launcher);
   for (const char* handler : {"webmessage 0", "navigation 0", "newwindow 0", "processfailed 0"}) {
@@ -218,84 +279,45 @@ TEST_F(LauncherTest, APageThatComesBackAfterItsProcessDiedIsUsable) {
   EXPECT_EQ(runtime_.events(pid, "environment").size(), 2u);
   EXPECT_TRUE(has(pid, "close", ""));
   announceAgain();
-  const std::vector<std::string> sent = types(pid);
-  EXPECT_EQ(std::count(sent.begin(), sent.end(), "phase"), 1);
+  EXPECT_EQ(std::ranges::count_if(messages(pid),
+                                  [](const Json& m) { return m.getString("type") == "phase"; }),
+            1);
 
   ASSERT_TRUE(launcher.play(fake::kProcessFailed, "1"));
   ASSERT_TRUE(waitForEvents(pid, "reload", 2));
   ASSERT_TRUE(waitForEvents(pid, "navigation", 4, "allowed file:"));
   ASSERT_TRUE(launcher.play(fake::kProcessFailed, "1"));
-  HWND dialog = launcher.waitForDialog();
-  ASSERT_TRUE(dialog);
-  EXPECT_NE(e2e::readMessageBox(dialog).text.find(L"(0x8007042B)"), std::wstring::npos);
-  e2e::pressButton(dialog, IDNO);
-  ASSERT_TRUE(launcher.waitForExit());
-  EXPECT_EQ(launcher.exitCode(), 0u);
+  EXPECT_NE(answerDialog(launcher, IDNO, 0).text.find(L"(0x8007042B)"), std::wstring::npos);
   EXPECT_EQ(runtime_.events(pid, "reload").size(), 2u);
 }
 
-TEST_F(LauncherTest, ASecondStartBringsTheFirstBackAndEnds) {
-  LauncherProcess first = start();
-  ASSERT_TRUE(waitForPage(first));
-  ASSERT_TRUE(first.webMessage(R"({"cmd":"minimize"})"));
-  HWND window = first.mainWindow();
-  ASSERT_TRUE(e2e::waitUntil([&] { return IsIconic(window) != FALSE; }));
-
-  // The same folder, spelled in capitals: still the same client folder.
-  std::wstring capitals = exe_.native();
-  CharUpperBuffW(capitals.data(), static_cast<DWORD>(capitals.size()));
-  LauncherProcess second = LauncherProcess::start(capitals, L"", client_);
-  ASSERT_TRUE(second.waitForExit());
-  EXPECT_EQ(second.exitCode(), 0u);
-  EXPECT_TRUE(e2e::waitUntil([&] { return !IsIconic(window); }));
-  EXPECT_TRUE(runtime_.events(second.pid()).empty());  // it never made a view of its own
-  closeNormally(first);
-}
-
-TEST_F(LauncherTest, AMissingRuntimeIsExplainedBeforeTheLauncherCloses) {
-  runtime_.unregisterInstall();
-  LauncherProcess launcher = start();
-  HWND dialog = launcher.waitForDialog();
-  ASSERT_TRUE(dialog);
-  const e2e::MessageBoxContent box = e2e::readMessageBox(dialog);
-  EXPECT_EQ(box.caption, L"TarnLauncher");
-  EXPECT_EQ(box.text, utf8ToWide("Launcheriui reikalingas Microsoft Edge WebView2 Runtime "
-                                 "(0x80070002).\nThe launcher needs the Microsoft Edge WebView2 "
-                                 "Runtime.\n\nAtsisiųsti dabar? / Download it now?"));
-  EXPECT_TRUE(box.yes && box.no && !box.ok);
-  e2e::pressButton(dialog, IDNO);
-  ASSERT_TRUE(launcher.waitForExit());
-  EXPECT_EQ(launcher.exitCode(), 0u);
-  EXPECT_TRUE(e2e::recorderLines(browser_).empty());
-}
-
-// The dialog waits until the runtime's handler has returned: no modal loop runs inside it.
-TEST_F(LauncherTest, ARuntimeThatFailsIsExplainedOutsideItsHandler) {
-  runtime_.setBehaviour("failing-controller");
-  LauncherProcess launcher = start();
-  HWND dialog = launcher.waitForDialog();
-  ASSERT_TRUE(dialog);
-  EXPECT_TRUE(waitForEvents(launcher.pid(), "released", 1, "controller-handler"));
-  EXPECT_NE(e2e::readMessageBox(dialog).text.find(L"(0x80070005)"), std::wstring::npos);
-  e2e::pressButton(dialog, IDNO);
-  ASSERT_TRUE(launcher.waitForExit());
-  EXPECT_EQ(launcher.exitCode(), 0u);
-}
-
-TEST_F(LauncherTest, WithoutSettingsTheLauncherSaysSoAndEnds) {
-  LauncherProcess launcher = LauncherProcess::start(exe_, L"", client_);  // no TarnLauncher.json
-  HWND dialog = launcher.waitForDialog();
-  ASSERT_TRUE(dialog);
-  const e2e::MessageBoxContent box = e2e::readMessageBox(dialog);
-  e2e::pressButton(dialog, IDOK);
-  ASSERT_TRUE(launcher.waitForExit());
-  EXPECT_EQ(launcher.exitCode(), 1u);
+// What keeps the launcher from starting is explained in a message box: no settings (it ends
+// with 1, before any window or view), a runtime that fails or none (with the choice to download
+// one). The box waits until the runtime's handler has returned: no modal loop runs inside it.
+TEST_F(LauncherTest, WhatKeepsTheLauncherFromStartingIsExplained) {
+  LauncherProcess unset = LauncherProcess::start(exe_, L"", client_);  // no TarnLauncher.json
+  e2e::MessageBoxContent box = answerDialog(unset, IDOK, 1);
   EXPECT_EQ(box.caption, L"TarnLauncher");
   EXPECT_EQ(box.text,
             L"This launcher has no settings yet: prepare it with TarnBuilder (make_update.bat), "
             L"or put TarnLauncher.json next to it.");
   EXPECT_TRUE(box.ok && !box.yes && !box.no);
-  EXPECT_TRUE(runtime_.events(launcher.pid()).empty());  // no window, no view
+  EXPECT_TRUE(runtime_.events(unset.pid()).empty());
+
+  runtime_.setBehaviour("failing-controller");
+  LauncherProcess failing = start();
+  EXPECT_TRUE(waitForEvents(failing.pid(), "released", 1, "controller-handler"));
+  EXPECT_NE(answerDialog(failing, IDNO, 0).text.find(L"(0x80070005)"), std::wstring::npos);
+
+  runtime_.unregisterInstall();
+  LauncherProcess missing = start();
+  box = answerDialog(missing, IDNO, 0);
+  EXPECT_EQ(box.caption, L"TarnLauncher");
+  EXPECT_EQ(box.text, utf8ToWide("Launcheriui reikalingas Microsoft Edge WebView2 Runtime "
+                                 "(0x80070002).\nThe launcher needs the Microsoft Edge WebView2 "
+                                 "Runtime.\n\nAtsisiųsti dabar? / Download it now?"));
+  EXPECT_TRUE(box.yes && box.no && !box.ok);
+  EXPECT_TRUE(e2e::recorderLines(browser_).empty());
 }
 
 // Staff who build their configuration into the launcher hand out the executable alone; a
@@ -307,7 +329,7 @@ TEST_F(LauncherTest, TheBuiltInConfigurationServesWhenNoFileLiesNextToTheLaunche
   ASSERT_FALSE(error) << error.message();
   LauncherProcess builtIn = LauncherProcess::start(exe_, L"--dev", client_);
   ASSERT_TRUE(waitForPage(builtIn));
-  EXPECT_EQ(windowTitle(builtIn.mainWindow()), L"Built In");
+  EXPECT_EQ(e2e::windowText(builtIn.mainWindow()), L"Built In");
   for (const char* setting : {"AreDefaultContextMenusEnabled 1", "AreDevToolsEnabled 1",
                               "AreBrowserAcceleratorKeysEnabled 1", "IsZoomControlEnabled 0"}) {
     EXPECT_TRUE(has(builtIn.pid(), "setting", setting)) << setting;
@@ -316,75 +338,8 @@ TEST_F(LauncherTest, TheBuiltInConfigurationServesWhenNoFileLiesNextToTheLaunche
 
   LauncherProcess fromFile = start();
   ASSERT_TRUE(waitForPage(fromFile));
-  EXPECT_EQ(windowTitle(fromFile.mainWindow()), L"Vazid Ureverivo");
+  EXPECT_EQ(e2e::windowText(fromFile.mainWindow()), L"Vazid Ureverivo");
   closeNormally(fromFile);
-}
-
-TEST_F(LauncherTest, TheViewStaysOnThePageAndOutsideAddressesGoToTheBrowser) {
-  LauncherProcess launcher = start();
-  ASSERT_TRUE(waitForPage(launcher));
-  const DWORD pid = launcher.pid();
-  // The page's own folder only: another file (a dropped one, a link) would replace the page.
-  const std::string sibling = wideToUtf8(startPageUrl(pageFolder() / L"other.html"));
-  const std::string outside = wideToUtf8(startPageUrl(client_ / L"readme.html"));
-  const std::string upAndOut = wideToUtf8(startPageUrl(pageFolder())) + "/../x.html";
-  const std::pair<std::string, const char*> verdicts[] = {
-      {"https://example.com/news?id=1", "cancelled"}, {"http://example.com/", "cancelled"},
-      {"data:text/html,x", "cancelled"}, {"ftp://example.com/file", "cancelled"},
-      {sibling, "allowed"}, {outside, "cancelled"}, {upAndOut, "cancelled"},
-      {"about:blank", "allowed"}};
-  for (const auto& [url, verdict] : verdicts) {
-    ASSERT_TRUE(launcher.play(fake::kNavigation, url)) << url;
-    EXPECT_TRUE(has(pid, "navigation", verdict + (" " + url))) << url;
-  }
-  ASSERT_TRUE(launcher.play(fake::kDrop, pathToUtf8(client_ / L"readme.html")));
-  EXPECT_TRUE(has(pid, "drop", "refused " + pathToUtf8(client_ / L"readme.html")));
-
-  ASSERT_TRUE(launcher.play(fake::kNewWindow, "mailto:staff@example.com"));
-  ASSERT_TRUE(launcher.play(fake::kNewWindow, "https://example.com/forum"));
-  EXPECT_TRUE(has(pid, "newwindow", "handled mailto:staff@example.com"));
-  EXPECT_TRUE(has(pid, "newwindow", "handled https://example.com/forum"));
-
-  // Exactly the http and https addresses reached the browser, each once.
-  std::vector<std::string> opened;
-  ASSERT_TRUE(e2e::waitUntil([&] {
-    opened.clear();
-    for (const std::string& line : e2e::recorderLines(browser_)) {
-      // "<browser>" "<address>": the address is the second quoted text.
-      if (line.rfind("cwd=", 0) == 0) continue;
-      const std::size_t start = line.find("\" \"");
-      if (start != std::string::npos)
-        opened.push_back(line.substr(start + 3, line.size() - start - 4));
-    }
-    return opened.size() >= 3;
-  }));
-  std::sort(opened.begin(), opened.end());
-  EXPECT_EQ(opened, (std::vector<std::string>{"http://example.com/", "https://example.com/forum",
-                                              "https://example.com/news?id=1"}));
-  closeNormally(launcher);
-}
-
-// Moved to a monitor of another scale, the window takes the size Windows suggests, kept on
-// that monitor's work area, and the view follows; every move is passed on to the view.
-TEST_F(LauncherTest, TheWindowFollowsADpiChangeAndStaysOnItsWorkArea) {
-  LauncherProcess launcher = start();
-  ASSERT_TRUE(waitForPage(launcher));
-  const DWORD pid = launcher.pid();
-  RECT work{};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  // 125 %: 1250 x 775, suggested partly past the work area's right and bottom edges.
-  const RECT suggested{work.right - 1000, work.bottom - 500, work.right + 250, work.bottom + 275};
-  const auto text = [](const RECT& r) {
-    return std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) +
-           " " + std::to_string(r.bottom);
-  };
-  ASSERT_TRUE(launcher.play(fake::kDpiChange, "120 " + text(suggested)));
-  RECT placed{};
-  ASSERT_TRUE(GetWindowRect(launcher.mainWindow(), &placed));
-  EXPECT_EQ(text(placed), text({work.right - 1250, work.bottom - 775, work.right, work.bottom}));
-  EXPECT_TRUE(has(pid, "bounds", "0 0 1250 775"));
-  EXPECT_TRUE(has(pid, "moved", ""));
-  closeNormally(launcher);
 }
 
 // Play starts client\system\L2.exe with the configured arguments unchanged, in its own folder,
@@ -434,7 +389,7 @@ fs::path partialDownload(const fs::path& client) {
 // player's file is untouched and the part is kept for a later resume.
 TEST_F(LauncherTest, ClosingWhileTheServerIsSilentEndsAtOnce) {
   test::PublishedSite site;
-  site.publish({{"system/L2.exe", seededBytes(400000, 3)}});
+  site.publish({{"system/L2.exe", test::noise(400000, 3)}});
   site.script("system/L2.exe", test::Behaviour{.stallAfter = 131072});
   useSite(site);
   test::writeTestFile(client_ / L"system" / L"L2.exe", "the player's copy");
@@ -529,7 +484,7 @@ TEST_F(LauncherTest, AFailedSwapKeepsTheOldLauncherAndRunsANormalUpdate) {
   // Not a program: the renames work, starting it does not.
   const std::string notAProgram(4096, 'x');
   test::PublishedSite site;
-  site.publish({{"system/L2.exe", seededBytes(70000, 1)}, {"maps/äčė.dat", seededBytes(1000, 2)}},
+  site.publish({{"system/L2.exe", test::noise(70000, 1)}, {"maps/äčė.dat", test::noise(1000, 2)}},
                {"system/old.dll"}, {"TarnLauncher.exe", notAProgram});
   useSite(site);
   test::writeTestFile(client_ / L"system" / L"old.dll", "outdated");
@@ -556,12 +511,12 @@ TEST_F(LauncherTest, AFailedSwapKeepsTheOldLauncherAndRunsANormalUpdate) {
   }
   EXPECT_EQ(sequence, (std::vector<std::string>{"manifest", "selfupdate", "notice selfUpdateFailed",
                                                 "manifest", "check", "download", "done updated"}));
-  EXPECT_EQ(types(pid).front(), "init");
+  EXPECT_EQ(messages(pid).front().getString("type"), "init");
   EXPECT_EQ(test::readTestFile(exe_), oldBuild);
   EXPECT_FALSE(fs::exists(exe_.native() + L".new"));
   EXPECT_FALSE(fs::exists(exe_.native() + L".old"));
-  EXPECT_EQ(test::readTestFile(client_ / L"system" / L"L2.exe"), seededBytes(70000, 1));
-  EXPECT_EQ(test::readTestFile(resolveRelative(client_, "maps/äčė.dat")), seededBytes(1000, 2));
+  EXPECT_EQ(test::readTestFile(client_ / L"system" / L"L2.exe"), test::noise(70000, 1));
+  EXPECT_EQ(test::readTestFile(resolveRelative(client_, "maps/äčė.dat")), test::noise(1000, 2));
   EXPECT_FALSE(fs::exists(client_ / L"system" / L"old.dll"));
   closeNormally(launcher);
 }

@@ -12,25 +12,9 @@ namespace {
 
 using EnvironmentHandler = ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler;
 
-TEST(Handler, AnswersItsOwnInterfaceAndIUnknownOnly) {
-  auto handler =
-      makeHandler<EnvironmentHandler>([](HRESULT, ICoreWebView2Environment*) { return S_OK; });
-  EnvironmentHandler* h = handler.get();
-  void* out = nullptr;
-  EXPECT_EQ(h->lpVtbl->QueryInterface(h, &Wv2Unknown::iid, &out), S_OK);
-  EXPECT_EQ(out, h);
-  EXPECT_EQ(h->lpVtbl->QueryInterface(h, &EnvironmentHandler::iid, &out), S_OK);
-  EXPECT_EQ(out, h);
-  out = h;
-  EXPECT_EQ(h->lpVtbl->QueryInterface(h, &ICoreWebView2Controller::iid, &out), E_NOINTERFACE);
-  EXPECT_EQ(out, nullptr);
-  EXPECT_EQ(h->lpVtbl->QueryInterface(h, &EnvironmentHandler::iid, nullptr), E_POINTER);
-  // Two references from QueryInterface on top of the creator's.
-  EXPECT_EQ(h->lpVtbl->Release(h), 2u);
-  EXPECT_EQ(h->lpVtbl->Release(h), 1u);
-}
-
-TEST(Handler, InvokesItsFunctionAndDiesWithItsLastReference) {
+// It answers its own interface and IUnknown only, invokes its function, and dies (with what the
+// function holds) with its last reference.
+TEST(Handler, AnswersItsInterfaceInvokesItsFunctionAndDiesWithItsLastReference) {
   struct Probe {
     int calls = 0;
     ~Probe() { *destroyed = true; }
@@ -50,7 +34,19 @@ TEST(Handler, InvokesItsFunctionAndDiesWithItsLastReference) {
   std::weak_ptr<Probe> alive = probe;
   probe.reset();
 
-  // The web view keeps a reference; the creator lets go of its own.
+  void* out = nullptr;
+  EXPECT_EQ(h->lpVtbl->QueryInterface(h, &Wv2Unknown::iid, &out), S_OK);
+  EXPECT_EQ(out, h);
+  EXPECT_EQ(h->lpVtbl->QueryInterface(h, &EnvironmentHandler::iid, &out), S_OK);
+  EXPECT_EQ(out, h);
+  out = h;
+  EXPECT_EQ(h->lpVtbl->QueryInterface(h, &ICoreWebView2Controller::iid, &out), E_NOINTERFACE);
+  EXPECT_EQ(out, nullptr);
+  EXPECT_EQ(h->lpVtbl->QueryInterface(h, &EnvironmentHandler::iid, nullptr), E_POINTER);
+  // Two references from QueryInterface on top of the creator's; the web view keeps one more,
+  // and the creator lets go of its own.
+  EXPECT_EQ(h->lpVtbl->Release(h), 2u);
+  EXPECT_EQ(h->lpVtbl->Release(h), 1u);
   EXPECT_EQ(h->lpVtbl->AddRef(h), 2u);
   handler.reset();
   EXPECT_EQ(h->lpVtbl->Invoke(h, E_ABORT, nullptr), S_FALSE);

@@ -24,30 +24,6 @@ std::wstring windowClass(HWND window) {
   return name;
 }
 
-std::wstring windowText(HWND window) {
-  const int length = GetWindowTextLengthW(window);
-  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), length + 1)));
-  return text;
-}
-
-struct WindowSearch {
-  DWORD pid;
-  const wchar_t* className;
-  HWND found;
-};
-
-BOOL CALLBACK findWindowOf(HWND window, LPARAM parameter) {
-  auto* search = reinterpret_cast<WindowSearch*>(parameter);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  if (pid == search->pid && windowClass(window) == search->className) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 // The lines of a text file; none when it cannot be read.
 std::vector<std::string> linesOf(const fs::path& file) {
   std::string text;
@@ -59,18 +35,29 @@ std::vector<std::string> linesOf(const fs::path& file) {
 }
 
 HWND findTopWindow(DWORD pid, const wchar_t* className) {
-  WindowSearch search{pid, className, nullptr};
-  EnumWindows(&findWindowOf, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  for (HWND window = FindWindowExW(nullptr, nullptr, className, nullptr); window;
+       window = FindWindowExW(nullptr, window, className, nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == pid) return window;
+  }
+  return nullptr;
 }
 
 }  // namespace
 
+std::wstring windowText(HWND window) {
+  const int length = GetWindowTextLengthW(window);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), length + 1)));
+  return text;
+}
+
 bool writeRegistryText(HKEY root, const wchar_t* key, const wchar_t* name,
                        const std::wstring& value, REGSAM view) {
   HKEY handle = nullptr;
-  if (RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &handle,
-                      nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &handle, nullptr) !=
+      ERROR_SUCCESS) {
     return false;
   }
   const LSTATUS status =
@@ -172,18 +159,12 @@ LauncherProcess::LauncherProcess(LauncherProcess&& other) noexcept
     : process_(std::exchange(other.process_, nullptr)), pid_(std::exchange(other.pid_, 0)) {}
 
 LauncherProcess::~LauncherProcess() {
-  reset();
-}
-
-void LauncherProcess::reset() {
   if (!process_) return;
   if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
     TerminateProcess(process_, 99);
     WaitForSingleObject(process_, 5000);
   }
   CloseHandle(process_);
-  process_ = nullptr;
-  pid_ = 0;
 }
 
 bool LauncherProcess::waitForExit(int timeoutMs) {

@@ -89,12 +89,12 @@ class LauncherProcess {
   HWND waitForDialog() const;
 
  private:
-  void reset();
-
   HANDLE process_ = nullptr;
   DWORD pid_ = 0;
 };
 
+// A window's title (a static control's text).
+std::wstring windowText(HWND window);
 // A message box's caption, text and whether it has each of the buttons OK, Yes and No.
 struct MessageBoxContent {
   std::wstring caption;

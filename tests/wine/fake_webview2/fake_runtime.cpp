@@ -211,53 +211,45 @@ struct Settings : FakeObject<ICoreWebView2Settings3, Settings> {
 
 // ---- Event arguments ---------------------------------------------------------------------
 
-struct WebMessageArgs : FakeObject<ICoreWebView2WebMessageReceivedEventArgs, WebMessageArgs> {
-  explicit WebMessageArgs(std::wstring text) : text(std::move(text)) { lpVtbl = &vtable; }
-  std::wstring text;
-
-  static HRESULT STDMETHODCALLTYPE asString(ICoreWebView2WebMessageReceivedEventArgs* object,
-                                            LPWSTR* out) {
-    *out = copyForCaller(self(object)->text);
-    return S_OK;
-  }
-  static constexpr ICoreWebView2WebMessageReceivedEventArgsVtbl vtable = {
-      FAKE_UNKNOWN,
-      .TryGetWebMessageAsString = &asString,
-  };
-};
-
-// The arguments of NavigationStarting and NewWindowRequested: an address, and the one flag the
-// launcher sets (Cancel, Handled).
+// The arguments of WebMessageReceived, NavigationStarting and NewWindowRequested: a text (the
+// message, an address), and the one flag the launcher may set (Cancel, Handled).
 template <class Interface>
-struct AddressArgs : FakeObject<Interface, AddressArgs<Interface>> {
-  explicit AddressArgs(std::wstring uri) : uri(std::move(uri)) { this->lpVtbl = &vtable; }
-  std::wstring uri;
+struct TextArgs : FakeObject<Interface, TextArgs<Interface>> {
+  explicit TextArgs(std::wstring text) : text(std::move(text)) { this->lpVtbl = &vtable; }
+  std::wstring text;
   BOOL flag = FALSE;
 
-  static HRESULT STDMETHODCALLTYPE getUri(Interface* object, LPWSTR* out) {
-    *out = copyForCaller(AddressArgs::self(object)->uri);
+  static HRESULT STDMETHODCALLTYPE getText(Interface* object, LPWSTR* out) {
+    *out = copyForCaller(TextArgs::self(object)->text);
     return S_OK;
   }
   static HRESULT STDMETHODCALLTYPE putFlag(Interface* object, BOOL value) {
-    AddressArgs::self(object)->flag = value;
+    TextArgs::self(object)->flag = value;
     return S_OK;
   }
   static const std::remove_cvref_t<decltype(*std::declval<Interface>().lpVtbl)> vtable;
 };
 
-using NavigationArgs = AddressArgs<ICoreWebView2NavigationStartingEventArgs>;
+using WebMessageArgs = TextArgs<ICoreWebView2WebMessageReceivedEventArgs>;
+template <>
+const ICoreWebView2WebMessageReceivedEventArgsVtbl WebMessageArgs::vtable = {
+    FAKE_UNKNOWN,
+    .TryGetWebMessageAsString = &getText,
+};
+
+using NavigationArgs = TextArgs<ICoreWebView2NavigationStartingEventArgs>;
 template <>
 const ICoreWebView2NavigationStartingEventArgsVtbl NavigationArgs::vtable = {
     FAKE_UNKNOWN,
-    .get_Uri = &getUri,
+    .get_Uri = &getText,
     .put_Cancel = &putFlag,
 };
 
-using NewWindowArgs = AddressArgs<ICoreWebView2NewWindowRequestedEventArgs>;
+using NewWindowArgs = TextArgs<ICoreWebView2NewWindowRequestedEventArgs>;
 template <>
 const ICoreWebView2NewWindowRequestedEventArgsVtbl NewWindowArgs::vtable = {
     FAKE_UNKNOWN,
-    .get_Uri = &getUri,
+    .get_Uri = &getText,
     .put_Handled = &putFlag,
 };
 
@@ -347,7 +339,7 @@ struct WebView : FakeObject<ICoreWebView2, WebView> {
       for (Handler* handler : handlers) handler->lpVtbl->Invoke(handler, this, args);
     }
     bool flag = false;
-    if constexpr (requires(Args& a) { a.flag; }) flag = args->flag;
+    if constexpr (requires(Args & a) { a.flag; }) flag = args->flag;
     Args::release(args);
     return flag;
   }
@@ -411,7 +403,6 @@ struct Controller : FakeObject<ICoreWebView2Controller4, Controller> {
 
   WebView* view;
   HWND parent;
-  BOOL externalDrop = TRUE;
 
   static HRESULT STDMETHODCALLTYPE putBounds(ICoreWebView2Controller4*, RECT bounds) {
     record("bounds", std::to_string(bounds.left) + " " + std::to_string(bounds.top) + " " +
@@ -428,8 +419,7 @@ struct Controller : FakeObject<ICoreWebView2Controller4, Controller> {
     record("moved");
     return S_OK;
   }
-  static HRESULT STDMETHODCALLTYPE putExternalDrop(ICoreWebView2Controller4* object, BOOL value) {
-    self(object)->externalDrop = value;
+  static HRESULT STDMETHODCALLTYPE putExternalDrop(ICoreWebView2Controller4*, BOOL value) {
     record("setting", std::string("AllowExternalDrop ") + (value ? "1" : "0"));
     return S_OK;
   }
@@ -454,9 +444,6 @@ struct Environment : FakeObject<ICoreWebView2Environment, Environment> {
   createController(ICoreWebView2Environment*, HWND parent,
                    ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler) {
     if (!handler) return E_POINTER;
-    char window[32];
-    wsprintfA(window, "%p", static_cast<void*>(parent));
-    record("controller", window);
     handler->lpVtbl->AddRef(handler);
     Dispatcher::get().post([handler, parent] {
       const bool fail = behaves("failing-controller");
@@ -516,10 +503,10 @@ void runCommand(unsigned long command, const std::wstring& text, LRESULT& result
     case kWebMessage: view->raise<WebMessageArgs>(view->messageHandlers, text); break;
     case kNavigation: view->raiseNavigation(text); break;
     case kNewWindow:
-      record("newwindow", (view->raise<NewWindowArgs>(view->newWindowHandlers, text)
-                               ? "handled "
-                               : "unhandled ") +
-                              wideToUtf8(text));
+      record(
+          "newwindow",
+          (view->raise<NewWindowArgs>(view->newWindowHandlers, text) ? "handled " : "unhandled ") +
+              wideToUtf8(text));
       break;
     case kProcessFailed: {
       const std::int32_t kind = _wtoi(text.c_str());
@@ -531,16 +518,6 @@ void runCommand(unsigned long command, const std::wstring& text, LRESULT& result
       view->raise<ProcessFailedArgs>(view->processFailedHandlers, kind);
       break;
     }
-    case kDrop:
-      // The runtime opens a file dropped on the view as a navigation to it, unless told not to.
-      if (controller->externalDrop) {
-        std::wstring url = L"file:///" + text;
-        std::replace(url.begin(), url.end(), L'\\', L'/');
-        view->raiseNavigation(url);
-      } else {
-        record("drop", "refused " + wideToUtf8(text));
-      }
-      break;
     case kDpiChange: changeDpi(controller->parent, text); break;
     default: result = 0; break;
   }

@@ -4,7 +4,6 @@
 // folder (the folder the registry's "EBWebView" value names), "<pid> <event> <text>":
 //   commandline <text>                     the launcher's command line, when it loads the fake
 //   environment <flag> <kind> <user data folder>   the creation export was called
-//   controller <parent window, hex>        CreateCoreWebView2Controller
 //   setting <name> <0|1>                   a put_ of the settings (Settings3 included) or the
 //                                          controller's AllowExternalDrop
 //   bounds <left> <top> <right> <bottom>   put_Bounds
@@ -17,7 +16,6 @@
 //                                          runtime does not allow)
 //   reload                                 the view's Reload
 //   moved                                  NotifyParentWindowPositionChanged
-//   drop refused <path>                    a file dropped on a view that refuses external drops
 //   sync <text>                            the marker of a kSync command came through the queue
 //   released <what> <count>                the count a handler's Release returned when the
 //                                          fake let go of it (0: nothing else holds it)
@@ -43,8 +41,6 @@ enum Command : unsigned long {
   // One of the runtime's processes died: ProcessFailed with the kind in decimal (0: the
   // browser process, which also closes the view; 1: the page's renderer).
   kProcessFailed = 5,
-  // A file (a Windows path) dropped on the view from outside.
-  kDrop = 6,
   // The window moved to a monitor of another scale: WM_DPICHANGED with
   // "<dpi> <left> <top> <right> <bottom>", sent to the view's parent window.
   kDpiChange = 7,
