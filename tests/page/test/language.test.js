@@ -7,11 +7,10 @@ const { useBrowser } = require('./harness');
 const open = useBrowser(test);
 
 // Each text is checked where the page shows it (progress, toasts, status, news, switching).
-test('the three tables: the same 47 keys, all translated', async () => {
+test('the three tables: the same keys, all translated', async () => {
   const p = await open();
   const tables = await p.page.evaluate(() => TEXTS);
   const ENGLISH = tables.en;
-  assert.equal(Object.keys(ENGLISH).length, 47);
   for (const lang of ['lt', 'ru']) {
     assert.deepEqual(Object.keys(tables[lang]).sort(), Object.keys(ENGLISH).sort(), lang);
     for (const [key, text] of Object.entries(tables[lang])) {
