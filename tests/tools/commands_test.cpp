@@ -26,47 +26,10 @@ struct Result {
 };
 
 Result tarnbuilder(const std::vector<std::string>& args) {
-  std::ostringstream out;
-  std::ostringstream err;
+  std::ostringstream out, err;
   builder::Console console{out, err};
-  Result run;
-  run.code = builder::runTarnbuilder(args, console);
-  run.out = out.str();
-  run.err = err.str();
-  return run;
-}
-
-std::string trimmed(std::string text) {
-  while (!text.empty() && text.back() == '\n') text.pop_back();
-  return text;
-}
-
-TEST(Commands, KeysAreMadeOnceAndOwnerOnly) {
-  TempDir dir;
-  const std::string key = pathToUtf8(dir / "key.txt");
-  const Result made = tarnbuilder({"keygen", key});
-  ASSERT_EQ(made.code, 0) << made.err;
-  const std::string stored = readTestFile(dir / "key.txt");
-  ASSERT_EQ(stored.size(), 65u);
-  EXPECT_EQ(stored.find_first_not_of("0123456789abcdef"), 64u);
-  EXPECT_EQ(trimmed(made.out).size(), 64u);
-  EXPECT_EQ(tarnbuilder({"pubkey", key}).out, made.out);
-#ifndef _WIN32
-  EXPECT_EQ(fs::status(dir / "key.txt").permissions() & fs::perms::all,
-            fs::perms::owner_read | fs::perms::owner_write);
-#endif
-
-  const Result again = tarnbuilder({"keygen", key});
-  EXPECT_EQ(again.code, 1);
-  EXPECT_EQ(again.err,
-            "tarnbuilder keygen: " + key + " already exists; keygen never replaces a key\n");
-  EXPECT_EQ(readTestFile(dir / "key.txt"), stored);
-  EXPECT_NE(tarnbuilder({"keygen", pathToUtf8(dir / "other.txt")}).out, made.out);
-
-  writeTestFile(dir / "bad.txt", std::string(63, 'a') + "\n");
-  EXPECT_EQ(tarnbuilder({"pubkey", pathToUtf8(dir / "bad.txt")}).err,
-            "tarnbuilder pubkey: " + pathToUtf8(dir / "bad.txt") +
-                " is not a tarnbuilder key (64 hexadecimal digits expected)\n");
+  const int code = builder::runTarnbuilder(args, console);
+  return {code, out.str(), err.str()};
 }
 
 TEST(Commands, ConfigIsWhatTheLauncherLoads) {
@@ -134,18 +97,43 @@ TEST(Commands, ExitCodesAndHelp) {
             "arguments.\n");
 }
 
-// publish's options as typed, then what staff read when verify finds a problem.
-TEST(Commands, PublishThenVerifyReportsAProblemWithExitCodeOne) {
+// A key made once and owner-only; publish's options as typed, then what staff read when verify
+// finds a problem.
+TEST(Commands, KeygenPublishAndVerify) {
   TempDir dir;
-  writeTestFile(dir / "client/readme.txt", "hello");
   const std::string key = pathToUtf8(dir / "key.txt");
+  const Result made = tarnbuilder({"keygen", key});
+  ASSERT_EQ(made.code, 0) << made.err;
+  const std::string stored = readTestFile(dir / "key.txt");
+  ASSERT_EQ(stored.size(), 65u);
+  EXPECT_EQ(stored.find_first_not_of("0123456789abcdef"), 64u);
+  EXPECT_EQ(made.out.find_first_not_of("0123456789abcdef"), 64u);
+  EXPECT_EQ(tarnbuilder({"pubkey", key}).out, made.out);
+#ifndef _WIN32
+  EXPECT_EQ(fs::status(dir / "key.txt").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+#endif
+
+  const Result again = tarnbuilder({"keygen", key});
+  EXPECT_EQ(again.code, 1);
+  EXPECT_EQ(again.err,
+            "tarnbuilder keygen: " + key + " already exists; keygen never replaces a key\n");
+  EXPECT_EQ(readTestFile(dir / "key.txt"), stored);
+  EXPECT_NE(tarnbuilder({"keygen", pathToUtf8(dir / "other.txt")}).out, made.out);
+
+  writeTestFile(dir / "bad.txt", std::string(63, 'a') + "\n");
+  EXPECT_EQ(tarnbuilder({"pubkey", pathToUtf8(dir / "bad.txt")}).err,
+            "tarnbuilder pubkey: " + pathToUtf8(dir / "bad.txt") +
+                " is not a tarnbuilder key (64 hexadecimal digits expected)\n");
+
+  writeTestFile(dir / "client/readme.txt", "hello");
   const std::string out = pathToUtf8(dir / "out");
-  const std::string publicKey = trimmed(tarnbuilder({"keygen", key}).out);
   const Result publish =
       tarnbuilder({"publish", "--key", key, "--client", pathToUtf8(dir / "client"), "--out", out,
                    "--block-size", "64K", "--build", "two", "--remove", "old.txt"});
   ASSERT_EQ(publish.code, 0) << publish.err;
-  EXPECT_NE(publish.out.find("public key: " + publicKey), std::string::npos) << publish.out;
+  EXPECT_NE(publish.out.find("public key: " + made.out.substr(0, 64)), std::string::npos)
+      << publish.out;
   const Json manifest = Json::parse(readTestFile(dir / "out/manifest.json"));
   EXPECT_EQ(manifest.getString("build"), "two");
   EXPECT_EQ(manifest.get("remove").dump(), R"(["old.txt"])");

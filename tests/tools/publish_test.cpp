@@ -156,7 +156,8 @@ TEST_F(Publish, RefusesBeforeWritingAnything) {
   std::vector<std::string> problems = {
       "a: its packed file files/a.tz would have the name of a published folder",
       "a: its block index files/a.tzi would have the name of a published folder",
-      "key.txt: this is the signing key", "--once missing.txt: no such file is published",
+      "key.txt: this is the signing key",
+      "--once missing.txt: no such file is published",
       "--remove ../outside.txt: the launcher refuses this path",
       "--remove data/x.bin: this file is also published",
       "--remove .Tarn_Update/cache.json: the launcher refuses this path"};
@@ -167,10 +168,11 @@ TEST_F(Publish, RefusesBeforeWritingAnything) {
   }
   if (clientFiles(client).size() == 10) {
     fs::create_directory_symlink(client, client / "loop");
-    problems.insert(problems.end(), {"bad:name.txt: the launcher refuses this path",
-                                     "nul.txt: the launcher refuses this path",
-                                     "trailing.: the launcher refuses this path", "loop: link loop",
-                                     "Data.bin and data.BIN: names that differ only in letter case"});
+    problems.insert(
+        problems.end(),
+        {"bad:name.txt: the launcher refuses this path", "nul.txt: the launcher refuses this path",
+         "trailing.: the launcher refuses this path", "loop: link loop",
+         "Data.bin and data.BIN: names that differ only in letter case"});
   }
   const std::string err = publishFails(options);
   for (const std::string& problem : problems) {

@@ -21,6 +21,8 @@ test('state=ready: sample server, status, news and a finished check; commands an
   await p.page.selectOption('#resSelect', '1920x1080');
   await p.page.click('#btnSettingsSave');
   assert.equal(await p.text('#toast'), 'Settings saved');
+  await p.page.click('#btnSettings');
+  assert.equal(await p.page.$eval('#resSelect', (s) => s.value), '1920x1080', 'the demonstration keeps what was saved');
   await p.close();
 });
 
