@@ -21,7 +21,7 @@ test('the three tables: the same keys, all translated', async () => {
   await p.close();
 });
 
-test('a language button switches every text at once, then sends setLanguage', async () => {
+test('a language button switches every text at once, then sends setLanguage; a missing text falls back', async () => {
   const p = await open();
   await p.init({ lang: 'en' });
   await p.play({ type: 'status', online: true, players: 12 },
@@ -37,11 +37,8 @@ test('a language button switches every text at once, then sends setLanguage', as
         .map((n) => n.textContent).join('/'), $('settings').hidden];
   }), ['ru', 'Играть', 'Настройки', 'Восстановить клиент', 'Новостей пока нет.', 'Онлайн · 12 игр.',
     'Подключение к серверу обновлений…', 'СайтФорумDiscordПоддержать/Русский', false]);
-  await p.close();
-});
 
-test('a missing text falls back to English, then to its key', async () => {
-  const p = await open();
+  // A missing text falls back to English, then to its key.
   await p.page.evaluate(() => { delete TEXTS.ru.play; delete TEXTS.ru.d_failed; });
   await p.init({ lang: 'ru' });
   await p.play({ type: 'done', ok: false, canPlay: false, code: 'failed', detail: '', build: '' });

@@ -23,7 +23,7 @@ function area(p) {
   });
 }
 
-test('phases and progress: swinging bar without totals, counts for other phases than download', async () => {
+test('phases and progress: swinging bar without totals, counts for other phases than download; the detail line', async () => {
   const p = await open();
   assert.equal(await area(p), '||| 0% repair');
   await p.init();
@@ -39,12 +39,8 @@ test('phases and progress: swinging bar without totals, counts for other phases 
   assert.equal(await area(p), 'Updating the launcher…||| swinging cancel');
   await p.play({ type: 'phase', phase: 'unpack' });
   assert.equal(await p.text('#phaseText'), 'ph_unpack');
-  await p.close();
-});
 
-test('download detail line: sizes, speed and time left at their edges', async () => {
-  const p = await open();
-  await p.init();
+  // The download detail line: sizes, speed and time left at their edges.
   const KiB = 1024;
   for (const [bytesDone, bytesTotal, speed, expected] of [
     [0, 1023, 0, '0 B / 1023 B'],

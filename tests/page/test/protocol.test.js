@@ -6,7 +6,7 @@ const { useBrowser, DONE } = require('./harness');
 
 const open = useBrowser(test);
 
-test('before init: "ready" sent once as JSON text, the file\'s Lithuanian texts, nothing drawn; messages read', async () => {
+test('before init: "ready" sent once as JSON text, the file\'s Lithuanian texts, nothing drawn; messages; init', async () => {
   const p = await open();
   assert.deepEqual(await p.take(), ['{"cmd":"ready"}']);
   assert.deepEqual(await p.page.evaluate(() => ({
@@ -30,11 +30,8 @@ test('before init: "ready" sent once as JSON text, the file\'s Lithuanian texts,
   assert.equal(await p.text('#statusText'), 'Neveikia');
   await p.play({ type: 'status', online: true, players: 7 });
   assert.equal(await p.text('#statusText'), 'Veikia · 7 žaid.');
-  await p.close();
-});
 
-test('init: title, version, language, links in fixed order, busy from the start', async () => {
-  const p = await open();
+  // init: title, version, language, links in fixed order, busy from the start.
   await p.init({ lang: 'ru', links: { donate: true, shop: true, forum: false, discord: 'yes', website: true } });
   assert.deepEqual(await p.page.$$eval('#links button', (b) => b.map((n) => `${n.className}=${n.textContent}`)),
     ['link-btn website=Сайт', 'link-btn donate=Поддержать']);
