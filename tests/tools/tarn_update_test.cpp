@@ -50,24 +50,7 @@ TEST_F(TarnUpdateTest, JsonLinesAreThePageMessagesAndSuccessExitsWithZero) {
   EXPECT_EQ(again.out, "Fetching the manifest\nChecking files\nUp to date (build build 1).\n");
 }
 
-TEST_F(TarnUpdateTest, FailedRunsExitWithOne) {
-  publish(kTree);
-  server.serve("/manifest.sig", std::string(128, '0') + "\n");
-  const ToolRun badSignature = runTool(argsFor({}));
-  EXPECT_EQ(badSignature.exitCode(), 1);
-  EXPECT_EQ(badSignature.out,
-            "Fetching the manifest\nManifest rejected: manifest signature does not match\n");
-
-  publish(kTree);
-  scriptFile("readme.txt", {.status = 404});
-  const ToolRun failed = runTool(argsFor({"--json"}));
-  EXPECT_EQ(failed.exitCode(), 1);
-  const Json done = doneOf(failed.lines);
-  EXPECT_EQ(done.getString("code") + " " + done.getString("detail"), "failed readme.txt: HTTP 404");
-  EXPECT_TRUE(done.getBool("canPlay", false));
-}
-
-TEST_F(TarnUpdateTest, UsageAndConfigurationErrorsExitWithTwoBeforeAnyRequest) {
+TEST_F(TarnUpdateTest, UsageErrorsExitWithTwoBeforeAnyRequestAndFailedRunsWithOne) {
   const ToolRun help = runTool({"--help"});
   EXPECT_EQ(help.exitCode(), 0);
   EXPECT_EQ(help.out.rfind("usage: tarn-update [--repair] [--json] [CLIENT_DIR]\n", 0), 0u);
@@ -87,6 +70,22 @@ TEST_F(TarnUpdateTest, UsageAndConfigurationErrorsExitWithTwoBeforeAnyRequest) {
   writeTestFile(at("TarnLauncher.json"), "[]");
   expectError(argsFor({"--json"}), "TarnLauncher.json is not valid JSON: \n");
   EXPECT_EQ(server.requests().size(), 0u);
+
+  // Failed runs exit with 1.
+  writeConfig();
+  server.serve("/manifest.sig", std::string(128, '0') + "\n");
+  const ToolRun badSignature = runTool(argsFor({}));
+  EXPECT_EQ(badSignature.exitCode(), 1);
+  EXPECT_EQ(badSignature.out,
+            "Fetching the manifest\nManifest rejected: manifest signature does not match\n");
+
+  publish(kTree);
+  scriptFile("readme.txt", {.status = 404});
+  const ToolRun failed = runTool(argsFor({"--json"}));
+  EXPECT_EQ(failed.exitCode(), 1);
+  const Json done = doneOf(failed.lines);
+  EXPECT_EQ(done.getString("code") + " " + done.getString("detail"), "failed readme.txt: HTTP 404");
+  EXPECT_TRUE(done.getBool("canPlay", false));
 }
 
 TEST_F(TarnUpdateTest, InterruptCancelsAStalledDownload) {
