@@ -68,7 +68,7 @@ std::string hexEncode(const void* data, std::size_t size);
 // The value of one hexadecimal digit (either case), or -1 for any other character.
 int hexDigitValue(char c);
 // One byte per pair of hexadecimal digits (either case), first digit high. False on an odd
-// length or any other character (`out` is then unspecified). "" gives no bytes.
+// length or any other character (`out` then holds no meaning). "" gives no bytes.
 bool hexDecode(std::string_view hex, std::vector<std::uint8_t>& out);
 
 // The text with 'A'-'Z' replaced by 'a'-'z'; every other byte unchanged.
