@@ -76,6 +76,26 @@ std::string hexEncode(const void* data, std::size_t size) {
   return out;
 }
 
+int hexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool hexDecode(std::string_view hex, std::vector<std::uint8_t>& out) {
+  out.clear();
+  if (hex.size() % 2 != 0) return false;
+  out.reserve(hex.size() / 2);
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    const int high = hexDigitValue(hex[i]);
+    const int low = hexDigitValue(hex[i + 1]);
+    if (high < 0 || low < 0) return false;
+    out.push_back(static_cast<std::uint8_t>(high << 4 | low));
+  }
+  return true;
+}
+
 std::string toLowerAscii(std::string_view text) {
   std::string out(text);
   for (char& c : out) {

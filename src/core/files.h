@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tu {
 
@@ -64,6 +65,11 @@ std::string fileStamp(const std::filesystem::path& path);
 
 // Lowercase hexadecimal, two digits per byte, high digit first.
 std::string hexEncode(const void* data, std::size_t size);
+// The value of one hexadecimal digit (either case), or -1 for any other character.
+int hexDigitValue(char c);
+// One byte per pair of hexadecimal digits (either case), first digit high. False on an odd
+// length or any other character (`out` then holds no meaning). "" gives no bytes.
+bool hexDecode(std::string_view hex, std::vector<std::uint8_t>& out);
 
 // The text with 'A'-'Z' replaced by 'a'-'z'; every other byte unchanged.
 std::string toLowerAscii(std::string_view text);

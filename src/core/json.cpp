@@ -10,6 +10,8 @@
 #include <limits>
 #include <tuple>
 
+#include "core/files.h"
+
 namespace tu {
 
 namespace {
@@ -31,19 +33,12 @@ bool isDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // Reads the four hex digits at `at` into `value`. Returns null, or the first byte that is
 // not a hex digit.
 const char* readHex4(const char* at, std::uint32_t& value) {
   value = 0;
   for (int i = 0; i < 4; ++i) {
-    const int digit = hexValue(at[i]);
+    const int digit = hexDigitValue(at[i]);
     if (digit < 0) return at + i;
     value = value * 16 + static_cast<std::uint32_t>(digit);
   }

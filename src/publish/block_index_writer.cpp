@@ -3,6 +3,7 @@
 #include <fstream>
 #include <vector>
 
+#include "core/files.h"
 #include "update/block_index.h"
 #include "update/packed_file.h"
 

@@ -5,13 +5,6 @@
 namespace tu {
 namespace {
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 std::optional<std::string> decoded(std::string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -21,8 +14,8 @@ std::optional<std::string> decoded(std::string_view text) {
       continue;
     }
     if (i + 2 >= text.size()) return std::nullopt;
-    const int high = hexValue(text[i + 1]);
-    const int low = hexValue(text[i + 2]);
+    const int high = hexDigitValue(text[i + 1]);
+    const int low = hexDigitValue(text[i + 2]);
     if (high < 0 || low < 0 || (high == 0 && low == 0)) return std::nullopt;
     const char byte = static_cast<char>(high * 16 + low);
     out += byte == '/' ? '\\' : byte;

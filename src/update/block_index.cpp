@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/files.h"
 #include "crypto/sha256.h"
 #include "update/little_endian.h"
 #include "update/packed_file.h"

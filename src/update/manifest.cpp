@@ -9,13 +9,6 @@ namespace tu {
 
 namespace {
 
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // The truncated number, or -1 when the member is not a number; -1 is never a valid size.
 std::int64_t sizeField(const Json& entry, std::string_view key) {
   const Json& value = entry.get(key);
@@ -23,19 +16,6 @@ std::int64_t sizeField(const Json& entry, std::string_view key) {
 }
 
 }  // namespace
-
-bool hexDecode(std::string_view hex, std::vector<std::uint8_t>& out) {
-  out.clear();
-  if (hex.size() % 2 != 0) return false;
-  out.reserve(hex.size() / 2);
-  for (std::size_t i = 0; i < hex.size(); i += 2) {
-    const int high = hexDigit(hex[i]);
-    const int low = hexDigit(hex[i + 1]);
-    if (high < 0 || low < 0) return false;
-    out.push_back(static_cast<std::uint8_t>(high << 4 | low));
-  }
-  return true;
-}
 
 bool verifyManifestSignature(std::string_view body, std::string_view signature,
                              std::string_view publicKey) {

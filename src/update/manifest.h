@@ -39,10 +39,6 @@ inline constexpr std::string_view kWorkFolderName = ".tarn_update";
 // hash cache or a partial download.
 bool isSafeManifestPath(std::string_view path);
 
-// One byte per pair of hexadecimal digits (either case), first digit high. False on an odd
-// length or any other character (`out` is then unspecified). "" gives no bytes.
-bool hexDecode(std::string_view hex, std::vector<std::uint8_t>& out);
-
 // Whether `signature` (128 hex digits, then optionally any run of "\n", "\r" and " ") is a
 // valid Ed25519 signature of every byte of `body` under `publicKey` (64 hex digits).
 bool verifyManifestSignature(std::string_view body, std::string_view signature,

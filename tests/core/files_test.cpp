@@ -103,7 +103,17 @@ TEST(IsSafeRelativePath, AcceptedAndRejectedNames) {
   }
 }
 
-TEST(PathText, Utf8RoundTripsThroughNativePaths) {
+// Paths join with the platform's own separator: '\' on Windows, '/' elsewhere.
+TEST(PathText, Utf8RoundTripsThroughNativePathsJoinedWithTheNativeSeparator) {
+#ifdef _WIN32
+  EXPECT_EQ(resolveRelative(L"C:\\Game", "system/L2.exe").native(), L"C:\\Game\\system\\L2.exe");
+  EXPECT_EQ(resolveRelative(L"C:\\Game\\", "system/L2.exe").native(), L"C:\\Game\\system\\L2.exe");
+  EXPECT_EQ(resolveRelative(L"C:\\Game", "\xC5\xBE.ini").native(), L"C:\\Game\\\u017E.ini");
+#else
+  EXPECT_EQ(resolveRelative("/games/l2", "system/L2.exe").native(), "/games/l2/system/L2.exe");
+  EXPECT_EQ(resolveRelative("/games/l2/", "system/L2.exe").native(), "/games/l2/system/L2.exe");
+  EXPECT_EQ(resolveRelative("", "a/b").native(), "a/b");
+#endif
   const std::string name =
       "\xC5\xBD"
       "aidimas \xD0\x98\xD0\xB3\xD1\x80\xD0\xB0.ini";

@@ -36,42 +36,29 @@ double parsedNumber(std::string_view text) {
 }
 
 TEST(JsonParse, EveryMessageWithItsOffset) {
-  const struct {
-    std::string text;
-    std::string error;
-  } cases[] = {
-      {"", "unexpected end at offset 0"},
-      {" \t\r\n", "unexpected end at offset 4"},
-      {"[", "unexpected end at offset 1"},
-      {"{\"a\":1,}", "expected key at offset 7"},
-      {"{", "expected key at offset 1"},
-      {"{1:2}", "expected key at offset 1"},
-      {"{\"a\":1, ", "expected key at offset 8"},
-      {"{\"a\" 1}", "expected ':' at offset 5"},
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "unexpected end at offset 0"}, {" \t\r\n", "unexpected end at offset 4"},
+      {"[", "unexpected end at offset 1"}, {"{\"a\":1,}", "expected key at offset 7"},
+      {"{", "expected key at offset 1"}, {"{1:2}", "expected key at offset 1"},
+      {"{\"a\":1, ", "expected key at offset 8"}, {"{\"a\" 1}", "expected ':' at offset 5"},
       {"{\"a\":1 2}", "expected ',' or '}' at offset 7"},
-      {"{\"a\":1", "expected ',' or '}' at offset 6"},
-      {"[1 2]", "expected ',' or ']' at offset 3"},
-      {"[1", "expected ',' or ']' at offset 2"},
-      {"[1,]", "unexpected character at offset 3"},
-      {"tru", "unexpected character at offset 0"},
-      {"+1", "unexpected character at offset 0"},
+      {"{\"a\":1", "expected ',' or '}' at offset 6"}, {"[1 2]", "expected ',' or ']' at offset 3"},
+      {"[1", "expected ',' or ']' at offset 2"}, {"[1,]", "unexpected character at offset 3"},
+      {"tru", "unexpected character at offset 0"}, {"+1", "unexpected character at offset 0"},
       {"\xEF\xBB\xBF{}", "unexpected character at offset 0"},
       {"[1,{\"d\":[x]}]", "unexpected character at offset 9"},
-      {"true x", "trailing characters at offset 5"},
-      {"truex", "trailing characters at offset 4"},
-      {"\"", "unterminated string at offset 1"},
-      {"\"abc", "unterminated string at offset 4"},
+      {"true x", "trailing characters at offset 5"}, {"truex", "trailing characters at offset 4"},
+      {"\"", "unterminated string at offset 1"}, {"\"abc", "unterminated string at offset 4"},
       {"\"ab\\", "unterminated string at offset 4"},
       {"\"\\u0041", "unterminated string at offset 7"},
-      {"\"\\x\"", "bad escape at offset 3"},
-      {"\"\\u12\"", "bad \\u escape at offset 3"},
+      {"\"\\x\"", "bad escape at offset 3"}, {"\"\\u12\"", "bad \\u escape at offset 3"},
       {"\"\\u12G4\"", "bad \\u escape at offset 5"},
       {"\"\\uD83D\\uZZZZ\"", "bad \\u escape at offset 9"},
       // Literals are matched by their prefix.
       {"[truefalse]", "expected ',' or ']' at offset 5"},
       {"[true,nullnull]", "expected ',' or ']' at offset 10"},
   };
-  for (const auto& c : cases) EXPECT_EQ(parseError(c.text), c.error) << c.text;
+  for (const auto& [text, error] : cases) EXPECT_EQ(parseError(text), error) << text;
 }
 
 TEST(JsonParse, AnyValueAtTheTopAndSuccessLeavesTheErrorTextAlone) {
@@ -234,46 +221,35 @@ TEST(JsonLargeObject, LookupsReplacementOrderAndCopies) {
   ASSERT_EQ(object.members().size(), static_cast<std::size_t>(kCount));
   for (int i = 0; i < kCount; ++i) {
     ASSERT_EQ(object.members()[i].first, key(i));
-    if (i != 25000) {
-      ASSERT_EQ(object.get(key(i)).asNumber(), i) << i;
-    }
+    ASSERT_EQ(object.get(key(i)).dump(), i == 25000 ? "\"replaced\"" : std::to_string(i));
   }
-  EXPECT_EQ(object.get(key(25000)).asString(), "replaced");
   EXPECT_TRUE(object.get(key(kCount)).isNull());
 
   Json copy = object;
   copy.set(key(7), "copy");
   copy.set("new", true);
   const Json moved = std::move(copy);
-  EXPECT_EQ(moved.get(key(7)).asString(), "copy");
+  EXPECT_EQ(moved.get(key(7)).asString() + moved.members().back().first, "copynew");
   EXPECT_EQ(moved.get(key(49999)).asNumber(), 49999);
-  EXPECT_EQ(moved.members().back().first, "new");
-  EXPECT_EQ(object.get(key(7)).asNumber(), 7);
-  EXPECT_FALSE(object.has("new"));
+  EXPECT_TRUE(object.get(key(7)).asNumber() == 7 && !object.has("new"));
 
   std::string text = object.dump();
   text.back() = ',';
   const Json parsed = Json::parse(text + "\"" + key(3) + "\":\"again\"}");
-  ASSERT_EQ(parsed.members().size(), static_cast<std::size_t>(kCount));
-  EXPECT_EQ(parsed.members()[3].second.asString(), "again");
-  EXPECT_EQ(parsed.get(key(25000)).asString(), "replaced");
+  EXPECT_EQ(parsed.members().size(), static_cast<std::size_t>(kCount));
+  EXPECT_EQ(parsed.members()[3].second.asString() + parsed.get(key(3)).asString(), "againagain");
 }
 
 TEST(TruncateToInt64, DefinedForEveryDouble) {
   constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
   constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
   const double inf = std::numeric_limits<double>::infinity();
-  EXPECT_EQ(truncateToInt64(1e300), kMax);
-  EXPECT_EQ(truncateToInt64(-1e30), kMin);
-  EXPECT_EQ(truncateToInt64(std::nan("")), 0);
-  EXPECT_EQ(truncateToInt64(inf), kMax);
-  EXPECT_EQ(truncateToInt64(-inf), kMin);
-  EXPECT_EQ(truncateToInt64(-0.5), 0);
-  EXPECT_EQ(truncateToInt64(2106.9), 2106);
-  EXPECT_EQ(truncateToInt64(-1.9), -1);
-  EXPECT_EQ(truncateToInt64(9223372036854775808.0), kMax);                 // 2^63
-  EXPECT_EQ(truncateToInt64(-9223372036854775808.0), kMin);                // -2^63 is in range
-  EXPECT_EQ(truncateToInt64(9223372036854774784.0), 9223372036854774784);  // below 2^63
+  const std::pair<double, std::int64_t> cases[] = {
+      {1e300, kMax}, {-1e30, kMin}, {std::nan(""), 0}, {inf, kMax}, {-inf, kMin}, {-0.5, 0},
+      {2106.9, 2106}, {-1.9, -1}, {9223372036854775808.0, kMax},  // 2^63
+      {-9223372036854775808.0, kMin},                             // -2^63 is in range
+      {9223372036854774784.0, 9223372036854774784}};              // below 2^63
+  for (const auto& [value, expected] : cases) EXPECT_EQ(truncateToInt64(value), expected) << value;
   EXPECT_EQ(Json::parse(R"({"size":1e300})").getInt64("size", 0), kMax);
 }
 

@@ -20,19 +20,6 @@ LauncherConfig withLanguage(std::string language) {
   return config;
 }
 
-TEST(Prefs, FirstRunUsesTheConfiguredLanguageAndAStoredOneOverridesIt) {
-  TempDir dir;
-  Prefs state;
-  loadPrefs(state, dir.path(), withLanguage("en"));
-  EXPECT_EQ(state.currentLanguage, "en");
-  EXPECT_TRUE(state.prefs.isObject());
-  EXPECT_FALSE(fs::exists(prefsFile(dir.path())));  // nothing written until something changes
-
-  writeTestFile(prefsFile(dir.path()), R"({"lang":"ru"})");
-  loadPrefs(state, dir.path(), withLanguage("lt"));
-  EXPECT_EQ(state.currentLanguage, "ru");
-}
-
 // A stored language the page does not offer, or a document that is not an object, gives way to
 // the configured language, and the next save writes over it.
 TEST(Prefs, UnusableStoredValuesGiveWayToTheConfiguredLanguage) {
@@ -48,11 +35,19 @@ TEST(Prefs, UnusableStoredValuesGiveWayToTheConfiguredLanguage) {
   }
 }
 
-TEST(Prefs, SaveKeepsOtherMembersInTheirOrder) {
+// Nothing is written until something changes; a stored language overrides the configured one,
+// and a save keeps the other members in their order.
+TEST(Prefs, AStoredLanguageOverridesTheConfiguredOneAndSaveKeepsOtherMembers) {
   TempDir dir;
-  writeTestFile(prefsFile(dir.path()), R"({"a":1,"lang":"ru","shortcut-2906646095":true})");
   Prefs state;
+  loadPrefs(state, dir.path(), withLanguage("en"));
+  EXPECT_EQ(state.currentLanguage, "en");
+  EXPECT_TRUE(state.prefs.isObject());
+  EXPECT_FALSE(fs::exists(prefsFile(dir.path())));
+
+  writeTestFile(prefsFile(dir.path()), R"({"a":1,"lang":"ru","shortcut-2906646095":true})");
   loadPrefs(state, dir.path(), withLanguage("lt"));
+  EXPECT_EQ(state.currentLanguage, "ru");
   state.currentLanguage = "en";
   savePrefs(state, dir.path());
   EXPECT_EQ(readTestFile(prefsFile(dir.path())),
@@ -60,9 +55,8 @@ TEST(Prefs, SaveKeepsOtherMembersInTheirOrder) {
 
   // Without a "lang" member it is appended at the end.
   writeTestFile(prefsFile(dir.path()), R"({"shortcut-1":true,"x":[]})");
-  Prefs other;
-  loadPrefs(other, dir.path(), withLanguage("ru"));
-  savePrefs(other, dir.path());
+  loadPrefs(state, dir.path(), withLanguage("ru"));
+  savePrefs(state, dir.path());
   EXPECT_EQ(readTestFile(prefsFile(dir.path())),
             "{\n  \"shortcut-1\": true,\n  \"x\": [],\n  \"lang\": \"ru\"\n}\n");
 }

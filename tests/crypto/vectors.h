@@ -1,23 +1,31 @@
 // Readers for the committed test vectors: NIST CAVP .rsp files and the Ed25519 JSON files.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <random>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/files.h"
 #include "core/json.h"
+#include "support/test_data.h"
 
 namespace tu::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
 // Hexadecimal to bytes; fails the test on a malformed string.
-Bytes fromHex(std::string_view hex);
-std::string toHex(const std::uint8_t* data, std::size_t size);
+inline Bytes fromHex(std::string_view hex) {
+  Bytes out;
+  EXPECT_TRUE(hexDecode(hex, out)) << hex;
+  return out;
+}
 inline std::string toHex(const Bytes& data) {
-  return toHex(data.data(), data.size());
+  return hexEncode(data.data(), data.size());
 }
 
 inline Bytes randomBytes(std::mt19937& rng, std::size_t size) {
@@ -26,21 +34,24 @@ inline Bytes randomBytes(std::mt19937& rng, std::size_t size) {
   return out;
 }
 
-// One "Len / Msg / MD" entry of a CAVP ShortMsg or LongMsg file (Len = 0 means empty).
-struct HashVector {
-  Bytes message;
-  Bytes digest;
-};
-std::vector<HashVector> readHashVectors(std::string_view relative);
-
-// A CAVP Monte Carlo file: the seed and the checkpoint digests, COUNT 0 upwards.
-struct MonteVectors {
-  Bytes seed;
-  std::vector<Bytes> checkpoints;
-};
-MonteVectors readMonteVectors(std::string_view relative);
+// The values of every "key = value" line of a CAVP .rsp file, in order (LF or CRLF lines).
+inline std::vector<std::string> rspValues(std::string_view relative, std::string_view key) {
+  std::istringstream in(readTestData(relative));
+  std::vector<std::string> values;
+  const std::string prefix = std::string(key) + " = ";
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.starts_with(prefix)) values.push_back(line.substr(prefix.size()));
+  }
+  return values;
+}
 
 // A committed JSON file, parsed; fails the test when it does not parse.
-Json readJsonData(std::string_view relative);
+inline Json readJsonData(std::string_view relative) {
+  std::string error;
+  Json document = Json::parse(readTestData(relative), &error);
+  EXPECT_EQ(error, "") << relative;
+  return document;
+}
 
 }  // namespace tu::test

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <sstream>
+#include <tuple>
 
 #include "core/config.h"
 #include "core/files.h"
@@ -25,47 +26,10 @@ struct Result {
 };
 
 Result tarnbuilder(const std::vector<std::string>& args) {
-  std::ostringstream out;
-  std::ostringstream err;
+  std::ostringstream out, err;
   builder::Console console{out, err};
-  Result run;
-  run.code = builder::runTarnbuilder(args, console);
-  run.out = out.str();
-  run.err = err.str();
-  return run;
-}
-
-std::string trimmed(std::string text) {
-  while (!text.empty() && text.back() == '\n') text.pop_back();
-  return text;
-}
-
-TEST(Commands, KeysAreMadeOnceAndOwnerOnly) {
-  TempDir dir;
-  const std::string key = pathToUtf8(dir / "key.txt");
-  const Result made = tarnbuilder({"keygen", key});
-  ASSERT_EQ(made.code, 0) << made.err;
-  const std::string stored = readTestFile(dir / "key.txt");
-  ASSERT_EQ(stored.size(), 65u);
-  EXPECT_EQ(stored.find_first_not_of("0123456789abcdef"), 64u);
-  EXPECT_EQ(trimmed(made.out).size(), 64u);
-  EXPECT_EQ(tarnbuilder({"pubkey", key}).out, made.out);
-#ifndef _WIN32
-  EXPECT_EQ(fs::status(dir / "key.txt").permissions() & fs::perms::all,
-            fs::perms::owner_read | fs::perms::owner_write);
-#endif
-
-  const Result again = tarnbuilder({"keygen", key});
-  EXPECT_EQ(again.code, 1);
-  EXPECT_EQ(again.err,
-            "tarnbuilder keygen: " + key + " already exists; keygen never replaces a key\n");
-  EXPECT_EQ(readTestFile(dir / "key.txt"), stored);
-  EXPECT_NE(tarnbuilder({"keygen", pathToUtf8(dir / "other.txt")}).out, made.out);
-
-  writeTestFile(dir / "bad.txt", std::string(63, 'a') + "\n");
-  EXPECT_EQ(tarnbuilder({"pubkey", pathToUtf8(dir / "bad.txt")}).err,
-            "tarnbuilder pubkey: " + pathToUtf8(dir / "bad.txt") +
-                " is not a tarnbuilder key (64 hexadecimal digits expected)\n");
+  const int code = builder::runTarnbuilder(args, console);
+  return {code, out.str(), err.str()};
 }
 
 TEST(Commands, ConfigIsWhatTheLauncherLoads) {
@@ -81,34 +45,29 @@ TEST(Commands, ConfigIsWhatTheLauncherLoads) {
   LauncherConfig config;
   std::string err;
   ASSERT_TRUE(loadConfig(dir / "TarnLauncher.json", config, err)) << err;
-  EXPECT_EQ(config.serverName, "Tarn \xc5\xa0ilas");
-  EXPECT_EQ(config.updateUrl, "https://example.com/updater/");
-  EXPECT_EQ(config.publicKey, std::string(64, 'a'));
-  EXPECT_EQ(config.newsUrl, "https://example.com/news.json");
-  EXPECT_EQ(config.statusHost, "game.example.com");
-  EXPECT_EQ(config.statusPort, 7777);
-  EXPECT_EQ(config.language, "en");
-  EXPECT_EQ(config.game, "system/L2.exe");
-  EXPECT_TRUE(config.closeOnPlay);
-  EXPECT_FALSE(config.desktopShortcut);
+  EXPECT_EQ(config.serverName + "|" + config.updateUrl + "|" + config.publicKey + "|" +
+                config.newsUrl + "|" + config.statusHost + ":" + std::to_string(config.statusPort) +
+                "|" + config.language + "|" + config.game + (config.closeOnPlay ? "|close" : "") +
+                (config.desktopShortcut ? "|shortcut" : ""),
+            "Tarn \xc5\xa0ilas|https://example.com/updater/|" + std::string(64, 'a') +
+                "|https://example.com/news.json|game.example.com:7777|en|system/L2.exe|close");
   EXPECT_EQ(config.links,
             (std::vector<std::pair<std::string, std::string>>{
                 {"website", "https://example.com"}, {"forum", "http://forum.example.com"}}));
 
   // What the launcher would refuse, or quietly drop, is a usage error; nothing is written.
-  const std::string out = pathToUtf8(dir / "refused.json");
-  const std::vector<std::string> base = {"config", "--pubkey", key, "--update-url", "https://x/"};
-  const auto with = [&](std::vector<std::string> extra) {
-    std::vector<std::string> args = base;
-    args.insert(args.end(), extra.begin(), extra.end());
-    args.push_back(out);
-    return tarnbuilder(args);
-  };
-  EXPECT_EQ(with({"--link", "mail=mailto:staff@example.com"}).code, 2);
-  EXPECT_EQ(with({"--game", "../L2.exe"}).code, 2);
-  EXPECT_EQ(with({"--language", "de"}).code, 2);
-  EXPECT_EQ(with({"--update-url", "ftp://x/"}).code, 2);
-  EXPECT_EQ(tarnbuilder({"config", "--pubkey", "abc", "--update-url", "https://x/", out}).code, 2);
+  for (const std::vector<std::string>& options : std::vector<std::vector<std::string>>{
+           {"--pubkey", key, "--update-url", "ftp://x/"},
+           {"--pubkey", "abc", "--update-url", "https://x/"},
+           {"--link", "mail=mailto:staff@example.com", "--pubkey", key, "--update-url", "https://x/"},
+           {"--game", "../L2.exe", "--pubkey", key, "--update-url", "https://x/"},
+           {"--language", "de", "--pubkey", key, "--update-url", "https://x/"}}) {
+    std::vector<std::string> args = {"config"};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(pathToUtf8(dir / "refused.json"));
+    const Result refused = tarnbuilder(args);
+    EXPECT_EQ(refused.code, 2) << options[1] << ": " << refused.err;
+  }
   EXPECT_FALSE(fs::exists(dir / "refused.json"));
 }
 
@@ -138,18 +97,43 @@ TEST(Commands, ExitCodesAndHelp) {
             "arguments.\n");
 }
 
-// publish's options as typed, then what staff read when verify finds a problem.
-TEST(Commands, PublishThenVerifyReportsAProblemWithExitCodeOne) {
+// A key made once and owner-only; publish's options as typed, then what staff read when verify
+// finds a problem.
+TEST(Commands, KeygenPublishAndVerify) {
   TempDir dir;
-  writeTestFile(dir / "client/readme.txt", "hello");
   const std::string key = pathToUtf8(dir / "key.txt");
+  const Result made = tarnbuilder({"keygen", key});
+  ASSERT_EQ(made.code, 0) << made.err;
+  const std::string stored = readTestFile(dir / "key.txt");
+  ASSERT_EQ(stored.size(), 65u);
+  EXPECT_EQ(stored.find_first_not_of("0123456789abcdef"), 64u);
+  EXPECT_EQ(made.out.find_first_not_of("0123456789abcdef"), 64u);
+  EXPECT_EQ(tarnbuilder({"pubkey", key}).out, made.out);
+#ifndef _WIN32
+  EXPECT_EQ(fs::status(dir / "key.txt").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+#endif
+
+  const Result again = tarnbuilder({"keygen", key});
+  EXPECT_EQ(again.code, 1);
+  EXPECT_EQ(again.err,
+            "tarnbuilder keygen: " + key + " already exists; keygen never replaces a key\n");
+  EXPECT_EQ(readTestFile(dir / "key.txt"), stored);
+  EXPECT_NE(tarnbuilder({"keygen", pathToUtf8(dir / "other.txt")}).out, made.out);
+
+  writeTestFile(dir / "bad.txt", std::string(63, 'a') + "\n");
+  EXPECT_EQ(tarnbuilder({"pubkey", pathToUtf8(dir / "bad.txt")}).err,
+            "tarnbuilder pubkey: " + pathToUtf8(dir / "bad.txt") +
+                " is not a tarnbuilder key (64 hexadecimal digits expected)\n");
+
+  writeTestFile(dir / "client/readme.txt", "hello");
   const std::string out = pathToUtf8(dir / "out");
-  const std::string publicKey = trimmed(tarnbuilder({"keygen", key}).out);
   const Result publish =
       tarnbuilder({"publish", "--key", key, "--client", pathToUtf8(dir / "client"), "--out", out,
                    "--block-size", "64K", "--build", "two", "--remove", "old.txt"});
   ASSERT_EQ(publish.code, 0) << publish.err;
-  EXPECT_NE(publish.out.find("public key: " + publicKey), std::string::npos) << publish.out;
+  EXPECT_NE(publish.out.find("public key: " + made.out.substr(0, 64)), std::string::npos)
+      << publish.out;
   const Json manifest = Json::parse(readTestFile(dir / "out/manifest.json"));
   EXPECT_EQ(manifest.getString("build"), "two");
   EXPECT_EQ(manifest.get("remove").dump(), R"(["old.txt"])");
@@ -185,32 +169,28 @@ TEST(Commands, UiPackIsWhatTheLauncherUnpacks) {
 }
 
 TEST(Commands, ExcludePatterns) {
-  const auto matches = [](const char* pattern, const char* path, bool folder = false) {
+  const std::tuple<const char*, const char*, bool, bool> cases[] = {
+      // pattern, path, whether the path is a folder, whether it is excluded
+      {"*.log", "system/crash.LOG", false, true}, {"*.log", "system/crash.log.txt", false, false},
+      {"system/*.bak", "system/a.bak", false, true},
+      {"system/*.bak", "system/sub/a.bak", false, false},
+      {"system/*.bak", "other/system/a.bak", false, false},
+      {"docs/**/*.pdf", "docs/a.pdf", false, true},
+      {"docs/**/*.pdf", "docs/x/y/a.pdf", false, true},
+      {"screen?[0-9].png", "shots/screen1 2.png", false, false},
+      {"screen?[0-9].png", "shots/screen_2.png", false, true}, {"[!a-c]*", "d.txt", false, true},
+      {"[!a-c]*", "B.txt", false, false}, {"logs/", "logs", true, true},
+      {"logs/", "logs", false, false}, {"/readme.txt", "readme.txt", false, true},
+      {"/readme.txt", "docs/readme.txt", false, false},
+      {"system\\*.tmp", "system/x.tmp", false, true},
+      // Always, without a pattern: the launcher's own work files.
+      {nullptr, ".tarn_update", true, true}, {nullptr, "system/L2.exe.tznew", false, true},
+      {nullptr, "big.part", false, true}, {nullptr, "partial.dat", false, false}};
+  for (const auto& [pattern, path, folder, excluded] : cases) {
     builder::ExcludeRules rules;
-    rules.add(pattern);
-    return rules.excludes(path, folder);
-  };
-  EXPECT_TRUE(matches("*.log", "system/crash.LOG"));
-  EXPECT_FALSE(matches("*.log", "system/crash.log.txt"));
-  EXPECT_TRUE(matches("system/*.bak", "system/a.bak"));
-  EXPECT_FALSE(matches("system/*.bak", "system/sub/a.bak"));
-  EXPECT_FALSE(matches("system/*.bak", "other/system/a.bak"));
-  EXPECT_TRUE(matches("docs/**/*.pdf", "docs/a.pdf"));
-  EXPECT_TRUE(matches("docs/**/*.pdf", "docs/x/y/a.pdf"));
-  EXPECT_TRUE(matches("screen?[0-9].png", "shots/screen1 2.png") == false);
-  EXPECT_TRUE(matches("screen?[0-9].png", "shots/screen_2.png"));
-  EXPECT_TRUE(matches("[!a-c]*", "d.txt"));
-  EXPECT_FALSE(matches("[!a-c]*", "B.txt"));
-  EXPECT_TRUE(matches("logs/", "logs", true));
-  EXPECT_FALSE(matches("logs/", "logs", false));
-  EXPECT_TRUE(matches("/readme.txt", "readme.txt"));
-  EXPECT_FALSE(matches("/readme.txt", "docs/readme.txt"));
-  EXPECT_TRUE(matches("system\\*.tmp", "system/x.tmp"));
-  builder::ExcludeRules always;
-  EXPECT_TRUE(always.excludes(".tarn_update", true));
-  EXPECT_TRUE(always.excludes("system/L2.exe.tznew", false));
-  EXPECT_TRUE(always.excludes("big.part", false));
-  EXPECT_FALSE(always.excludes("partial.dat", false));
+    if (pattern) rules.add(pattern);
+    EXPECT_EQ(rules.excludes(path, folder), excluded) << (pattern ? pattern : "") << " " << path;
+  }
 }
 
 }  // namespace

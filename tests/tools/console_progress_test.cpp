@@ -7,29 +7,9 @@
 namespace tu {
 namespace {
 
-Json progress(const std::string& phase, const std::string& file, double done, double total,
-              double speed) {
-  Json message = Json::object();
-  message.set("type", "progress");
-  message.set("phase", phase);
-  message.set("file", file);
-  message.set("filesDone", 1);
-  message.set("filesTotal", 4);
-  message.set("bytesDone", done);
-  message.set("bytesTotal", total);
-  message.set("speed", speed);
-  return message;
-}
-
-Json done(const std::string& code, bool canPlay, const std::string& detail) {
-  Json message = Json::object();
-  message.set("type", "done");
-  message.set("ok", code == "updated" || code == "uptodate");
-  message.set("canPlay", canPlay);
-  message.set("code", code);
-  message.set("detail", detail);
-  message.set("build", "42");
-  return message;
+// A progress message of file 1 of 4 with these members.
+Json progress(const std::string& members) {
+  return Json::parse(R"({"type":"progress","filesDone":1,"filesTotal":4,)" + members + "}");
 }
 
 TEST(ConsoleProgress, SizesAndTimes) {
@@ -46,7 +26,8 @@ TEST(ConsoleProgress, SizesAndTimes) {
 
 TEST(ConsoleProgress, LiveLineFitsAndKeepsWhatMattersMost) {
   const std::string path = "system/textures/\xc3\xbc-very-long-folder-name/LineageWarrior.utx";
-  const Json message = progress("download", path, 6291456, 25165824, 1048576);
+  const Json message = progress(R"("phase":"download","file":")" + path +
+                                R"(","bytesDone":6291456,"bytesTotal":25165824,"speed":1048576)");
   const std::string wide = progressLine(message, 200);
   EXPECT_EQ(wide, "Downloading [#####---------------]  25%  " + path +
                       "  6.00 MiB / 24.0 MiB  1.00 MiB/s  0:18 left");
@@ -64,21 +45,25 @@ TEST(ConsoleProgress, LiveLineFitsAndKeepsWhatMattersMost) {
     EXPECT_EQ(line.rfind("Downloading [##", 0), 0u) << line;
   }
   // The check phase has no speed; without byte counts the files count.
-  EXPECT_EQ(progressLine(progress("check", "a", 0, 0, 0), 80),
+  const Json check = progress(R"("phase":"check","file":"a","bytesDone":0,"bytesTotal":0)");
+  EXPECT_EQ(progressLine(check, 80),
             "Checking    [##--------]  25%  a  0 B / 0 B");
 }
 
 TEST(ConsoleProgress, ResultsInPlainWords) {
-  EXPECT_EQ(resultText(done("uptodate", true, "")), "Up to date (build 42).");
-  EXPECT_EQ(resultText(done("updated", true, "")), "Updated (build 42).");
-  EXPECT_EQ(resultText(done("offline", true, "connect: timeout")),
-            "Cannot reach the update server: connect: timeout");
-  EXPECT_EQ(resultText(done("badsig", true, "manifest signature does not match")),
-            "Manifest rejected: manifest signature does not match");
-  EXPECT_EQ(resultText(done("failed", true, "a.bin: HTTP 404")), "Update failed: a.bin: HTTP 404");
-  EXPECT_EQ(resultText(done("cancelled", true, "")), "Cancelled.");
-  EXPECT_EQ(resultText(done("cancelled", false, "a.bin: cancelled")),
-            "Cancelled during a download; run again to complete the update.");
+  for (const auto& [done, text] : std::vector<std::pair<std::string, std::string>>{
+           {R"("code":"uptodate")", "Up to date (build 42)."},
+           {R"("code":"updated")", "Updated (build 42)."},
+           {R"("code":"offline","detail":"connect: timeout")",
+            "Cannot reach the update server: connect: timeout"},
+           {R"("code":"badsig","detail":"manifest signature does not match")",
+            "Manifest rejected: manifest signature does not match"},
+           {R"("code":"failed","detail":"a.bin: HTTP 404")", "Update failed: a.bin: HTTP 404"},
+           {R"("code":"cancelled","canPlay":true)", "Cancelled."},
+           {R"("code":"cancelled","canPlay":false,"detail":"a.bin: cancelled")",
+            "Cancelled during a download; run again to complete the update."}}) {
+    EXPECT_EQ(resultText(Json::parse(R"({"type":"done","build":"42",)" + done + "}")), text);
+  }
 }
 
 }  // namespace

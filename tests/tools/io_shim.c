@@ -48,20 +48,16 @@ static int shouldFail(const char* to) {
   const char* list = getenv("TARN_SHIM_FAIL_RENAME");
   if (list == NULL) return 0;
   const size_t toLength = strlen(to);
-  int index = 0;
   int fail = 0;
   pthread_mutex_lock(&lock);
-  for (const char* start = list; *start != '\0' && index < 16; ++index) {
-    const char* end = strchr(start, ',');
-    const size_t length = end != NULL ? (size_t)(end - start) : strlen(start);
+  for (int index = 0; !fail && index < 16; ++index) {
+    const size_t length = strcspn(list, ",");
     if (!failed[index] && length > 0 && length <= toLength &&
-        memcmp(to + toLength - length, start, length) == 0) {
-      failed[index] = 1;
-      fail = 1;
-      break;
+        memcmp(to + toLength - length, list, length) == 0) {
+      failed[index] = fail = 1;
     }
-    if (end == NULL) break;
-    start = end + 1;
+    if (list[length] == '\0') break;
+    list += length + 1;
   }
   pthread_mutex_unlock(&lock);
   return fail;

@@ -7,11 +7,10 @@ const { useBrowser } = require('./harness');
 const open = useBrowser(test);
 
 // Each text is checked where the page shows it (progress, toasts, status, news, switching).
-test('the three tables: the same 47 keys, all translated', async () => {
+test('the three tables: the same keys, all translated', async () => {
   const p = await open();
   const tables = await p.page.evaluate(() => TEXTS);
   const ENGLISH = tables.en;
-  assert.equal(Object.keys(ENGLISH).length, 47);
   for (const lang of ['lt', 'ru']) {
     assert.deepEqual(Object.keys(tables[lang]).sort(), Object.keys(ENGLISH).sort(), lang);
     for (const [key, text] of Object.entries(tables[lang])) {
@@ -22,7 +21,7 @@ test('the three tables: the same 47 keys, all translated', async () => {
   await p.close();
 });
 
-test('a language button switches every text at once, then sends setLanguage', async () => {
+test('a language button switches every text at once, then sends setLanguage; a missing text falls back', async () => {
   const p = await open();
   await p.init({ lang: 'en' });
   await p.play({ type: 'status', online: true, players: 12 },
@@ -38,11 +37,8 @@ test('a language button switches every text at once, then sends setLanguage', as
         .map((n) => n.textContent).join('/'), $('settings').hidden];
   }), ['ru', 'Играть', 'Настройки', 'Восстановить клиент', 'Новостей пока нет.', 'Онлайн · 12 игр.',
     'Подключение к серверу обновлений…', 'СайтФорумDiscordПоддержать/Русский', false]);
-  await p.close();
-});
 
-test('a missing text falls back to English, then to its key', async () => {
-  const p = await open();
+  // A missing text falls back to English, then to its key.
   await p.page.evaluate(() => { delete TEXTS.ru.play; delete TEXTS.ru.d_failed; });
   await p.init({ lang: 'ru' });
   await p.play({ type: 'done', ok: false, canPlay: false, code: 'failed', detail: '', build: '' });

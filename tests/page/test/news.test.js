@@ -17,7 +17,7 @@ function banner(p) {
     document.getElementById('bannerImg').style.backgroundImage, !document.getElementById('bannerLink').hidden]);
 }
 
-test('the first 30 of 40 items; only http and https addresses become links', async () => {
+test('the first 30 of 40 items; only http and https addresses become links; texts as given', async () => {
   const p = await open();
   await p.init();
   const links = ['https://a.example/', 'http://b.example/', 'ftp://c.example/', 'mailto:d@example.com', 'HTTPS://E.EXAMPLE/', 42];
@@ -30,11 +30,8 @@ test('the first 30 of 40 items; only http and https addresses become links', asy
   await p.take();
   await p.page.click('#newsList > :nth-child(2)');
   assert.deepEqual(await p.take(), ['{"cmd":"openUrl","url":"http://b.example/"}']);
-  await p.close();
-});
 
-test('news texts: translations with their fallbacks, and markup shown as it is', async () => {
-  const p = await open();
+  // News texts: translations with their fallbacks, and markup shown as it is.
   await p.init({ lang: 'lt' });
   const markup = '<b>Big</b> <img src="x" onerror="window.injected = 1">';
   await p.play({ type: 'news', data: { news: [
@@ -49,7 +46,7 @@ test('news texts: translations with their fallbacks, and markup shown as it is',
   await p.close();
 });
 
-test('banner: texts, allowed image and link addresses, the default without a banner', async () => {
+test('banner: texts, allowed image and link addresses, the default without a banner; status', async () => {
   const p = await open();
   assert.equal((await banner(p))[1], 'Lineage II');
   await p.init({ serverName: 'Tarn Test', lang: 'en' });
@@ -74,12 +71,8 @@ test('banner: texts, allowed image and link addresses, the default without a ban
     assert.deepEqual(await newsItems(p), ['DIV.news-empty:']);
     assert.equal(await p.text('#newsList'), 'No news yet.');
   }
-  await p.close();
-});
 
-test('status: online with and without players, offline, unknown', async () => {
-  const p = await open();
-  await p.init({ lang: 'en' });
+  // The online indicator: online with and without players, offline, unknown.
   for (const [fields, text, cls] of [
     [{ online: true, players: 1234 }, 'Online · 1234 players', 'status online'],
     [{ online: true, players: 0 }, 'Online · 0 players', 'status online'],

@@ -23,7 +23,7 @@ function area(p) {
   });
 }
 
-test('phases and progress: swinging bar without totals, counts for other phases than download', async () => {
+test('phases and progress: swinging bar without totals, counts for other phases than download; the detail line', async () => {
   const p = await open();
   assert.equal(await area(p), '||| 0% repair');
   await p.init();
@@ -39,12 +39,8 @@ test('phases and progress: swinging bar without totals, counts for other phases 
   assert.equal(await area(p), 'Updating the launcher…||| swinging cancel');
   await p.play({ type: 'phase', phase: 'unpack' });
   assert.equal(await p.text('#phaseText'), 'ph_unpack');
-  await p.close();
-});
 
-test('download detail line: sizes, speed and time left at their edges', async () => {
-  const p = await open();
-  await p.init();
+  // The download detail line: sizes, speed and time left at their edges.
   const KiB = 1024;
   for (const [bytesDone, bytesTotal, speed, expected] of [
     [0, 1023, 0, '0 B / 1023 B'],
@@ -63,7 +59,7 @@ test('download detail line: sizes, speed and time left at their edges', async ()
   await p.close();
 });
 
-test('done: every code has its text; Play follows canPlay; a later phase is busy again', async () => {
+test('done: every code has its text; Play follows canPlay; a later phase is busy again; the build', async () => {
   const p = await open();
   await p.init();
   const detail = 'maps/22_22.unr: checksum mismatch after download';
@@ -82,12 +78,8 @@ test('done: every code has its text; Play follows canPlay; a later phase is busy
   assert.equal(await area(p), 'Ready to play|100%|| 100% repair', 'canPlay absent counts as false');
   await p.play({ type: 'phase', phase: 'download' });
   assert.equal(await area(p), 'Downloading updates…||| swinging cancel');
-  await p.close();
-});
 
-test('version line keeps one build suffix, the latest', async () => {
-  const p = await open();
-  await p.init({ version: '1.0.0' });
+  // The version line keeps one build suffix, the latest.
   await p.play({ ...DONE, build: '2025.06.01' }, { ...DONE, build: '2025.06.14 · rc' });
   assert.equal(await p.text('#versionText'), 'v1.0.0 · build 2025.06.14 · rc');
   await p.play({ ...DONE, build: 'r2' }, DONE);

@@ -6,7 +6,7 @@ const { useBrowser, DONE } = require('./harness');
 
 const open = useBrowser(test);
 
-test('before init: "ready" sent once as JSON text, the file\'s Lithuanian texts, nothing drawn', async () => {
+test('before init: "ready" sent once as JSON text, the file\'s Lithuanian texts, nothing drawn; messages; init', async () => {
   const p = await open();
   assert.deepEqual(await p.take(), ['{"cmd":"ready"}']);
   assert.deepEqual(await p.page.evaluate(() => ({
@@ -22,22 +22,16 @@ test('before init: "ready" sent once as JSON text, the file\'s Lithuanian texts,
         || n.getAttribute('aria-label') !== n.title)).map((n) => n.id),
   })), { title: 'TarnLauncher', lang: 'lt', shown: [false, false, false], links: 0, bar: 'bar',
     banner: 'Lineage II · Interlude/Lineage II', wrong: [] });
-  await p.close();
-});
 
-test('messages arrive as objects or JSON text; unknown types and bad text are ignored', async () => {
-  const p = await open();
+  // Messages arrive as objects or JSON text; unknown types and bad text are ignored.
   await p.play('not json', 42, null, [1], { type: 'nope' }, { notype: true });
   assert.equal(await p.hidden('#status'), true);
   await p.play('{"type":"status","online":false}');
   assert.equal(await p.text('#statusText'), 'Neveikia');
   await p.play({ type: 'status', online: true, players: 7 });
   assert.equal(await p.text('#statusText'), 'Veikia · 7 žaid.');
-  await p.close();
-});
 
-test('init: title, version, language, links in fixed order, busy from the start', async () => {
-  const p = await open();
+  // init: title, version, language, links in fixed order, busy from the start.
   await p.init({ lang: 'ru', links: { donate: true, shop: true, forum: false, discord: 'yes', website: true } });
   assert.deepEqual(await p.page.$$eval('#links button', (b) => b.map((n) => `${n.className}=${n.textContent}`)),
     ['link-btn website=Сайт', 'link-btn donate=Поддержать']);
@@ -84,8 +78,7 @@ test('every control is reachable with Tab and shows a focus ring', async () => {
     await p.page.keyboard.press('Tab');
     seen.push(await p.page.evaluate(() => {
       const n = document.activeElement;
-      const ring = n.matches(':focus-visible') && getComputedStyle(n).outlineStyle !== 'none';
-      return (n.id || n.className) + (ring ? '' : ' (no ring)');
+      return (n.id || n.className) + (n.matches(':focus-visible') && getComputedStyle(n).outlineStyle !== 'none' ? '' : ' (no ring)');
     }));
   }
   assert.deepEqual(seen, ['btnMin', 'btnClose', 'bannerLink', 'news-item link', 'link-btn website', 'link-btn forum',
