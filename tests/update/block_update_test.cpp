@@ -157,7 +157,7 @@ TEST_F(BlockUpdate, CutAndCancelledFetchesAreNotFetchedAgain) {
   const auto indexes = static_cast<std::int64_t>(index("big.bin").size() + index("mid.bin").size());
   onProgress = [indexes](Updater& updater, const Json& progress) {
     if (progress.getString("phase") == "download" && progress.getInt64("bytesDone", 0) > indexes) {
-      updater.cancelFlag = true;
+      updater.cancel();
     }
   };
   const RunRecord cancelled = run();

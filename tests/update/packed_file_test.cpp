@@ -32,7 +32,7 @@ class PackedInstall : public ::testing::Test {
     writeTestFile(part, packed);
     writeTestFile(target, "old content");
     err.clear();
-    const bool ok = installPackedFile(part, target, size, sha256, err, cancel);
+    const bool ok = installPackedFile(part, target, size, sha256, cancel, err);
     EXPECT_EQ(readTestFile(part), packed) << "the packed file itself is never changed";
     EXPECT_FALSE(fs::exists(dir / "game/file.bin.tznew"));
     if (!ok) {
@@ -161,7 +161,7 @@ TEST_F(PackedInstall, CraftedFilesPassOrFailWithTheRightText) {
   std::atomic<bool> cancel{true};
   EXPECT_FALSE(install(packed, 8, sha, &cancel));
   EXPECT_EQ(err, "cancelled");
-  EXPECT_FALSE(installPackedFile(dir / "none.part", target, 0, sha256Hex(""), err, nullptr));
+  EXPECT_FALSE(installPackedFile(dir / "none.part", target, 0, sha256Hex(""), nullptr, err));
   EXPECT_EQ(err, "cannot open downloaded file");
 }
 

@@ -156,7 +156,7 @@ TEST_F(SelfUpdate, FailedOrCancelledLauncherDownloadLetsTheRunGoOn) {
   EXPECT_EQ(readTestFile(exe), "old launcher");
 
   onPhase = [](Updater& updater, const std::string& phase) {
-    if (phase == "selfupdate") updater.cancelFlag = true;
+    if (phase == "selfupdate") updater.cancel();
   };
   // A cancelled launcher download lets the run go on to the check, which ends it as cancelled.
   record = run(CheckMode::Check, exe);
