@@ -33,14 +33,6 @@ class UpdateRun : public UpdateFixture {
   std::size_t requestsFor(const std::string& path) const {
     return server.requestsFor(target(entry(path))).size();
   }
-  // Serves `bytes` as the packed file of `path`, with the manifest telling their length.
-  void serveAs(const std::string& path, const std::string& bytes) {
-    for (ManifestFile& file : manifest.files) {
-      if (file.path == path) file.packed = static_cast<std::int64_t>(bytes.size());
-    }
-    serveManifest(manifestText(manifest));
-    server.serve(target(entry(path)), bytes);
-  }
 };
 
 TEST_F(UpdateRun, InstallsThenTrustsTheCacheThenRepairChecksEverything) {
@@ -52,9 +44,7 @@ TEST_F(UpdateRun, InstallsThenTrustsTheCacheThenRepairChecksEverything) {
   EXPECT_EQ(first.build, "build 1");
   EXPECT_EQ(first.phases, (std::vector<std::string>{"manifest", "check", "download"}));
   expectClient(kTree);
-  const Json& lastCheck = first.progress[4];
-  EXPECT_EQ(lastCheck.getString("phase"), "check");
-  EXPECT_EQ(lastCheck.getInt64("filesDone", 0), 5);
+  const Json& lastCheck = first.progress[4];  // the forced one (filesDone 5: see below)
   EXPECT_EQ(lastCheck.getInt64("bytesDone", 0), lastCheck.getInt64("bytesTotal", 0));
   EXPECT_EQ(lastCheck.get("speed").asNumber(), 0) << "a speed is only told while downloading";
   const Json& lastDownload = first.progress.back();
@@ -130,8 +120,6 @@ TEST_F(UpdateRun, InstallsOverlapDownloadsAndEndInManifestOrder) {
 
   const RunRecord record = run();
   EXPECT_EQ(record.code, "failed");
-  EXPECT_FALSE(record.ok);
-  EXPECT_TRUE(record.canPlay);
   EXPECT_EQ(record.detail, "c.bin: HTTP 404");
   std::vector<std::string> downloads;
   std::uint64_t bytesBefore = 0;
@@ -153,47 +141,39 @@ TEST_F(UpdateRun, InstallsOverlapDownloadsAndEndInManifestOrder) {
   EXPECT_EQ(Json::parse(readTestFile(at(".tarn_update/cache.json"))).members().size(), 2u);
 }
 
-// A download that does not install is fetched three times in all; then the run ends with its
-// text and leaves nothing of it. (The installer's texts are PackedInstall's.)
-TEST_F(UpdateRun, InstallFailuresAreRetriedAndReported) {
-  const ClientFile file{"data/file.txt", std::string(20000, 'z')};
-  publish({kTree[2], file});
-  // Good bytes that are not what the manifest vouches for.
-  for (ManifestFile& entry : manifest.files) {
-    if (entry.path == file.path) entry.sha256 = test::sha256Hex(std::string(20000, 'y'));
-  }
-  serveAs(file.path, packedBytes(file.path));
-  const RunRecord record = run();
-  EXPECT_EQ(record.code, "failed");
-  EXPECT_EQ(record.detail, file.path + ": checksum mismatch after download");
-  EXPECT_EQ(requestsFor(file.path), 3u);
-  EXPECT_FALSE(fs::exists(part(file.path)));
-  EXPECT_FALSE(fs::exists(at("data/file.txt.tznew")));
-  expectClient({kTree[2]});
-}
-
-TEST_F(UpdateRun, ShortAndRunawayBodies) {
+// A wrong download is fetched three times in all; then the run ends with the text of the third
+// and leaves nothing of it: a short body, one that runs past the packed size (the server would
+// stall 1 MiB past it: only a transfer that stops at the packed size gets "does not match"
+// instead of waiting for a timeout), good bytes that are not what the manifest vouches for.
+// (The installer's other texts are PackedInstall's.)
+TEST_F(UpdateRun, WrongDownloadsAreRetriedAndReported) {
   const ClientFile file{"file.bin", noise(50000, 3)};
   publish({file});
   const std::string packed = packedBytes(file.path);
-  // The server would stall 1 MiB past the packed size: only a transfer that stops at the
-  // packed size gets the "does not match" instead of waiting for a timeout.
   const std::string runaway = packed + std::string(2 << 20, 'r');
   const std::size_t stall = packed.size() + (1 << 20);
   const std::vector<Behaviour> bodies = {
       {.body = packed.substr(0, packed.size() - 10)},
       {.body = runaway, .stallAfter = stall},
       {.body = runaway, .length = Behaviour::Length::Unannounced, .stallAfter = stall},
+      {.body = packed},
   };
   for (std::size_t i = 0; i < bodies.size(); ++i) {
     SCOPED_TRACE(i);
+    const bool last = i + 1 == bodies.size();
+    if (last) {
+      manifest.files[0].sha256 = test::sha256Hex("other content");
+      serveManifest(manifestText(manifest));
+    }
     server.clearRequests();
-    scriptFile(file.path, bodies[i]);
+    script(file.path, bodies[i]);
     const RunRecord record = run();
     EXPECT_EQ(record.code, "failed");
-    EXPECT_EQ(record.detail, "file.bin: download size does not match");
+    EXPECT_EQ(record.detail, last ? "file.bin: checksum mismatch after download"
+                                  : "file.bin: download size does not match");
     EXPECT_EQ(requestsFor(file.path), 3u);
     EXPECT_FALSE(fs::exists(part(file.path)));
+    expectClient({});
   }
   server.release();
 }
