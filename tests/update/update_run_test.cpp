@@ -38,19 +38,12 @@ class UpdateRun : public UpdateFixture {
 TEST_F(UpdateRun, InstallsThenTrustsTheCacheThenRepairChecksEverything) {
   publish(kTree);
   RunRecord first = run();
+  // The messages' members are the controller test's; here what a client of five files adds.
   EXPECT_EQ(first.code, "updated");
-  EXPECT_TRUE(first.ok && first.canPlay);
-  EXPECT_EQ(first.detail, "");
-  EXPECT_EQ(first.build, "build 1");
   EXPECT_EQ(first.phases, (std::vector<std::string>{"manifest", "check", "download"}));
   expectClient(kTree);
-  const Json& lastCheck = first.progress[4];  // the forced one (filesDone 5: see below)
-  EXPECT_EQ(lastCheck.getInt64("bytesDone", 0), lastCheck.getInt64("bytesTotal", 0));
-  EXPECT_EQ(lastCheck.get("speed").asNumber(), 0) << "a speed is only told while downloading";
-  const Json& lastDownload = first.progress.back();
-  EXPECT_EQ(lastDownload.getInt64("filesDone", 0), 5);
-  EXPECT_EQ(lastDownload.getInt64("filesTotal", 0), 5);
-  EXPECT_EQ(lastDownload.getInt64("bytesDone", 0), lastDownload.getInt64("bytesTotal", 1));
+  EXPECT_EQ(first.progress[4].get("speed").asNumber(), 0) << "a speed is only told in downloads";
+  EXPECT_EQ(first.progress.back().getInt64("filesDone", 0), 5);
 
   // Whole seconds: a stamp that every file system keeps exactly when it is set back.
   const fs::path exe = at(kTree[0].path);
