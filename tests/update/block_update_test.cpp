@@ -63,16 +63,13 @@ TEST_F(BlockUpdate, FetchesOnlyChangedBlocksAndSaysSo) {
   const std::uint64_t indexes = index("big.bin").size() + index("mid.bin").size();
   EXPECT_EQ(fetched(), indexes + 3 * kBlock);  // big: two blocks, mid: one
   EXPECT_EQ(wholeDownloads("big.bin") + wholeDownloads("mid.bin"), 0u);
-  std::vector<Json> downloads;
+  // The indexes in hand count from the start; the total is what is really fetched.
   for (const Json& progress : record.progress) {
-    if (progress.getString("phase") == "download") downloads.push_back(progress);
-  }
-  ASSERT_FALSE(downloads.empty());
-  EXPECT_EQ(downloads.front().getInt64("bytesDone", 0), static_cast<std::int64_t>(indexes));
-  for (const Json& progress : downloads) {
+    if (progress.getString("phase") != "download") continue;
+    EXPECT_GE(progress.getInt64("bytesDone", 0), static_cast<std::int64_t>(indexes));
     EXPECT_EQ(progress.getInt64("bytesTotal", 0), static_cast<std::int64_t>(fetched()));
   }
-  EXPECT_EQ(downloads.back().getInt64("bytesDone", 0), static_cast<std::int64_t>(fetched()));
+  EXPECT_EQ(record.progress.back().getInt64("bytesDone", 0), static_cast<std::int64_t>(fetched()));
 
   // A repair of three damaged bytes fetches the one block that holds them.
   std::string damaged = kBigChanged;
