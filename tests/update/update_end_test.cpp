@@ -58,29 +58,21 @@ TEST_F(UpdateEnd, NoConfigurationOfflineAndBadSignatures) {
 TEST_F(UpdateEnd, HostileManifestsChangeNothing) {
   writeTestFile(root / "victim.txt", "outside the client");
   writeTestFile(at("mine.txt"), "the player's");
-  const std::string sha(64, 'a');
-  const auto file = [&](const std::string& path) {
-    return R"({"path":")" + path + R"(","size":1,"sha256":")" + sha + R"(","packed":30})";
-  };
-  const auto files = [](const std::string& list) {
-    return R"({"format":1,"build":"evil","files":[)" + list + "]}";
-  };
-  struct Case {
-    std::string manifest;
-    std::string detail;
+  const auto file = [](const std::string& path) {
+    return R"({"path":")" + path + R"(","size":1,"sha256":")" + std::string(64, 'a') +
+           R"(","packed":30})";
   };
   // Every rule has its case at the parser; here that a refusal changes nothing, even where
   // part of the manifest would have passed.
-  const std::vector<Case> cases = {
-      {R"({"format":1,"remove":["mine.txt","/mine.txt"]})", "unsafe path in manifest: /mine.txt"},
-      {files(file("mine.txt") + "," + file("../victim.txt")),
-       "unsafe path in manifest: ../victim.txt"},
-      {"\xef\xbb\xbf{\"format\":1}", "unknown manifest format"},
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {R"({"format":1,"remove":["mine.txt","/mine.txt"]})", "/mine.txt"},
+      {R"({"format":1,"files":[)" + file("mine.txt") + "," + file("../victim.txt") + "]}",
+       "../victim.txt"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.manifest);
-    serveManifest(c.manifest);
-    expectEnd(run(), "badmanifest", c.detail);
+  for (const auto& [text, unsafe] : cases) {
+    SCOPED_TRACE(text);
+    serveManifest(text);
+    expectEnd(run(), "badmanifest", "unsafe path in manifest: " + unsafe);
     EXPECT_EQ(readTestFile(root / "victim.txt"), "outside the client");
     EXPECT_EQ(readTestFile(at("mine.txt")), "the player's");
     std::size_t entries = 0;
@@ -147,9 +139,6 @@ TEST_F(SelfUpdate, OnlyADifferentLauncherIsHandedOverAndAFailureLetsTheRunGoOn) 
   };
   record = run(CheckMode::Check, exe);
   EXPECT_EQ(record.code, "cancelled");
-  EXPECT_FALSE(record.ok);
-  EXPECT_TRUE(record.canPlay);
-  EXPECT_EQ(record.detail, "");
   EXPECT_EQ(record.phases, (std::vector<std::string>{"manifest", "selfupdate", "check"}));
   EXPECT_EQ(record.events.back(), "done");
 }
