@@ -65,23 +65,19 @@ TEST_F(UpdateRun, InstallsThenTrustsTheCacheThenRepairChecksEverything) {
   EXPECT_EQ(run().events, (std::vector<std::string>{"phase manifest", "phase check", "done"}));
 }
 
-// A cut download resumes with the right range, a failed request is tried again (three
-// attempts in all), a complete .part from an earlier run is installed without a request and
-// a too long one is fetched anew.
+// A cut download resumes with the right range; a complete .part from an earlier run is
+// installed without a request and a too long one is fetched anew.
 TEST_F(UpdateRun, DownloadsResumeRetryAndReuseTheirPartFiles) {
   const ClientFile big{"big.bin", noise(100000, 2)};
-  publish({big, kTree[2]});
+  publish({big});
   const std::string packed = packedBytes("big.bin");
   server.scriptSequence(target(entry("big.bin")),
                         {{.body = packed, .closeAfter = 30000}, {.body = packed}});
-  server.scriptSequence(target(entry("readme.txt")),
-                        {{.status = 500}, {.status = 503}, {.body = packedBytes("readme.txt")}});
   EXPECT_EQ(run().code, "updated");
   const auto requests = server.requestsFor(target(entry("big.bin")));
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_FALSE(requests[0].header("Range"));
   EXPECT_EQ(requests[1].header("Range").value_or(""), "bytes=30000-");
-  EXPECT_EQ(requestsFor("readme.txt"), 3u);
 
   server.clearRequests();
   for (const std::string& kept : {packed, packed + "x"}) {
@@ -92,7 +88,7 @@ TEST_F(UpdateRun, DownloadsResumeRetryAndReuseTheirPartFiles) {
   }
   ASSERT_EQ(requestsFor("big.bin"), 1u) << "only for the .part that was too long";
   EXPECT_FALSE(server.requestsFor(target(entry("big.bin")))[0].header("Range"));
-  expectClient({big, kTree[2]});
+  expectClient({big});
 }
 
 // File k installs while k+1 downloads. Here the first install finds its download damaged (so
@@ -129,16 +125,14 @@ TEST_F(UpdateRun, InstallsOverlapDownloadsAndEndInManifestOrder) {
             (std::vector<std::string>{"a.bin 0", "b.bin 0", "a.bin 1", "c.bin 1", "b.bin 2"}));
   EXPECT_EQ(record.events.back(), "done");
   EXPECT_EQ(requestsFor("a.bin"), 2u);
-  EXPECT_EQ(requestsFor("c.bin"), 3u);
   expectClient({files[0], files[1]});
   EXPECT_EQ(Json::parse(readTestFile(at(".tarn_update/cache.json"))).members().size(), 2u);
 }
 
-// A wrong download is fetched three times in all; then the run ends with the text of the third
-// and leaves nothing of it: a short body, one that runs past the packed size (the server would
-// stall 1 MiB past it: only a transfer that stops at the packed size gets "does not match"
-// instead of waiting for a timeout), good bytes that are not what the manifest vouches for.
-// (The installer's other texts are PackedInstall's.)
+// A wrong download is fetched three times in all, then the run ends with the third's text and
+// leaves nothing of it: a short body, one running past the packed size (the server would stall
+// 1 MiB past it: only a transfer that stops there is not left to a timeout), good bytes that
+// are not what the manifest vouches for. (The installer's other texts are PackedInstall's.)
 TEST_F(UpdateRun, WrongDownloadsAreRetriedAndReported) {
   const ClientFile file{"file.bin", noise(50000, 3)};
   publish({file});
@@ -168,7 +162,6 @@ TEST_F(UpdateRun, WrongDownloadsAreRetriedAndReported) {
     EXPECT_FALSE(fs::exists(part(file.path)));
     expectClient({});
   }
-  server.release();
 }
 
 TEST_F(UpdateRun, TargetsThatCannotBeWritten) {
@@ -178,15 +171,12 @@ TEST_F(UpdateRun, TargetsThatCannotBeWritten) {
   writeTestFile(at("readme.txt/keep"), "a folder where a file should be");
   const std::string inUse =
       "readme.txt: cannot replace " + pathToUtf8(at("readme.txt")) + " (is the game running?)";
-  RunRecord record = run();
-  EXPECT_EQ(record.detail, inUse);
+  EXPECT_EQ(run().detail, inUse);
   EXPECT_EQ(requestsFor("readme.txt"), 1u) << "not retried";
   EXPECT_TRUE(fs::exists(part("readme.txt"))) << "kept for the next run";
   fs::remove_all(at("readme.txt"));
-  record = run();
-  EXPECT_EQ(record.detail, "blocker/inner.txt: cannot write " +
-                               pathToUtf8(at("blocker/inner.txt")) +
-                               ".tznew (file in use or no permission?)");
+  EXPECT_EQ(run().detail, "blocker/inner.txt: cannot write " + pathToUtf8(at("blocker/inner.txt")) +
+                              ".tznew (file in use or no permission?)");
   EXPECT_EQ(requestsFor("readme.txt"), 1u) << "the kept .part was installed";
   EXPECT_TRUE(fs::exists(part("blocker/inner.txt")));
   fs::remove(at("blocker"));
@@ -197,8 +187,7 @@ TEST_F(UpdateRun, TargetsThatCannotBeWritten) {
 
   // A read-only target is replaced; one that the game holds open is not.
   writeTestFile(at("readme.txt"), "old");
-  fs::permissions(at("readme.txt"), fs::perms::all, fs::perm_options::remove);
-  fs::permissions(at("readme.txt"), fs::perms::owner_read, fs::perm_options::add);
+  fs::permissions(at("readme.txt"), fs::perms::owner_read);
   EXPECT_EQ(run().code, "updated");
   expectClient(tree);
   writeTestFile(at("readme.txt"), "old");
@@ -250,9 +239,8 @@ TEST_F(UpdateRun, AnotherRunInTheFolderEndsThisOneBeforeItTouchesAnything) {
   expectClient({kTree[2]});
 }
 
-// While files are placed, the cache is saved by the clock, not per file (when a save is due is
-// HashCache's). Time stands still but where the test moves it: a second on places a batch,
-// five seconds on a save is due too.
+// While files are placed the cache is saved by the clock, not per file. Time stands still but
+// where the test moves it: a second on places a batch, five seconds on a save is due too.
 TEST_F(UpdateRun, TheCacheIsSavedByTheClockDuringADownload) {
   std::vector<ClientFile> tree;
   for (int i = 0; i < 10; ++i) tree.push_back({"f" + std::to_string(i), std::to_string(i)});
