@@ -34,6 +34,10 @@ class UpdateFixture : public ::testing::Test, public PublishedSite {
  protected:
   UpdateFixture();
 
+  void scriptFile(const std::string& path, Behaviour behaviour) {
+    script(path, std::move(behaviour));
+  }
+
   RunRecord run(CheckMode mode = CheckMode::Check, const std::filesystem::path& launcher = {});
   // A path in the client folder, made the way the engine makes it.
   std::filesystem::path at(std::string_view relative) const {
