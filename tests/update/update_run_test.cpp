@@ -67,7 +67,7 @@ TEST_F(UpdateRun, InstallsThenTrustsTheCacheThenRepairChecksEverything) {
 
 // A cut download resumes with the right range; a complete .part from an earlier run is
 // installed without a request and a too long one is fetched anew.
-TEST_F(UpdateRun, DownloadsResumeRetryAndReuseTheirPartFiles) {
+TEST_F(UpdateRun, DownloadsResumeAndReuseTheirPartFiles) {
   const ClientFile big{"big.bin", noise(100000, 2)};
   publish({big});
   const std::string packed = packedBytes("big.bin");
