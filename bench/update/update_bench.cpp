@@ -459,7 +459,7 @@ void BM_InstallVsMemory(benchmark::State& state) {
   std::string err;
   for (auto _ : state) {
     const Stopwatch watch;
-    if (!installPackedFile(file.packed, file.target, file.size, file.sha256, err, nullptr)) {
+    if (!installPackedFile(file.packed, file.target, file.size, file.sha256, nullptr, err)) {
       state.SkipWithError(err.c_str());
       break;
     }

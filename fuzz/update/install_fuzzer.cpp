@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(tu::writeFileAtomic(partFile, part) && tu::writeFileAtomic(target, "old"));
 
   std::string error;
-  if (tu::unpackPackedFile(partFile, target, kContent.size(), kSha256, error, nullptr)) {
+  if (tu::unpackPackedFile(partFile, target, kContent.size(), kSha256, nullptr, error)) {
     check(tu::replaceFile(scratch() / "L2.exe.tznew", target) == 0);
     check(contentOf(target) == kContent);
   } else {

@@ -22,7 +22,7 @@ class BlockSource {
   bool isOpen() const { return static_cast<bool>(in_); }
 
   bool read(std::uint64_t offset, std::size_t size, std::vector<unsigned char>& into,
-            std::string& err) {
+            std::string& error) {
     if (into.size() < size) into.resize(size);
     if (offset != position_) {
       in_.clear();
@@ -30,7 +30,7 @@ class BlockSource {
     }
     in_.read(reinterpret_cast<char*>(into.data()), static_cast<std::streamsize>(size));
     if (static_cast<std::size_t>(in_.gcount()) != size) {
-      err = "cannot read " + pathToUtf8(path_);
+      error = "cannot read " + pathToUtf8(path_);
       position_ = static_cast<std::uint64_t>(-1);
       return false;
     }
@@ -47,11 +47,11 @@ class BlockSource {
 // Every block in order into `file`; the sources close when it returns, as Windows will not
 // rename over a file that is still open.
 bool writeBlocks(const BlockPlan& plan, const fs::path& part, ReplacementFile& file,
-                 std::string& err, const std::atomic<bool>* cancel) {
+                 const std::atomic<bool>* cancel, std::string& error) {
   BlockSource local(plan.local);
   BlockSource fetched(part);
   if (!local.isOpen() || !fetched.isOpen()) {
-    err = "cannot read " + pathToUtf8(local.isOpen() ? part : plan.local);
+    error = "cannot read " + pathToUtf8(local.isOpen() ? part : plan.local);
     return false;
   }
   const BlockIndex& index = plan.index;
@@ -62,7 +62,7 @@ bool writeBlocks(const BlockPlan& plan, const fs::path& part, ReplacementFile& f
   std::uint64_t rangeInPart = kBlocksPartHeaderSize;  // where ranges[range] starts in `part`
   for (std::size_t i = 0; i < index.blocks.size(); ++i) {
     if (cancel != nullptr && cancel->load()) {
-      err = "cancelled";
+      error = "cancelled";
       return false;
     }
     const BlockIndexEntry& entry = index.blocks[i];
@@ -70,30 +70,30 @@ bool writeBlocks(const BlockPlan& plan, const fs::path& part, ReplacementFile& f
     const std::uint32_t storedLength = entry.word & kPackedLengthMask;
     if (plan.localOffsets[i] != kBlockNotFound) {
       // Confirmed by its strong hash when it was found; the whole file's hash covers the rest.
-      if (!local.read(plan.localOffsets[i], length, block, err)) return false;
+      if (!local.read(plan.localOffsets[i], length, block, error)) return false;
     } else {
       while (range < plan.ranges.size() && plan.ranges[range].last < packedOffset) {
         rangeInPart += plan.ranges[range].length();
         ++range;
       }
       if (range == plan.ranges.size()) {
-        err = "fetched block is damaged";
+        error = "fetched block is damaged";
         return false;
       }
       const std::uint64_t at = rangeInPart + (packedOffset - plan.ranges[range].first);
-      if (!fetched.read(at, storedLength, stored, err)) return false;
+      if (!fetched.read(at, storedLength, stored, error)) return false;
       if ((entry.word & kPackedRawFlag) != 0) {
         block.swap(stored);
       } else if (!inflateBlock(stored.data(), storedLength, length, block)) {
-        err = "fetched block is damaged";
+        error = "fetched block is damaged";
         return false;
       }
       if (strongHash(block.data(), length) != entry.strong) {
-        err = "fetched block is damaged";
+        error = "fetched block is damaged";
         return false;
       }
     }
-    if (!file.write(block, length, err)) return false;
+    if (!file.write(block, length, error)) return false;
     packedOffset += storedLength;
   }
   return true;
@@ -102,11 +102,11 @@ bool writeBlocks(const BlockPlan& plan, const fs::path& part, ReplacementFile& f
 }  // namespace
 
 bool assembleFromBlocks(const BlockPlan& plan, const fs::path& part, const fs::path& target,
-                        const std::string& sha256, std::string& err,
-                        const std::atomic<bool>* cancel) {
+                        const std::string& sha256, const std::atomic<bool>* cancel,
+                        std::string& error) {
   ReplacementFile file(target);
-  return file.open(plan.index.blocks.size() > 1, err) &&
-         writeBlocks(plan, part, file, err, cancel) && file.commit(sha256, err);
+  return file.open(plan.index.blocks.size() > 1, error) &&
+         writeBlocks(plan, part, file, cancel, error) && file.commit(sha256, error);
 }
 
 }  // namespace tu

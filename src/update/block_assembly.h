@@ -18,6 +18,6 @@ namespace tu {
 // "fetched block is damaged". `cancel` may be null.
 bool assembleFromBlocks(const BlockPlan& plan, const std::filesystem::path& part,
                         const std::filesystem::path& target, const std::string& sha256,
-                        std::string& err, const std::atomic<bool>* cancel);
+                        const std::atomic<bool>* cancel, std::string& error);
 
 }  // namespace tu

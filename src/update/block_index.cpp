@@ -16,11 +16,11 @@ std::size_t BlockIndex::blockLength(std::size_t i) const {
 }
 
 bool parseBlockIndex(std::string_view bytes, const ManifestFile& entry, BlockIndex& out,
-                     std::string& err) {
+                     std::string& error) {
   const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
   if (bytes.size() < kBlockIndexHeaderSize ||
       std::memcmp(data, kBlockIndexMagic, sizeof kBlockIndexMagic) != 0) {
-    err = "not a block index";
+    error = "not a block index";
     return false;
   }
   std::vector<std::uint8_t> sha256;
@@ -31,7 +31,7 @@ bool parseBlockIndex(std::string_view bytes, const ManifestFile& entry, BlockInd
   if (size != static_cast<std::uint64_t>(entry.size) ||
       packed != static_cast<std::uint64_t>(entry.packed) || !hexDecode(entry.sha256, sha256) ||
       sha256.size() != 32 || std::memcmp(data + 28, sha256.data(), 32) != 0) {
-    err = "block index is for another file";
+    error = "block index is for another file";
     return false;
   }
   // The count is tied to the signed size, and the length to the count, before anything is
@@ -39,7 +39,7 @@ bool parseBlockIndex(std::string_view bytes, const ManifestFile& entry, BlockInd
   if (blockSize < kBlockIndexMinBlockSize || blockSize > kPackedMaxBlockSize ||
       count != packedBlockCount(size, blockSize) ||
       bytes.size() != kBlockIndexHeaderSize + std::uint64_t{count} * kBlockIndexEntrySize) {
-    err = "block index is damaged";
+    error = "block index is damaged";
     return false;
   }
 
@@ -58,13 +58,13 @@ bool parseBlockIndex(std::string_view bytes, const ManifestFile& entry, BlockInd
     const std::uint32_t length = block.word & kPackedLengthMask;
     const bool raw = (block.word & kPackedRawFlag) != 0;
     if (length == 0 || length > limit || (raw && length != out.blockLength(i))) {
-      err = "block index is damaged";
+      error = "block index is damaged";
       return false;
     }
     stored += length;
   }
   if (stored != packed) {
-    err = "block index is damaged";
+    error = "block index is damaged";
     return false;
   }
   return true;

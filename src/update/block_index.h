@@ -62,7 +62,7 @@ struct BlockIndex {
 // up to the packed size, so every block's bytes lie inside the packed file. Failures:
 // "not a block index", "block index is for another file", "block index is damaged".
 bool parseBlockIndex(std::string_view bytes, const ManifestFile& entry, BlockIndex& out,
-                     std::string& err);
+                     std::string& error);
 
 // rsync's weak checksum over a window of bytes: two 16-bit sums, a = sum of the bytes and
 // b = sum of (window length - i) * byte i, as (b << 16) | a. Rolled one byte along in O(1).

@@ -129,10 +129,10 @@ class Search {
         fullBlocks_(static_cast<std::size_t>(index.size / index.blockSize)) {}
 
   bool run(const fs::path& local, std::uint64_t size, std::uint64_t begin, std::uint64_t end,
-           const std::atomic<bool>* cancel, std::string& err) {
+           const std::atomic<bool>* cancel, std::string& error) {
     std::ifstream in(local, std::ios::binary);
     if (!in) {
-      err = "cannot read";
+      error = "cannot read";
       return false;
     }
     Window window(in, size, blockSize_ + 1, cancel);
@@ -145,7 +145,7 @@ class Search {
     while (pos < end && pos + blockSize_ <= size) {
       const bool more = pos + blockSize_ < size;
       if (!window.need(pos, blockSize_ + (more ? 1 : 0))) {
-        err = window.cancelled() ? "cancelled" : "cannot read";
+        error = window.cancelled() ? "cancelled" : "cannot read";
         return false;
       }
       const unsigned char* data = window.at(pos);
@@ -167,7 +167,7 @@ class Search {
           if (!strong) strong = strongHash(data, blockSize_);
           found = mark(value, *strong, pos);
           if (found == kNoBlock && ++refuted > refuteLimit) {
-            err = "too many false matches";
+            error = "too many false matches";
             return false;
           }
         }
@@ -208,7 +208,7 @@ class Search {
 
 // The short last block, at the places a changed file most likely keeps it.
 bool findShortLast(const fs::path& local, std::uint64_t size, const BlockIndex& index,
-                   std::vector<std::uint64_t>& offsets, std::string& err) {
+                   std::vector<std::uint64_t>& offsets, std::string& error) {
   if (index.blocks.empty()) return true;
   const std::size_t last = index.blocks.size() - 1;
   const std::size_t length = index.blockLength(last);
@@ -226,7 +226,7 @@ bool findShortLast(const fs::path& local, std::uint64_t size, const BlockIndex& 
     in.seekg(static_cast<std::streamoff>(place));
     in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(length));
     if (static_cast<std::size_t>(in.gcount()) != length) {
-      err = "cannot read";
+      error = "cannot read";
       return false;
     }
     if (strongHash(data.data(), length) == index.blocks[last].strong) {
@@ -241,12 +241,12 @@ bool findShortLast(const fs::path& local, std::uint64_t size, const BlockIndex& 
 
 bool findLocalBlocks(const fs::path& local, const BlockIndex& index,
                      const std::atomic<bool>* cancel, std::vector<std::uint64_t>& offsets,
-                     std::string& err) {
+                     std::string& error) {
   offsets.assign(index.blocks.size(), kBlockNotFound);
   std::error_code ec;
   const std::uint64_t size = fs::file_size(local, ec);
   if (ec) {
-    err = "cannot read " + pathToUtf8(local);
+    error = "cannot read " + pathToUtf8(local);
     return false;
   }
   const std::size_t fullBlocks = static_cast<std::size_t>(index.size / index.blockSize);
@@ -270,21 +270,21 @@ bool findLocalBlocks(const fs::path& local, const BlockIndex& index,
     } catch (const std::system_error&) {
       searchLater();  // no thread to be had: one after the other
     }
-    ok = first.run(local, size, 0, middle, cancel, err);
+    ok = first.run(local, size, 0, middle, cancel, error);
     if (helper.joinable()) helper.join();
     if (ok && !laterOk) {
       ok = false;
-      err = laterError;
+      error = laterError;
     }
     // The earlier half's find wins, so the plan is the same on every run.
     for (std::size_t i = 0; i < offsets.size(); ++i) {
       if (offsets[i] == kBlockNotFound) offsets[i] = later[i];
     }
   } else if (fullBlocks > 0) {
-    ok = first.run(local, size, 0, size, cancel, err);
+    ok = first.run(local, size, 0, size, cancel, error);
   }
-  if (!ok || !findShortLast(local, size, index, offsets, err)) {
-    if (err == "cannot read") err += " " + pathToUtf8(local);
+  if (!ok || !findShortLast(local, size, index, offsets, error)) {
+    if (error == "cannot read") error += " " + pathToUtf8(local);
     return false;
   }
   return true;

@@ -29,6 +29,6 @@ inline constexpr std::uint64_t kBlockNotFound = std::numeric_limits<std::uint64_
 // hostile index from turning the scan into a strong hash at every byte. `cancel` may be null.
 bool findLocalBlocks(const std::filesystem::path& local, const BlockIndex& index,
                      const std::atomic<bool>* cancel, std::vector<std::uint64_t>& offsets,
-                     std::string& err);
+                     std::string& error);
 
 }  // namespace tu

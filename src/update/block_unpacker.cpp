@@ -16,22 +16,22 @@ namespace {
 // Below this a block inflates faster than it can be handed to another thread.
 constexpr std::uint32_t kSmallestSharedBlock = 65536;
 
-bool cancelled(const std::atomic<bool>* cancel, std::string& err) {
+bool cancelled(const std::atomic<bool>* cancel, std::string& error) {
   if (cancel == nullptr || !cancel->load()) return false;
-  err = "cancelled";
+  error = "cancelled";
   return true;
 }
 
 bool unpackOnThisThread(PackedReader& reader, ReplacementFile& file,
-                        const std::atomic<bool>* cancel, std::string& err) {
+                        const std::atomic<bool>* cancel, std::string& error) {
   PackedBlock block;
   for (std::uint64_t i = 0; i < reader.blockCount(); ++i) {
-    if (cancelled(cancel, err) || !reader.read(block, err)) return false;
+    if (cancelled(cancel, error) || !reader.read(block, error)) return false;
     if (!decodePackedBlock(block)) {
-      err = "packed file is damaged";
+      error = "packed file is damaged";
       return false;
     }
-    if (!file.write(block.unpacked(), block.expected, err)) return false;
+    if (!file.write(block.unpacked(), block.expected, error)) return false;
   }
   return true;
 }
@@ -123,9 +123,9 @@ UnpackShape unpackShape(std::uint32_t blockSize, std::uint64_t blockCount, std::
 }
 
 bool unpackBlocks(PackedReader& reader, ReplacementFile& file, WorkerThreads* inflaters,
-                  std::size_t blocksInFlight, const std::atomic<bool>* cancel, std::string& err) {
+                  std::size_t blocksInFlight, const std::atomic<bool>* cancel, std::string& error) {
   if (inflaters == nullptr || blocksInFlight < 2) {
-    return unpackOnThisThread(reader, file, cancel, err);
+    return unpackOnThisThread(reader, file, cancel, error);
   }
   BlockRing ring(blocksInFlight);
   const std::uint64_t count = reader.blockCount();
@@ -135,7 +135,7 @@ bool unpackBlocks(PackedReader& reader, ReplacementFile& file, WorkerThreads* in
   std::string readError;
   bool readFailed = false;
   for (std::uint64_t next = 0; next < count; ++next) {
-    if (cancelled(cancel, err)) return false;
+    if (cancelled(cancel, error)) return false;
     while (!readFailed && read < count && read - next < ring.size()) {
       if (!reader.read(ring.block(read), readError)) {
         readFailed = true;
@@ -144,15 +144,15 @@ bool unpackBlocks(PackedReader& reader, ReplacementFile& file, WorkerThreads* in
       ring.decode(read++, *inflaters);
     }
     if (next == read) {
-      err = readError;
+      error = readError;
       return false;
     }
     if (!ring.awaitDecoded(next)) {
-      err = "packed file is damaged";
+      error = "packed file is damaged";
       return false;
     }
     PackedBlock& block = ring.block(next);
-    if (!file.write(block.unpacked(), block.expected, err)) return false;
+    if (!file.write(block.unpacked(), block.expected, error)) return false;
   }
   return true;
 }

@@ -40,6 +40,6 @@ UnpackShape unpackShape(std::uint32_t blockSize, std::uint64_t blockCount, std::
 // file is damaged", "cancelled" (`cancel` is checked between blocks and may be null), and those
 // of ReplacementFile::write. Returns only once no thread touches the blocks any more.
 bool unpackBlocks(PackedReader& reader, ReplacementFile& file, WorkerThreads* inflaters,
-                  std::size_t blocksInFlight, const std::atomic<bool>* cancel, std::string& err);
+                  std::size_t blocksInFlight, const std::atomic<bool>* cancel, std::string& error);
 
 }  // namespace tu

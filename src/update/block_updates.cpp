@@ -38,17 +38,17 @@ void BlockUpdates::plan(const ManifestFile& entry, const fs::path& local) {
     return;
   }
   std::string text;
-  std::string err;
-  if (!fetcher_.getText(url(entry, ".tzi"), text, err)) return;
+  std::string error;
+  if (!fetcher_.getText(url(entry, ".tzi"), text, error)) return;
   planningBytes_ += text.size();
   auto plan = std::make_unique<BlockPlan>();
-  if (!parseBlockIndex(text, entry, plan->index, err)) return;
+  if (!parseBlockIndex(text, entry, plan->index, error)) return;
   text = std::string();
   const std::uint64_t memory = plan->index.blocks.size() * kPlanBytesPerBlock;
   if (memory > kPlanMemoryBudget - planMemory_) return;
 
   plan->local = local;
-  if (!findLocalBlocks(local, plan->index, &cancel_, plan->localOffsets, err)) return;
+  if (!findLocalBlocks(local, plan->index, &cancel_, plan->localOffsets, error)) return;
   if (std::count(plan->localOffsets.begin(), plan->localOffsets.end(), kBlockNotFound) ==
       static_cast<std::ptrdiff_t>(plan->localOffsets.size())) {
     return;  // nothing to reuse: the whole download is the same bytes in one request
@@ -67,7 +67,7 @@ std::uint64_t BlockUpdates::fetchBytes(const ManifestFile& entry) const {
 
 BlockUpdates::Outcome BlockUpdates::apply(const ManifestFile& entry, const fs::path& target,
                                           const ProgressCallback& progress, std::uint64_t& fetched,
-                                          std::string& err) {
+                                          std::string& error) {
   fetched = 0;
   const auto found = plans_.find(entry.path);
   if (found == plans_.end()) return Outcome::Fallback;
@@ -87,20 +87,20 @@ BlockUpdates::Outcome BlockUpdates::apply(const ManifestFile& entry, const fs::p
                 ? 0
                 : std::min(plan->fetchBytes, size - kBlocksPartHeaderSize);
   if (cancel_) {
-    err = entry.path + ": cancelled";
+    error = entry.path + ": cancelled";
     return Outcome::Failed;
   }
   // A server that ignores ranges or a connection that keeps failing: the whole file, and
   // whatever arrived stays for a later run.
   if (!complete) return Outcome::Fallback;
 
-  if (assembleFromBlocks(*plan, part, target, entry.sha256, why, &cancel_)) {
+  if (assembleFromBlocks(*plan, part, target, entry.sha256, &cancel_, why)) {
     fs::remove(part, ec);
     return Outcome::Installed;
   }
   if (cancel_ || why.find("cannot write") != std::string::npos ||
       why.find("cannot replace") != std::string::npos) {
-    err = entry.path + ": " + (cancel_ ? std::string("cancelled") : why);
+    error = entry.path + ": " + (cancel_ ? std::string("cancelled") : why);
     return Outcome::Failed;
   }
   // A damaged block, a wrong index or a changed local file: these bytes are no use.

@@ -35,7 +35,7 @@ class BlockUpdates {
   enum class Outcome {
     Installed,  // the target holds the entry's content
     Fallback,   // download the whole file instead
-    Failed,     // stop the run with `err`; the fetched blocks stay for the next run
+    Failed,     // stop the run with `error`; the fetched blocks stay for the next run
   };
 
   BlockUpdates(Fetcher& fetcher, std::string updateUrl, std::filesystem::path workDir,
@@ -57,11 +57,11 @@ class BlockUpdates {
 
   // Brings a planned entry to `target`; an entry without a plan is a Fallback at once.
   // `progress` sees the planned bytes in hand (a resumed prefix included) and stops the fetch
-  // with false; `fetched` is set to the planned bytes in hand at the end. On Failed, `err` is
+  // with false; `fetched` is set to the planned bytes in hand at the end. On Failed, `error` is
   // the entry's path, ": " and "cancelled" or the target's "cannot write ..." or
   // "cannot replace ..." text.
   Outcome apply(const ManifestFile& entry, const std::filesystem::path& target,
-                const ProgressCallback& progress, std::uint64_t& fetched, std::string& err);
+                const ProgressCallback& progress, std::uint64_t& fetched, std::string& error);
 
  private:
   std::string url(const ManifestFile& entry, std::string_view suffix) const;

@@ -34,7 +34,7 @@ std::string partHeader(const std::string& sha256, const std::vector<ByteRange>& 
 // How many of the ranges' bytes `part` holds: its length past the header when the header is
 // this plan's and it is not longer than the plan; otherwise it is started afresh with 0.
 bool bytesHeld(const fs::path& part, const std::string& header, std::uint64_t total,
-               std::uint64_t& held, std::string& err) {
+               std::uint64_t& held, std::string& error) {
   std::error_code ec;
   const std::uint64_t size = fs::file_size(part, ec);
   if (!ec && size >= header.size() && size - header.size() <= total) {
@@ -50,7 +50,7 @@ bool bytesHeld(const fs::path& part, const std::string& header, std::uint64_t to
   out.write(header.data(), static_cast<std::streamsize>(header.size()));
   out.close();
   if (!out) {
-    err = "cannot write " + pathToUtf8(part);
+    error = "cannot write " + pathToUtf8(part);
     return false;
   }
   held = 0;
@@ -61,14 +61,14 @@ bool bytesHeld(const fs::path& part, const std::string& header, std::uint64_t to
 
 bool fetchPlannedRanges(Fetcher& fetcher, const std::string& url, const fs::path& part,
                         const std::string& sha256, const std::vector<ByteRange>& ranges,
-                        const ProgressCallback& progress, std::string& err) {
+                        const ProgressCallback& progress, std::string& error) {
   const std::string header = partHeader(sha256, ranges);
   std::uint64_t total = 0;
   for (const ByteRange& range : ranges) total += range.length();
 
   for (int attempt = 1;; ++attempt) {
     std::uint64_t held = 0;
-    if (!bytesHeld(part, header, total, held, err)) return false;
+    if (!bytesHeld(part, header, total, held, error)) return false;
     const std::uint64_t before = held;
     bool stopped = false;
     bool failed = false;
@@ -83,7 +83,7 @@ bool fetchPlannedRanges(Fetcher& fetcher, const std::string& url, const fs::path
         stopped = !progress(base + bytes);
         return !stopped;
       };
-      if (!fetcher.downloadRange(url, part, range.first + skip, range.last, counted, err)) {
+      if (!fetcher.downloadRange(url, part, range.first + skip, range.last, counted, error)) {
         failed = true;
         break;
       }

@@ -23,9 +23,9 @@ inline constexpr std::size_t kBlocksPartHeaderSize = 36;
 // An attempt that fails after getting somewhere is followed by another from where it stopped,
 // up to three in all; one that got nothing ends the fetch. `progress` sees how many of the
 // ranges' bytes the file holds (a resumed prefix included); returning false stops the fetch.
-// On failure `err` is the fetcher's text or "cannot write <part>"; what arrived stays.
+// On failure `error` is the fetcher's text or "cannot write <part>"; what arrived stays.
 bool fetchPlannedRanges(Fetcher& fetcher, const std::string& url, const std::filesystem::path& part,
                         const std::string& sha256, const std::vector<ByteRange>& ranges,
-                        const ProgressCallback& progress, std::string& err);
+                        const ProgressCallback& progress, std::string& error);
 
 }  // namespace tu

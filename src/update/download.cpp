@@ -55,20 +55,20 @@ std::uint64_t partSize(const fs::path& part, std::uint64_t packed) {
 }  // namespace
 
 fs::path Updater::partPath(const ManifestFile& entry) const {
-  return resolveRelative(workDir, entry.sha256 + ".part");
+  return resolveRelative(workDir_, entry.sha256 + ".part");
 }
 
-bool Updater::fetchPart(const ManifestFile& entry, int& attempt, std::string& err) {
+bool Updater::fetchPart(const ManifestFile& entry, int& attempt, std::string& error) {
   std::error_code ec;
-  fs::create_directories(workDir, ec);
+  fs::create_directories(workDir_, ec);
   const fs::path part = partPath(entry);
   const std::string url =
-      config.updateUrl + fileUrlPath(entry) + "?v=" + entry.sha256.substr(0, 12);
+      config_.updateUrl + fileUrlPath(entry) + "?v=" + entry.sha256.substr(0, 12);
   const auto packed = static_cast<std::uint64_t>(entry.packed);
 
   for (; attempt <= 3; ++attempt) {
-    if (cancelFlag) {
-      err = "cancelled";
+    if (cancelFlag_) {
+      error = "cancelled";
       return false;
     }
     const std::uint64_t have = partSize(part, packed);
@@ -82,21 +82,21 @@ bool Updater::fetchPart(const ManifestFile& entry, int& attempt, std::string& er
         overrun = true;
         return false;
       }
-      sendProgress(kPhaseDownload, entry, filesDone, filesTotal, addSaturated(bytesBase, bytes),
-                   bytesTotal, false);
-      return !cancelFlag;
+      sendProgress(kPhaseDownload, entry, filesDone_, filesTotal_, addSaturated(bytesBase_, bytes),
+                   bytesTotal_, false);
+      return !cancelFlag_;
     };
     std::string fetchError;
-    const bool fetched = fetcher.download(url, part, have, progress, fetchError);
+    const bool fetched = fetcher_.download(url, part, have, progress, fetchError);
     if (!fetched && !overrun) {
-      err = entry.path + ": " + fetchError;
-      if (cancelFlag) return false;
+      error = entry.path + ": " + fetchError;
+      if (cancelFlag_) return false;
       continue;  // the .part stays: the next attempt resumes from its end
     }
     std::error_code sizeError;
     const std::uint64_t got = overrun ? 0 : fs::file_size(part, sizeError);
     if (!overrun && !sizeError && got == packed) return true;
-    err = entry.path + ": download size does not match";
+    error = entry.path + ": download size does not match";
     fs::remove(part, ec);
   }
   return false;
@@ -104,16 +104,17 @@ bool Updater::fetchPart(const ManifestFile& entry, int& attempt, std::string& er
 
 Updater::InstallResult Updater::installDownload(const ManifestFile& entry, const fs::path& target,
                                                 const fs::path& part,
-                                                const std::atomic<bool>& cancel, std::string& err) {
+                                                const std::atomic<bool>& cancel,
+                                                std::string& error) {
   std::string installError;
-  if (unpackPackedFile(part, target, static_cast<std::uint64_t>(entry.size), entry.sha256,
-                       installError, &cancel)) {
+  if (unpackPackedFile(part, target, static_cast<std::uint64_t>(entry.size), entry.sha256, &cancel,
+                       installError)) {
     // Its data goes to the disk while the next files download; placing it waits for what is
     // left.
     beginFlush(withSuffix(target, ".tznew"));
     return InstallResult::Installed;
   }
-  err = entry.path + ": " + installError;
+  error = entry.path + ": " + installError;
   // The download is fine when the temporary cannot be written (the game holds the folder):
   // keep it for the next run, which then installs without downloading.
   if (installError.find("cannot write") != std::string::npos || cancel) {
@@ -125,64 +126,61 @@ Updater::InstallResult Updater::installDownload(const ManifestFile& entry, const
 }
 
 bool Updater::downloadOne(const ManifestFile& entry, const fs::path& target, int attempt,
-                          std::string& err) {
+                          std::string& error) {
   const auto packed = static_cast<std::uint64_t>(entry.packed);
   for (; attempt <= 3; ++attempt) {
-    if (!fetchPart(entry, attempt, err)) return false;
-    bytesBase = addSaturated(bytesBase, packed);
-    switch (installDownload(entry, target, partPath(entry), cancelFlag, err)) {
+    if (!fetchPart(entry, attempt, error)) return false;
+    bytesBase_ = addSaturated(bytesBase_, packed);
+    switch (installDownload(entry, target, partPath(entry), cancelFlag_, error)) {
       case InstallResult::Installed: addUnplaced(entry, target); return true;
       case InstallResult::Stopped: return false;
       case InstallResult::Damaged: break;
     }
     // The damaged download was counted; the next one comes on top.
-    bytesTotal = addSaturated(bytesTotal, packed);
+    bytesTotal_ = addSaturated(bytesTotal_, packed);
   }
   return false;
 }
 
 void Updater::addUnplaced(const ManifestFile& entry, const fs::path& target) {
-  if (unplaced.size() == olderBatch) newerSince = clock();
-  unplaced.push_back({entry, target, partPath(entry)});
-  newerBytes = addSaturated(newerBytes, static_cast<std::uint64_t>(entry.size));
+  if (unplaced_.size() == olderBatch_) newerSince_ = meter_.now();
+  unplaced_.push_back({entry, target, partPath(entry)});
+  newerBytes_ = addSaturated(newerBytes_, static_cast<std::uint64_t>(entry.size));
 }
 
 void Updater::recordInstalled(const ManifestFile& entry, const fs::path& target) {
-  Json record = Json::array();
-  record.push(static_cast<std::uint64_t>(entry.size));
-  record.push(fileStamp(target));
-  record.push(entry.sha256);
-  cache.set(entry.path, std::move(record));
+  cache_.record(entry.path, static_cast<std::uint64_t>(entry.size), fileStamp(target),
+                entry.sha256);
 }
 
 bool Updater::placingDue() const {
   // Big enough for one commit of the file system to cover many files, small enough that a
   // cut-off run leaves few files downloaded but not in place, and none waits long on a slow
   // connection.
-  const std::size_t newer = unplaced.size() - olderBatch;
-  return newer >= 256 || newerBytes >= 256 * 1048576ull ||
-         (newer > 0 && clock() - newerSince >= 1.0);
+  const std::size_t newer = unplaced_.size() - olderBatch_;
+  return newer >= 256 || newerBytes_ >= 256 * 1048576ull ||
+         (newer > 0 && meter_.now() - newerSince_ >= 1.0);
 }
 
-bool Updater::placeOlderBatch(std::string& err) {
+bool Updater::placeOlderBatch(std::string& error) {
   // The older batch has had the whole newer one's download to reach the disk, so placing it
   // rarely waits; the newer batch becomes the older.
-  const bool placed = placeDownloads(olderBatch, err);
-  olderBatch = unplaced.size();
-  newerBytes = 0;
+  const bool placed = placeDownloads(olderBatch_, error);
+  olderBatch_ = unplaced_.size();
+  newerBytes_ = 0;
   return placed;
 }
 
-bool Updater::placeDownloads(std::size_t count, std::string& err) {
-  count = std::min(count, unplaced.size());
+bool Updater::placeDownloads(std::size_t count, std::string& error) {
+  count = std::min(count, unplaced_.size());
   std::vector<fs::path> folders;
   std::size_t placed = 0;
   std::error_code ec;
   for (; placed < count; ++placed) {
-    const Download& download = unplaced[placed];
+    const Download& download = unplaced_[placed];
     std::string placeError;
     if (!placeReplacement(download.target, placeError)) {
-      err = download.entry.path + ": " + placeError;
+      error = download.entry.path + ": " + placeError;
       break;
     }
     fs::remove(download.part, ec);
@@ -198,15 +196,15 @@ bool Updater::placeDownloads(std::size_t count, std::string& err) {
   if (placed < count) {
     // The run ends here, as it would have without batches: nothing more is placed, and the
     // .part files stay, so that the next run installs them without downloading them again.
-    for (std::size_t i = placed + 1; i < unplaced.size(); ++i) {
-      fs::remove(withSuffix(unplaced[i].target, ".tznew"), ec);
+    for (std::size_t i = placed + 1; i < unplaced_.size(); ++i) {
+      fs::remove(withSuffix(unplaced_[i].target, ".tznew"), ec);
     }
-    unplaced.clear();
-    olderBatch = 0;
+    unplaced_.clear();
+    olderBatch_ = 0;
     return false;
   }
-  unplaced.erase(unplaced.begin(), unplaced.begin() + static_cast<std::ptrdiff_t>(count));
-  olderBatch -= std::min(olderBatch, count);
+  unplaced_.erase(unplaced_.begin(), unplaced_.begin() + static_cast<std::ptrdiff_t>(count));
+  olderBatch_ -= std::min(olderBatch_, count);
   return true;
 }
 

@@ -1,4 +1,4 @@
-// The check phase's verdict on one file, with the hash cache's shortcut.
+// Hashing a file, and the check phase's verdict on one file with the hash cache's shortcut.
 #include "update/file_check.h"
 
 #include <fstream>
@@ -7,7 +7,6 @@
 
 #include "core/files.h"
 #include "crypto/sha256.h"
-#include "update/updater.h"
 
 namespace tu {
 
@@ -35,7 +34,8 @@ bool sha256File(const fs::path& path, std::string& digest, const std::atomic<boo
   return true;
 }
 
-bool Updater::checkFile(const ManifestFile& entry, const fs::path& local, CheckMode mode) {
+bool checkFile(const ManifestFile& entry, const fs::path& local, CheckMode mode, HashCache& cache,
+               const std::atomic<bool>& cancel) {
   std::error_code ec;
   const std::uint64_t size = fs::file_size(local, ec);
   if (ec) return false;
@@ -44,30 +44,14 @@ bool Updater::checkFile(const ManifestFile& entry, const fs::path& local, CheckM
   if (size != static_cast<std::uint64_t>(entry.size)) return false;
 
   const std::string stamp = fileStamp(local);
-  if (mode == CheckMode::Check) {
-    const Json& known = cache.get(entry.path);
-    const Json& knownSize = known.at(0);
-    const Json& knownStamp = known.at(1);
-    const Json& knownHash = known.at(2);
-    const std::int64_t cachedSize =
-        knownSize.isNumber() ? truncateToInt64(knownSize.asNumber()) : -1;
-    if (known.isArray() && cachedSize >= 0 && static_cast<std::uint64_t>(cachedSize) == size &&
-        !stamp.empty() && knownStamp.isString() && knownStamp.asString() == stamp &&
-        knownHash.isString() && knownHash.asString() == entry.sha256) {
-      return true;
-    }
+  if (mode == CheckMode::Check && cache.lookup(entry.path, size, stamp) == entry.sha256) {
+    return true;
   }
-
   std::string digest;
-  if (!sha256File(local, digest, &cancelFlag)) return false;
-  ++filesHashed;
+  if (!sha256File(local, digest, &cancel)) return false;
   // Remembered even when it does not match: the record then names the file's own content, so it
   // can never vouch for the manifest's.
-  Json record = Json::array();
-  record.push(size);
-  record.push(stamp);
-  record.push(digest);
-  cache.set(entry.path, std::move(record));
+  cache.record(entry.path, size, stamp, digest);
   return digest == entry.sha256;
 }
 

@@ -38,7 +38,7 @@ bool isSafeManifestPath(std::string_view path) {
          toLowerAscii(path.substr(0, path.find('/'))) != kWorkFolderName;
 }
 
-bool parseManifestFile(const Json& entry, ManifestFile& out, std::string& err) {
+bool parseManifestFile(const Json& entry, ManifestFile& out, std::string& error) {
   out.path = entry.getString("path");
   out.size = sizeField(entry, "size");
   out.sha256 = toLowerAscii(entry.getString("sha256"));
@@ -48,37 +48,37 @@ bool parseManifestFile(const Json& entry, ManifestFile& out, std::string& err) {
 
   // The path is judged first: it is what could reach outside the client folder.
   if (!isSafeManifestPath(out.path)) {
-    err = "unsafe path in manifest: " + out.path;
+    error = "unsafe path in manifest: " + out.path;
     return false;
   }
   std::vector<std::uint8_t> digest;
   if (out.sha256.size() != 64 || !hexDecode(out.sha256, digest) || out.size < 0 || out.packed < 0) {
-    err = "bad entry in manifest: " + out.path;
+    error = "bad entry in manifest: " + out.path;
     return false;
   }
   return true;
 }
 
-bool parseManifest(const Json& root, Manifest& out, std::string& err) {
+bool parseManifest(const Json& root, Manifest& out, std::string& error) {
   out = Manifest{};
   const Json& format = root.get("format");
   if (!root.isObject() || !format.isNumber() || truncateToInt64(format.asNumber()) != 1) {
-    err = "unknown manifest format";
+    error = "unknown manifest format";
     return false;
   }
   out.generated = root.getString("generated");
   out.build = root.getString("build");
 
   const Json& launcher = root.get("launcher");
-  if (launcher.isObject() && !parseManifestFile(launcher, out.launcher, err)) return false;
+  if (launcher.isObject() && !parseManifestFile(launcher, out.launcher, error)) return false;
 
   std::unordered_set<std::string> seen;
   for (const Json& element : root.get("files").elements()) {
     ManifestFile entry;
-    if (!parseManifestFile(element, entry, err)) return false;
+    if (!parseManifestFile(element, entry, error)) return false;
     // Windows folders ignore letter case: two such entries would fight over one file.
     if (!seen.insert(toLowerAscii(entry.path)).second) {
-      err = "duplicate path in manifest: " + entry.path;
+      error = "duplicate path in manifest: " + entry.path;
       return false;
     }
     out.files.push_back(std::move(entry));
@@ -87,7 +87,7 @@ bool parseManifest(const Json& root, Manifest& out, std::string& err) {
   for (const Json& element : root.get("remove").elements()) {
     const std::string path = element.isString() ? element.asString() : std::string();
     if (!isSafeManifestPath(path)) {
-      err = "unsafe path in manifest: " + path;
+      error = "unsafe path in manifest: " + path;
       return false;
     }
     out.remove.push_back(path);

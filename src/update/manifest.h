@@ -46,11 +46,11 @@ bool verifyManifestSignature(std::string_view body, std::string_view signature,
 
 // One entry ("files" element or "launcher"). Errors: "unsafe path in manifest: <path>",
 // "bad entry in manifest: <path>".
-bool parseManifestFile(const Json& entry, ManifestFile& out, std::string& err);
+bool parseManifestFile(const Json& entry, ManifestFile& out, std::string& error);
 
 // The whole document; `out` starts from an empty Manifest. Errors: "unknown manifest format",
 // the entry errors, "duplicate path in manifest: <path as written>". On failure `out` may hold
 // a part of the document and must not be used.
-bool parseManifest(const Json& root, Manifest& out, std::string& err);
+bool parseManifest(const Json& root, Manifest& out, std::string& error);
 
 }  // namespace tu

@@ -4,20 +4,20 @@
 namespace tu {
 
 bool Updater::fetchManifest(Manifest& out, EndCode& failure, std::string& error) {
-  if (config.updateUrl.empty() || config.publicKey.size() != 64) {
+  if (config_.updateUrl.empty() || config_.publicKey.size() != 64) {
     failure = EndCode::NoConfig;
     error = "updateUrl / publicKey missing in TarnLauncher.json";
     return false;
   }
   std::string body;
   std::string signature;
-  if (!fetcher.getText(config.updateUrl + "manifest.json", body, error) ||
-      !fetcher.getText(config.updateUrl + "manifest.sig", signature, error)) {
+  if (!fetcher_.getText(config_.updateUrl + "manifest.json", body, error) ||
+      !fetcher_.getText(config_.updateUrl + "manifest.sig", signature, error)) {
     failure = EndCode::Offline;
     return false;
   }
   // The signature covers the bytes exactly as served; nothing is parsed before it verified.
-  if (!verifyManifestSignature(body, signature, config.publicKey)) {
+  if (!verifyManifestSignature(body, signature, config_.publicKey)) {
     failure = EndCode::BadSignature;
     error = "manifest signature does not match";
     return false;
@@ -27,7 +27,7 @@ bool Updater::fetchManifest(Manifest& out, EndCode& failure, std::string& error)
     failure = EndCode::BadManifest;
     return false;
   }
-  build = parsed.build;
+  build_ = parsed.build;
   out = std::move(parsed);
   return true;
 }

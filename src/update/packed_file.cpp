@@ -37,7 +37,7 @@ std::uint64_t packedBlockCount(std::uint64_t size, std::uint32_t blockSize) {
   return size / blockSize + (size % blockSize != 0 ? 1 : 0);
 }
 
-bool PackedReader::open(std::istream& in, std::uint64_t expectedSize, std::string& err) {
+bool PackedReader::open(std::istream& in, std::uint64_t expectedSize, std::string& error) {
   in_ = &in;
   count_ = 0;
   index_ = 0;
@@ -49,7 +49,7 @@ bool PackedReader::open(std::istream& in, std::uint64_t expectedSize, std::strin
   in.read(reinterpret_cast<char*>(header), sizeof header);
   if (start < 0 || static_cast<std::size_t>(in.gcount()) != sizeof header ||
       std::memcmp(header, kPackedMagic, sizeof kPackedMagic) != 0) {
-    err = "not a packed file";
+    error = "not a packed file";
     return false;
   }
   size_ = readLe64(header + 4);
@@ -57,7 +57,7 @@ bool PackedReader::open(std::istream& in, std::uint64_t expectedSize, std::strin
   const std::uint32_t count = readLe32(header + 16);
   if (size_ != expectedSize || blockSize_ < 1 || blockSize_ > kPackedMaxBlockSize ||
       count != packedBlockCount(size_, blockSize_)) {
-    err = "packed file header does not match the manifest";
+    error = "packed file header does not match the manifest";
     return false;
   }
   count_ = count;
@@ -69,13 +69,13 @@ bool PackedReader::open(std::istream& in, std::uint64_t expectedSize, std::strin
   blockOffset_ = tableStart_ + static_cast<std::streamoff>(count_ * 4);
   in.seekg(0, std::ios::end);
   if (!in || in.tellg() < blockOffset_) {
-    err = "packed file is truncated";
+    error = "packed file is truncated";
     return false;
   }
   return true;
 }
 
-bool PackedReader::readTableWindow(std::string& err) {
+bool PackedReader::readTableWindow(std::string& error) {
   const auto words = static_cast<std::size_t>(std::min(kTableWindowWords, count_ - index_));
   window_.resize(words * 4);
   in_->seekg(tableStart_ + static_cast<std::streamoff>(index_ * 4));
@@ -83,17 +83,17 @@ bool PackedReader::readTableWindow(std::string& err) {
   const bool complete = static_cast<std::size_t>(in_->gcount()) == words * 4;
   in_->seekg(blockOffset_);
   if (!complete || !*in_) {
-    err = "packed file is truncated";
+    error = "packed file is truncated";
     return false;
   }
   windowStart_ = index_;
   return true;
 }
 
-bool PackedReader::read(PackedBlock& block, std::string& err) {
-  err.clear();
+bool PackedReader::read(PackedBlock& block, std::string& error) {
+  error.clear();
   if (in_ == nullptr || index_ >= count_) return false;
-  if (index_ - windowStart_ >= window_.size() / 4 && !readTableWindow(err)) return false;
+  if (index_ - windowStart_ >= window_.size() / 4 && !readTableWindow(error)) return false;
 
   const std::uint32_t word = readLe32(window_.data() + (index_ - windowStart_) * 4);
   const std::uint32_t stored = word & kPackedLengthMask;
@@ -103,18 +103,18 @@ bool PackedReader::read(PackedBlock& block, std::string& err) {
 
   // The bound keeps a hostile table from making us allocate or read gigabytes for one block.
   if (stored > packedStoredLengthLimit(blockSize_)) {
-    err = "packed file is damaged";
+    error = "packed file is damaged";
     return false;
   }
   unsigned char* input = room(block.stored, stored);
   in_->read(reinterpret_cast<char*>(input), stored);
   if (static_cast<std::uint32_t>(in_->gcount()) != stored) {
-    err = "packed file is truncated";
+    error = "packed file is truncated";
     return false;
   }
   blockOffset_ += stored;
   if (block.raw() && stored != block.expected) {
-    err = "packed file is damaged";
+    error = "packed file is damaged";
     return false;
   }
   ++index_;
@@ -127,10 +127,10 @@ bool decodePackedBlock(PackedBlock& block) {
                       block.output);
 }
 
-bool PackedReader::next(const unsigned char*& data, std::size_t& size, std::string& err) {
-  if (!read(block_, err)) return false;
+bool PackedReader::next(const unsigned char*& data, std::size_t& size, std::string& error) {
+  if (!read(block_, error)) return false;
   if (!decodePackedBlock(block_)) {
-    err = "packed file is damaged";
+    error = "packed file is damaged";
     return false;
   }
   data = block_.unpacked().data();
@@ -139,32 +139,32 @@ bool PackedReader::next(const unsigned char*& data, std::size_t& size, std::stri
 }
 
 bool unpackPackedFile(const fs::path& packed, const fs::path& target, std::uint64_t size,
-                      const std::string& sha256, std::string& err,
-                      const std::atomic<bool>* cancel) {
+                      const std::string& sha256, const std::atomic<bool>* cancel,
+                      std::string& error) {
   std::ifstream in(packed, std::ios::binary);
   if (!in) {
-    err = "cannot open downloaded file";
+    error = "cannot open downloaded file";
     return false;
   }
   PackedReader reader;
-  if (!reader.open(in, size, err)) return false;
+  if (!reader.open(in, size, error)) return false;
 
   const UnpackShape shape =
       unpackShape(reader.blockSize(), reader.blockCount(), coreThreads(kMostInflaters));
   std::optional<WorkerThreads> inflaters;
   if (shape.inflaters > 0) inflaters.emplace(shape.inflaters);
   ReplacementFile file(target);
-  return file.open(shape.writerThread, err) &&
+  return file.open(shape.writerThread, error) &&
          unpackBlocks(reader, file, inflaters ? &*inflaters : nullptr, shape.blocksInFlight,
-                      cancel, err) &&
-         file.finish(sha256, err);
+                      cancel, error) &&
+         file.finish(sha256, error);
 }
 
 bool installPackedFile(const fs::path& packed, const fs::path& target, std::uint64_t size,
-                       const std::string& sha256, std::string& err,
-                       const std::atomic<bool>* cancel) {
-  if (!unpackPackedFile(packed, target, size, sha256, err, cancel) ||
-      !placeReplacement(target, err)) {
+                       const std::string& sha256, const std::atomic<bool>* cancel,
+                       std::string& error) {
+  if (!unpackPackedFile(packed, target, size, sha256, cancel, error) ||
+      !placeReplacement(target, error)) {
     return false;
   }
   flushFolder(target.parent_path());

@@ -67,17 +67,17 @@ class PackedReader {
   // Reads and checks the header and the block table against the expected unpacked size.
   // Failures: "not a packed file", "packed file header does not match the manifest",
   // "packed file is truncated".
-  bool open(std::istream& in, std::uint64_t expectedSize, std::string& err);
+  bool open(std::istream& in, std::uint64_t expectedSize, std::string& error);
 
   // The next block's stored bytes into `block`, checked as far as that can be done without
-  // inflating them. False at the end (with `err` empty) or on failure: "packed file is
+  // inflating them. False at the end (with `error` empty) or on failure: "packed file is
   // damaged" (a stored length over the bound, a raw block of the wrong length) or "packed file
   // is truncated".
-  bool read(PackedBlock& block, std::string& err);
+  bool read(PackedBlock& block, std::string& error);
 
   // The next block read and decoded; `data`/`size` stay valid until the next call. False at
-  // the end (with `err` empty) or on failure: the texts of read and decodePackedBlock.
-  bool next(const unsigned char*& data, std::size_t& size, std::string& err);
+  // the end (with `error` empty) or on failure: the texts of read and decodePackedBlock.
+  bool next(const unsigned char*& data, std::size_t& size, std::string& error);
 
   std::uint32_t blockSize() const { return blockSize_; }
   // The table word of the block next() returned last.
@@ -89,7 +89,7 @@ class PackedReader {
   static constexpr std::uint64_t kTableWindowWords = 16384;
 
   // Reads the table words from block index_ on into window_, then returns to the next block.
-  bool readTableWindow(std::string& err);
+  bool readTableWindow(std::string& error);
 
   std::istream* in_ = nullptr;
   std::uint64_t size_ = 0;
@@ -107,20 +107,20 @@ class PackedReader {
 // anew, missing folders created) and checks the SHA-256 of what it wrote against `sha256`
 // (hexadecimal, either case). The temporary is kept for placeReplacement, neither flushed nor
 // moved; the target is not touched. Never changes or deletes `packed`. On failure no temporary
-// is left; `err` is one of the texts of PackedReader or "cannot open downloaded file",
+// is left; `error` is one of the texts of PackedReader or "cannot open downloaded file",
 // "cannot write <temporary> (file in use or no permission?)", "cancelled",
 // "write failed (disk full?)", "checksum mismatch after download". `cancel` may be null.
 //
 // Compressed blocks are inflated on a few threads of its own (unpackShape: one per core, at
 // most kMostInflaters) while earlier blocks are hashed and written in order.
 bool unpackPackedFile(const std::filesystem::path& packed, const std::filesystem::path& target,
-                      std::uint64_t size, const std::string& sha256, std::string& err,
-                      const std::atomic<bool>* cancel);
+                      std::uint64_t size, const std::string& sha256,
+                      const std::atomic<bool>* cancel, std::string& error);
 
 // One whole install: unpackPackedFile, placeReplacement, and a flush of the target's folder.
-// The target is untouched on failure; `err` is one of the texts above or of placeReplacement.
+// The target is untouched on failure; `error` is one of the texts above or of placeReplacement.
 bool installPackedFile(const std::filesystem::path& packed, const std::filesystem::path& target,
-                       std::uint64_t size, const std::string& sha256, std::string& err,
-                       const std::atomic<bool>* cancel);
+                       std::uint64_t size, const std::string& sha256,
+                       const std::atomic<bool>* cancel, std::string& error);
 
 }  // namespace tu

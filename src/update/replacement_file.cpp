@@ -103,13 +103,13 @@ ReplacementFile::~ReplacementFile() {
   }
 }
 
-bool ReplacementFile::open(bool overlapWrites, std::string& err) {
+bool ReplacementFile::open(bool overlapWrites, std::string& error) {
   std::error_code ec;
   if (target_.has_parent_path()) fs::create_directories(target_.parent_path(), ec);
   // Beside the target, so that the final rename stays on one volume.
   out_.open(temporary_, std::ios::binary | std::ios::trunc);
   if (!out_) {
-    err = "cannot write " + pathToUtf8(temporary_) + " (file in use or no permission?)";
+    error = "cannot write " + pathToUtf8(temporary_) + " (file in use or no permission?)";
     return false;
   }
   opened_ = true;
@@ -117,7 +117,8 @@ bool ReplacementFile::open(bool overlapWrites, std::string& err) {
   return true;
 }
 
-bool ReplacementFile::write(std::vector<unsigned char>& block, std::size_t size, std::string& err) {
+bool ReplacementFile::write(std::vector<unsigned char>& block, std::size_t size,
+                            std::string& error) {
   hasher_.update(block.data(), size);
   bool written = false;
   if (writer_) {
@@ -126,50 +127,50 @@ bool ReplacementFile::write(std::vector<unsigned char>& block, std::size_t size,
     out_.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(size));
     written = static_cast<bool>(out_);
   }
-  if (!written) err = "write failed (disk full?)";
+  if (!written) error = "write failed (disk full?)";
   return written;
 }
 
-bool ReplacementFile::finish(const std::string& sha256, std::string& err) {
+bool ReplacementFile::finish(const std::string& sha256, std::string& error) {
   const bool written = !writer_ || writer_->finish();
   writer_.reset();
   // A failed final flush means the data may not all be on disk.
   out_.close();
   if (!written || !out_) {
-    err = "write failed (disk full?)";
+    error = "write failed (disk full?)";
     return false;
   }
   std::uint8_t digest[Sha256::kDigestSize];
   hasher_.final(digest);
   if (hexEncode(digest, sizeof digest) != toLowerAscii(sha256)) {
-    err = "checksum mismatch after download";
+    error = "checksum mismatch after download";
     return false;
   }
   kept_ = true;
   return true;
 }
 
-bool ReplacementFile::commit(const std::string& sha256, std::string& err) {
-  if (!finish(sha256, err) || !placeReplacement(target_, err)) return false;
+bool ReplacementFile::commit(const std::string& sha256, std::string& error) {
+  if (!finish(sha256, error) || !placeReplacement(target_, error)) return false;
   flushFolder(target_.parent_path());
   return true;
 }
 
-bool placeReplacement(const fs::path& target, std::string& err) {
+bool placeReplacement(const fs::path& target, std::string& error) {
   const fs::path temporary = withSuffix(target, ".tznew");
   std::error_code ec;
   // The data reaches the disk before its name does: a power cut after the rename must not
   // leave a file of the right size and time but no content, which the hash cache would trust.
   if (!flushToDisk(temporary)) {
     fs::remove(temporary, ec);
-    err = "write failed (disk full?)";
+    error = "write failed (disk full?)";
     return false;
   }
   // The player's file is never deleted to make room: if it cannot be replaced (the running
   // game holds it), it stays as it is.
   if (!moveIntoPlace(temporary, target)) {
     fs::remove(temporary, ec);
-    err = "cannot replace " + pathToUtf8(target) + " (is the game running?)";
+    error = "cannot replace " + pathToUtf8(target) + " (is the game running?)";
     return false;
   }
   return true;

@@ -29,22 +29,22 @@ class ReplacementFile {
   // Creates the target's missing folders and the temporary. With `overlapWrites` the bytes go to
   // the disk on a second thread, so writing one block overlaps making the next. Failure:
   // "cannot write <temporary> (file in use or no permission?)".
-  bool open(bool overlapWrites, std::string& err);
+  bool open(bool overlapWrites, std::string& error);
 
   // Hashes the first `size` bytes of `block` and writes them; `block` gets back the storage of
   // a block whose write is done (its content is then unspecified). Failure:
   // "write failed (disk full?)".
-  bool write(std::vector<unsigned char>& block, std::size_t size, std::string& err);
+  bool write(std::vector<unsigned char>& block, std::size_t size, std::string& error);
 
   // Finishes the writes, closes the temporary and compares its digest with `sha256` (hex,
   // either case). On success the temporary stays, complete and checked, for placeReplacement;
   // on failure it is deleted. Failures: "write failed (disk full?)", "checksum mismatch after
   // download".
-  bool finish(const std::string& sha256, std::string& err);
+  bool finish(const std::string& sha256, std::string& error);
 
   // finish, then placeReplacement and a flush of the target's folder: the whole replacement at
   // once. Failures: those of finish and of placeReplacement.
-  bool commit(const std::string& sha256, std::string& err);
+  bool commit(const std::string& sha256, std::string& error);
 
  private:
   std::filesystem::path target_;
@@ -59,8 +59,8 @@ class ReplacementFile {
 // Makes the finished temporary of `target` (`target` + ".tznew") the target: flushes it to
 // disk, then moves it over the target (moveIntoPlace, which never deletes the target). The
 // folder is not flushed, so that a caller placing many files flushes each folder once. On
-// failure the temporary is deleted and the target is as it was; `err` is "write failed (disk
+// failure the temporary is deleted and the target is as it was; `error` is "write failed (disk
 // full?)" or "cannot replace <target> (is the game running?)".
-bool placeReplacement(const std::filesystem::path& target, std::string& err);
+bool placeReplacement(const std::filesystem::path& target, std::string& error);
 
 }  // namespace tu

@@ -45,7 +45,7 @@ void UpdateController::cancelUpdate() {
   if (!busy) return;
   cancelRequested = true;
   // The flag first: the fetcher's "cancelled" must read as the run's cancel, not a failure.
-  if (currentUpdater != nullptr) currentUpdater->cancelFlag = true;
+  if (currentUpdater != nullptr) currentUpdater->cancel();
   if (currentFetcher != nullptr) currentFetcher->cancel();
 }
 
@@ -102,7 +102,7 @@ void UpdateController::runWorker(CheckMode mode, bool& handedOver) {
       // The run forgets older cancels when it starts; one that the front end asked for while
       // this worker was starting up must still count (a window closing right after start).
       std::lock_guard<std::mutex> lock(updateMutex);
-      if (cancelRequested) self->cancelFlag = true;
+      if (cancelRequested) self->cancel();
     }
     Json message = Json::object();
     message.set("type", "phase");
@@ -111,7 +111,7 @@ void UpdateController::runWorker(CheckMode mode, bool& handedOver) {
   };
   auto onProgress = [this](const Json& progress) { postJson(progress.dump()); };
   auto onDone = [this, &self](const RunEnd& end) {
-    postJson(doneMessage(end, self != nullptr ? self->build : std::string()).dump());
+    postJson(doneMessage(end, self != nullptr ? self->build() : std::string()).dump());
   };
   auto onSelfUpdate = [this, &handedOver](const fs::path& replacement) {
     handedOver = true;

@@ -2,17 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "core/files.h"
-#include "support/canned_fetcher.h"
 #include "support/temp_dir.h"
 #include "update/packed_bytes.h"
-#include "update/updater.h"
 
 namespace tu {
 namespace {
 
 namespace fs = std::filesystem;
-using test::readTestFile;
 using test::sha256Hex;
 using test::TempDir;
 using test::writeTestFile;
@@ -32,95 +31,36 @@ TEST(Sha256File, EmptyMissingAndLargerThanTheBuffer) {
   EXPECT_FALSE(sha256File(dir / "missing", digest));
 }
 
-// One client file "data/file.bin" checked against its entry, with the cache of the Updater.
-class CheckFile : public ::testing::Test {
- protected:
-  CheckFile() : updater(dir.path(), {}, config, fetcher, nullptr, nullptr, nullptr, nullptr) {
-    writeTestFile(local, content);
-    updater.loadCache(Manifest{});
-  }
-
-  bool check(CheckMode mode = CheckMode::Check) { return updater.checkFile(entry, local, mode); }
-
+// A file is recorded with its own hash, so the record never vouches for other content; a
+// stopped hash records nothing; a wrong size needs no hash; a file installed "once" only has
+// to be there. (That a normal check trusts a record and a repair does not, UpdateRun shows.)
+TEST(CheckFile, RecordsWhatItHashesAndHashesOnlyWhatItMust) {
   TempDir dir;
-  LauncherConfig config;
-  test::CannedFetcher fetcher;
-  Updater updater;
-  const std::string content = "file content";
-  fs::path local = dir / "data/file.bin";
+  HashCache cache(dir / "cache.json");
+  std::atomic<bool> cancel{true};
+  const fs::path local = dir / "data/file.bin";
   ManifestFile entry{"data/file.bin", 12, sha256Hex("file content"), 40, false};
-};
-
-// The cache spares a hash only for a record of the same size, stamp, shape and hash as the
-// manifest's; a damaged file is remembered with its own hash; a cancelled hash records nothing;
-// a repair trusts no record.
-TEST_F(CheckFile, TheCacheSparesAHashOnlyWhenItCan) {
-  updater.cancelFlag = true;
-  EXPECT_FALSE(check());
-  EXPECT_FALSE(updater.cache.has("data/file.bin"));
-  updater.cancelFlag = false;
+  const auto check = [&] { return checkFile(entry, local, CheckMode::Check, cache, cancel); };
+  const auto recorded = [&] {
+    return cache.lookup(entry.path, fs::file_size(local), fileStamp(local));
+  };
 
   writeTestFile(local, "file c0ntent");
   EXPECT_FALSE(check());
-  EXPECT_EQ(updater.cache.get("data/file.bin").at(2).asString(), sha256Hex("file c0ntent"));
-  EXPECT_EQ(updater.cache.get("data/file.bin").at(1).asString(), fileStamp(local));
-  const std::string record = updater.cache.get("data/file.bin").dump();
+  EXPECT_FALSE(recorded());
+  cancel = false;
+  EXPECT_FALSE(check());
+  EXPECT_EQ(recorded(), sha256Hex("file c0ntent"));
+  EXPECT_FALSE(check()) << "its own record never vouches for the manifest's content";
   writeTestFile(local, "longer file content");
   EXPECT_FALSE(check());
-  EXPECT_EQ(updater.cache.get("data/file.bin").dump(), record) << "a wrong size needs no hash";
-  writeTestFile(local, content);
+  EXPECT_FALSE(recorded()) << "a wrong size needs no hash";
+
+  entry.once = true;
+  writeTestFile(local, "the player's own");
   EXPECT_TRUE(check());
-  EXPECT_TRUE(check());  // the new stamp is trusted from now on
-  entry.sha256 = sha256Hex("file c0ntent");  // a new build of the same size
+  fs::remove(local);
   EXPECT_FALSE(check());
-  EXPECT_EQ(updater.filesHashed, 3u);
-
-  entry.sha256 = sha256Hex(content);
-  for (const char* other : {R"("x")", R"([12])", R"(["12","s","h"])", R"([12,5,"h"])"}) {
-    updater.cache.set("data/file.bin", Json::parse(other));
-    EXPECT_TRUE(check());
-  }
-  EXPECT_TRUE(check());
-  EXPECT_EQ(updater.filesHashed, 7u);
-
-  // Damage that keeps size and stamp (as a disk error can) fools the cache; a repair finds it.
-  const Json good = updater.cache.get("data/file.bin");
-  writeTestFile(local, "file c0ntent");
-  Json fooled = Json::array();
-  fooled.push(good.at(0));
-  fooled.push(fileStamp(local));
-  fooled.push(good.at(2));
-  updater.cache.set("data/file.bin", fooled);
-  EXPECT_TRUE(check());
-  EXPECT_FALSE(check(CheckMode::Repair));
-  EXPECT_EQ(updater.filesHashed, 8u);
-}
-
-TEST(HashCache, KeepsOnlyTheManifestsRecordsAndWritesOnlyChanges) {
-  TempDir dir;
-  LauncherConfig config;
-  test::CannedFetcher fetcher;
-  Updater updater(dir.path(), {}, config, fetcher, nullptr, nullptr, nullptr, nullptr);
-  Manifest manifest;
-  manifest.files = {{"a/b", 1, "", 1, false}, {"c", 1, "", 1, false}};
-  const fs::path file = dir / ".tarn_update/cache.json";
-  for (const char* text : {"[1,2]", "garbage", "{\"a\":"}) {
-    writeTestFile(file, text);
-    updater.loadCache(manifest);
-    EXPECT_TRUE(updater.cache.isObject());
-    EXPECT_TRUE(updater.cache.members().empty());
-  }
-  writeTestFile(file, R"({ "gone" : [1, "2", "3"], "a/b" : [1, "2", "3"] })");
-  updater.loadCache(manifest);
-  updater.cache.set("c", Json::array());
-  updater.saveCache();
-  EXPECT_EQ(readTestFile(file), "{\"a/b\":[1,\"2\",\"3\"],\"c\":[]}\n");
-  writeTestFile(file, "not written again while nothing changed");
-  updater.saveCache();
-  EXPECT_EQ(readTestFile(file), "not written again while nothing changed");
-  fs::remove(file);
-  updater.loadCache(manifest);
-  EXPECT_TRUE(updater.cache.isObject());
 }
 
 }  // namespace

@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
 #include <new>
 #include <regex>
 
+#include "app/console_queue.h"
 #include "support/canned_fetcher.h"
 #include "update/update_fixture.h"
 
@@ -15,60 +14,27 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Records what the worker posts; the test plays the main thread by waiting for UpdateDone
-// or SelfUpdate.
-class RecordingMainThread : public MainThread {
- public:
-  bool post(MainMessage message) override {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      messages_.push_back(message);
-    }
-    changed_.notify_all();
-    return true;
-  }
-
-  // Waits for a message of this kind; returns every message posted so far.
-  std::vector<MainMessage> waitFor(MainMessage::Kind kind) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] {
-      for (const MainMessage& m : messages_) {
-        if (m.kind == kind) return true;
-      }
-      return false;
-    });
-    return messages_;
-  }
-
-  void clear() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    messages_.clear();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<MainMessage> messages_;
-};
-
+// The test plays the main thread with the console front end's queue.
 class Controller : public UpdateFixture {
  protected:
-  std::vector<std::string> texts(const std::vector<MainMessage>& messages) {
-    std::vector<std::string> out;
-    for (const MainMessage& m : messages) {
-      out.push_back(m.kind == MainMessage::Kind::PostJson     ? m.text
-                    : m.kind == MainMessage::Kind::UpdateDone ? "UpdateDone"
-                                                              : "SelfUpdate");
+  // What the worker posts, up to and including the first message of this kind.
+  std::vector<std::string> takeUntil(MainMessage::Kind kind) {
+    std::vector<std::string> texts;
+    for (MainMessage m; m.kind != kind || texts.empty();) {
+      m = mainThread.take().message;
+      texts.push_back(m.kind == MainMessage::Kind::PostJson ? m.text
+                      : m.kind == MainMessage::Kind::UpdateDone
+                          ? "UpdateDone"
+                          : "SelfUpdate " + pathToUtf8(m.path));
     }
-    return out;
+    return texts;
   }
-  RecordingMainThread mainThread;
+  ConsoleQueue mainThread;
 };
 
 TEST_F(Controller, PostsEveryMessageInOrderAndUpdateDoneLast) {
   publish({{"a.txt", "a"}});
   UpdateController controller(mainThread, config, client, {});
-  EXPECT_FALSE(controller.isBusy());
   controller.cancelUpdate();  // idle: must not cancel the next run
   controller.startUpdate(CheckMode::Check);
   EXPECT_TRUE(controller.isBusy());
@@ -76,7 +42,7 @@ TEST_F(Controller, PostsEveryMessageInOrderAndUpdateDoneLast) {
   // The transfer's own throttled progress and the measured speed depend on timing; the rest
   // of the sequence does not.
   std::vector<std::string> messages;
-  for (const std::string& text : texts(mainThread.waitFor(MainMessage::Kind::UpdateDone))) {
+  for (const std::string& text : takeUntil(MainMessage::Kind::UpdateDone)) {
     if (text.find(R"("phase":"download","file":"a.txt","filesDone":0,)") != std::string::npos &&
         text.find(R"("bytesDone":0,)") == std::string::npos) {
       continue;
@@ -84,7 +50,6 @@ TEST_F(Controller, PostsEveryMessageInOrderAndUpdateDoneLast) {
     messages.push_back(
         std::regex_replace(text, std::regex(R"("speed":[-+.e0-9]+)"), R"("speed":0)"));
   }
-  const std::string sha = entry("a.txt").sha256;
   const std::string packed = std::to_string(entry("a.txt").packed);
   EXPECT_EQ(messages,
             (std::vector<std::string>{
@@ -104,39 +69,35 @@ TEST_F(Controller, PostsEveryMessageInOrderAndUpdateDoneLast) {
   EXPECT_TRUE(controller.isBusy()) << "until the main thread handles UpdateDone";
   controller.onUpdateDone();
   EXPECT_FALSE(controller.isBusy());
-
-  // A second run after the first has ended; a repair this time.
-  mainThread.clear();
-  controller.startUpdate(CheckMode::Repair);
-  const auto again = texts(mainThread.waitFor(MainMessage::Kind::UpdateDone));
-  EXPECT_EQ(again[again.size() - 2],
-            R"({"type":"done","ok":true,"canPlay":true,"code":"uptodate","detail":"",)"
-            R"("build":"build 1"})");
-  controller.onUpdateDone();
 }
 
 // A cancel reaches the run wherever it is: before the worker has registered it, and inside a
 // request that waits for a silent server (far longer than the test's patience). Either way the
-// run ends as the player's cancel, with Play still possible, not as "offline".
+// run ends as the player's cancel, with Play still possible, not as "offline". The destructor
+// cancels a run and waits for it.
 TEST_F(Controller, ACancelIsNeverLostAndEndsAWaitingRequest) {
   publish({{"a.txt", "a"}});
-  UpdateController controller(mainThread, config, client, {});
+  auto owned = std::make_unique<UpdateController>(mainThread, config, client, fs::path());
+  UpdateController& controller = *owned;
   controller.startUpdate(CheckMode::Check);
   controller.cancelUpdate();
-  auto messages = texts(mainThread.waitFor(MainMessage::Kind::UpdateDone));
+  auto messages = takeUntil(MainMessage::Kind::UpdateDone);
   EXPECT_NE(messages[messages.size() - 2].find(R"("code":"cancelled")"), std::string::npos);
   controller.onUpdateDone();
 
-  mainThread.clear();
+  // A second run, once the first has ended.
   server.script("/manifest.json", {.body = servedManifest, .stallBeforeHeaders = true});
   controller.startUpdate(CheckMode::Check);
   server.waitUntilStalled();
   controller.cancelUpdate();
-  messages = texts(mainThread.waitFor(MainMessage::Kind::UpdateDone));
+  messages = takeUntil(MainMessage::Kind::UpdateDone);
   EXPECT_EQ(messages[messages.size() - 2],
             R"({"type":"done","ok":false,"canPlay":true,"code":"cancelled","detail":"",)"
             R"("build":""})");
   controller.onUpdateDone();
+  controller.startUpdate(CheckMode::Check);
+  owned.reset();  // must not hang or leave a thread running
+  EXPECT_EQ(takeUntil(MainMessage::Kind::UpdateDone).back(), "UpdateDone");
 }
 
 // A run that throws (here: out of memory in the fetcher) must not end the process; it ends as
@@ -151,7 +112,7 @@ TEST_F(Controller, ARunThatThrowsEndsAsFailed) {
   UpdateController controller(mainThread, config, client, {},
                               [] { return std::make_unique<ThrowingFetcher>(); });
   controller.startUpdate(CheckMode::Check);
-  EXPECT_EQ(texts(mainThread.waitFor(MainMessage::Kind::UpdateDone)),
+  EXPECT_EQ(takeUntil(MainMessage::Kind::UpdateDone),
             (std::vector<std::string>{R"({"type":"phase","phase":"manifest"})",
                                       R"({"type":"done","ok":false,"canPlay":true,"code":"failed",)"
                                       R"("detail":"out of memory","build":""})",
@@ -166,29 +127,20 @@ TEST_F(Controller, HandOverPostsSelfUpdateAndNoUpdateDone) {
   publish({{"a.txt", "a"}}, {}, {"TarnLauncher.exe", "new"});
   UpdateController controller(mainThread, config, client, exe);
   controller.startUpdate(CheckMode::Check);
-  const auto messages = mainThread.waitFor(MainMessage::Kind::SelfUpdate);
+  EXPECT_EQ(takeUntil(MainMessage::Kind::SelfUpdate).back(),
+            "SelfUpdate " + pathToUtf8(at("TarnLauncher.exe.new")));
   controller.joinWorker();  // the apply step joins the ended worker
-  EXPECT_EQ(mainThread.waitFor(MainMessage::Kind::SelfUpdate).size(), messages.size());
-  EXPECT_EQ(messages.back().kind, MainMessage::Kind::SelfUpdate);
-  EXPECT_EQ(messages.back().path, at("TarnLauncher.exe.new"));
+  mainThread.post({});
+  EXPECT_EQ(takeUntil(MainMessage::Kind::PostJson), std::vector<std::string>{""})
+      << "nothing after the hand-over";
   EXPECT_TRUE(controller.isBusy()) << "busy until the apply step";
 
   // After a failed swap the launcher is left alone for good.
   controller.disableSelfUpdate();
   controller.setBusy(false);
-  mainThread.clear();
   controller.startUpdate(CheckMode::Check);
-  const auto normal = texts(mainThread.waitFor(MainMessage::Kind::UpdateDone));
+  const auto normal = takeUntil(MainMessage::Kind::UpdateDone);
   EXPECT_EQ(normal[1], R"({"type":"phase","phase":"check"})");
-  controller.onUpdateDone();
-}
-
-TEST_F(Controller, DestructorCancelsAndJoins) {
-  publish({{"a.txt", "a"}});
-  auto controller = std::make_unique<UpdateController>(mainThread, config, client, fs::path());
-  controller->startUpdate(CheckMode::Check);
-  controller.reset();  // must not hang or leave a thread running
-  EXPECT_EQ(texts(mainThread.waitFor(MainMessage::Kind::UpdateDone)).back(), "UpdateDone");
 }
 
 }  // namespace

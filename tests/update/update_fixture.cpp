@@ -39,14 +39,13 @@ RunRecord UpdateFixture::run(CheckMode mode, const fs::path& launcher) {
         record.canPlay = end.canPlay;
         record.code = endCodeText(end.code);
         record.detail = end.detail;
-        record.build = self->build;
+        record.build = self->build();
         record.events.push_back("done");
       },
-      [&](const fs::path& replacement) { record.handedOver.push_back(replacement); });
+      [&](const fs::path& replacement) { record.handedOver.push_back(replacement); },
+      [this] { return now += clockStep; });
   self = &updater;
-  updater.clock = [this, t = 1000.0]() mutable { return t += clockStep; };
   updater.run(mode);
-  record.filesHashed = updater.filesHashed;
   return record;
 }
 

@@ -28,7 +28,6 @@ struct RunRecord {
   std::string detail;
   std::string build;
   std::vector<std::filesystem::path> handedOver;
-  std::uint32_t filesHashed = 0;
 };
 
 class UpdateFixture : public ::testing::Test, public PublishedSite {
@@ -52,8 +51,9 @@ class UpdateFixture : public ::testing::Test, public PublishedSite {
   // command line of tarn-update, must carry it.
   std::filesystem::path client = root / "klient\xc5\xb3";
   LauncherConfig config;
-  // Seconds the run's clock advances per reading: 1 lets every progress message through,
-  // 0 lets only the first and the forced ones through.
+  // The run's clock: it advances by clockStep per reading. A step of 1 lets every progress
+  // message through, 0 only the first and the forced ones.
+  double now = 1000.0;
   double clockStep = 1.0;
   // Called with the Updater on each progress message and each phase, e.g. to cancel.
   std::function<void(Updater&, const Json& progress)> onProgress;

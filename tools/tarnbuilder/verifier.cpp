@@ -151,7 +151,7 @@ bool verifyPublished(const VerifyOptions& options, VerifyReport& report,
           const fs::path target = scratch.path() / std::to_string(index);
           std::string installError;
           if (!unpackPackedFile(packed, target, static_cast<std::uint64_t>(entry.size),
-                                entry.sha256, installError, nullptr)) {
+                                entry.sha256, nullptr, installError)) {
             problem = name + ": " + installError;
           } else {
             problem = indexProblem(packed, entry);
