@@ -27,7 +27,7 @@ code_files() {
 }
 
 # What the tests stand on rather than what they check.
-harness_pattern='^tests/(support/|wine/fake_webview2/|wine/e2e/|wine/wine-run\.sh|page/test/harness\.js|tools/child_process|tools/[a-z_]*_fixture\.|update/update_fixture\.|update/packed_bytes\.h|update/held_file_|net/fetcher_platform|crypto/vectors\.)'
+harness_pattern='^tests/(support/|wine/fake_webview2/|wine/e2e/|wine/wine-run\.sh|page/test/harness\.js|tools/child_process|tools/[a-z_]*_fixture\.|update/update_fixture\.|update/packed_bytes\.h|update/held_file_|crypto/vectors\.)'
 
 nonblank() {
   local total=0 file
