@@ -27,41 +27,34 @@ const std::map<std::string, std::string> kClient = {
     {"Readme.txt", "hello"},
 };
 
-using Publish = TarnbuilderTest;
-
-// Serves `folder` (a publish's output) as a web server would: manifest.json, manifest.sig and
-// each entry's packed file under the address the launcher asks for.
-void serveOut(HttpTestServer& server, const fs::path& folder) {
-  const std::string body = readTestFile(folder / "manifest.json");
-  server.serve("/manifest.json", body);
-  server.serve("/manifest.sig", readTestFile(folder / "manifest.sig"));
-  Manifest manifest;
-  std::string error;
-  ASSERT_TRUE(parseManifest(Json::parse(body), manifest, error)) << error;
-  if (!manifest.launcher.path.empty()) manifest.files.push_back(manifest.launcher);
-  for (const ManifestFile& entry : manifest.files) {
-    server.serve("/" + fileUrlPath(entry),
-                 readTestFile(resolveRelative(folder, "files/" + entry.path + ".tz")));
+class Publish : public TarnbuilderTest {
+ protected:
+  // Installs what `out` holds into `folder` with the launcher's Updater, served over loopback
+  // HTTP under the addresses the launcher asks for.
+  std::string runLauncher(const fs::path& folder) const {
+    HttpTestServer server;
+    server.serve("/manifest.json", readTestFile(out / "manifest.json"));
+    server.serve("/manifest.sig", readTestFile(out / "manifest.sig"));
+    Manifest published = manifest();
+    if (!published.launcher.path.empty()) published.files.push_back(published.launcher);
+    for (const ManifestFile& entry : published.files) {
+      server.serve("/" + fileUrlPath(entry),
+                   readTestFile(resolveRelative(out, "files/" + entry.path + ".tz")));
+    }
+    LauncherConfig config;
+    config.updateUrl = server.url("/");
+    config.publicKey = publicKey;
+    std::unique_ptr<Fetcher> fetcher = makeFetcher();
+    std::string code;
+    Updater updater(folder, {}, config, *fetcher, {}, {},
+                    [&](const RunEnd& end) {
+                      code = endCodeText(end.code) + (end.detail.empty() ? "" : ": " + end.detail);
+                    },
+                    {});
+    updater.run(CheckMode::Check);
+    return code;
   }
-}
-
-// Installs what `out` serves into `folder` with the launcher's Updater over loopback HTTP.
-std::string runLauncher(const fs::path& out, const fs::path& folder, const std::string& key) {
-  HttpTestServer server;
-  serveOut(server, out);
-  LauncherConfig config;
-  config.updateUrl = server.url("/");
-  config.publicKey = key;
-  std::unique_ptr<Fetcher> fetcher = makeFetcher();
-  std::string code;
-  Updater updater(folder, {}, config, *fetcher, {}, {},
-                  [&](const RunEnd& end) {
-                    code = endCodeText(end.code) + (end.detail.empty() ? "" : ": " + end.detail);
-                  },
-                  {});
-  updater.run(CheckMode::Check);
-  return code;
-}
+};
 
 TEST_F(Publish, WritesWhatTheLauncherInstalls) {
   writeClient(kClient);
@@ -101,7 +94,7 @@ TEST_F(Publish, WritesWhatTheLauncherInstalls) {
 
   const fs::path player = root / "player";
   writeTestFile(player / "system/old.dll", "stale");
-  EXPECT_EQ(runLauncher(out, player, publicKey), "updated");
+  EXPECT_EQ(runLauncher(player), "updated");
   EXPECT_EQ(clientFiles(player), kClient);
 }
 
@@ -121,7 +114,7 @@ TEST_F(Publish, ReusesUnchangedPackedFilesAndPrunesTheRest) {
   EXPECT_FALSE(fs::exists(packed("data/empty.bin")));
   EXPECT_TRUE(fs::exists(out / "files/notes.html")) << "only packed files are pruned";
   const fs::path player = root / "player";
-  EXPECT_EQ(runLauncher(out, player, publicKey), "updated");
+  EXPECT_EQ(runLauncher(player), "updated");
   std::map<std::string, std::string> expected = kClient;
   expected.erase("data/empty.bin");
   expected["Readme.txt"] = "hello again";
@@ -203,7 +196,7 @@ TEST_F(Publish, AFailedPublishKeepsTheOldManifestAndATruthfulCache) {
 
   fs::remove_all(out / "files/Readme.txt.tz.tmp");
   EXPECT_EQ(publish(options).packed, 1u);
-  EXPECT_EQ(runLauncher(out, root / "player", publicKey), "updated");
+  EXPECT_EQ(runLauncher(root / "player"), "updated");
 }
 
 }  // namespace

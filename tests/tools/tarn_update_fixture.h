@@ -37,7 +37,6 @@ class TarnUpdateTest : public UpdateFixture {
     writeConfig();
   }
 
-  // TarnLauncher.json's text for `config`.
   std::string configText() const {
     Json document = Json::object();
     document.set("updateUrl", config.updateUrl);
@@ -45,7 +44,6 @@ class TarnUpdateTest : public UpdateFixture {
     return document.dump(true);
   }
   void writeConfig() const { writeTestFile(at("TarnLauncher.json"), configText()); }
-  // Runs tarn-update to its end.
   ToolRun runTool(const std::vector<std::string>& args, const ChildOptions& options = {}) const {
     ChildProcess child(program(), args, options);
     const int status = child.wait();
@@ -62,13 +60,12 @@ class TarnUpdateTest : public UpdateFixture {
     expectClient(files);
   }
 
-  // Runs a client whose one download stalls after 1000 bytes, stops it with `stop` and checks
-  // that the run ended cancelled (exit 1, not fit to play) with the partial download kept, and
-  // that the next run resumes from it. The "done" message, and the bytes kept.
+  // Stops a run whose one download stalls after 1000 bytes; it must end cancelled, not fit to
+  // play, and the next run resume from the kept part. The "done" message, and the bytes kept.
   std::pair<Json, std::size_t> cancelStalledDownload(
       const std::function<void(ChildProcess&)>& stop) {
     publish({{"data/big.bin", noise(200000, 3)}});
-    scriptFile("data/big.bin", {.body = packedBytes("data/big.bin"), .stallAfter = 1000});
+    script("data/big.bin", {.stallAfter = 1000});
     ChildProcess child(program(), argsFor({"--json"}));
     server.waitUntilStalled();
     stop(child);

@@ -25,20 +25,14 @@ TEST_F(TarnUpdateTest, JsonLinesAreThePageMessagesAndSuccessExitsWithZero) {
   EXPECT_EQ(run.err, "");
   ASSERT_FALSE(run.out.empty());
   EXPECT_EQ(run.out.back(), '\n');
-  std::vector<std::string> events;
   for (const std::string& line : run.lines) {
     std::string error;
     const Json message = Json::parse(line, &error);
     ASSERT_TRUE(message.isObject()) << line << ": " << error;
     EXPECT_EQ(message.dump(), line) << "compact, as the page receives it";
-    // The messages' members are the controller test's; here their order on the line.
-    const std::string type = message.getString("type");
-    std::string event = type == "done" ? type : type + " " + message.getString("phase");
-    // Consecutive progress messages of one phase count as one event.
-    if (events.empty() || events.back() != event) events.push_back(event);
   }
-  EXPECT_EQ(events, (std::vector<std::string>{"phase manifest", "phase check", "progress check",
-                                              "phase download", "progress download", "done"}));
+  // Every message in between, in order, is the controller test's.
+  EXPECT_EQ(run.lines.front(), R"({"type":"phase","phase":"manifest"})");
   EXPECT_EQ(run.lines.back(),
             "{\"type\":\"done\",\"ok\":true,\"canPlay\":true,"
             "\"code\":\"updated\",\"detail\":\"\",\"build\":\"build 1\"}");
@@ -71,7 +65,7 @@ TEST_F(TarnUpdateTest, UsageErrorsExitWithTwoBeforeAnyRequestAndFailedRunsWithOn
   expectError(argsFor({"--json"}), "TarnLauncher.json is not valid JSON: \n");
   EXPECT_EQ(server.requests().size(), 0u);
 
-  // Failed runs exit with 1.
+  // A failed run exits with 1.
   writeConfig();
   server.serve("/manifest.sig", std::string(128, '0') + "\n");
   const ToolRun badSignature = runTool(argsFor({}));
@@ -79,13 +73,6 @@ TEST_F(TarnUpdateTest, UsageErrorsExitWithTwoBeforeAnyRequestAndFailedRunsWithOn
   EXPECT_EQ(badSignature.out,
             "Fetching the manifest\nManifest rejected: manifest signature does not match\n");
 
-  publish(kTree);
-  scriptFile("readme.txt", {.status = 404});
-  const ToolRun failed = runTool(argsFor({"--json"}));
-  EXPECT_EQ(failed.exitCode(), 1);
-  const Json done = doneOf(failed.lines);
-  EXPECT_EQ(done.getString("code") + " " + done.getString("detail"), "failed readme.txt: HTTP 404");
-  EXPECT_TRUE(done.getBool("canPlay", false));
 }
 
 TEST_F(TarnUpdateTest, InterruptCancelsAStalledDownload) {

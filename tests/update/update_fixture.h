@@ -16,7 +16,6 @@
 
 namespace tu::test {
 
-// What one run reported, in order.
 struct RunRecord {
   std::vector<std::string> phases;
   std::vector<Json> progress;
@@ -33,10 +32,6 @@ struct RunRecord {
 class UpdateFixture : public ::testing::Test, public PublishedSite {
  protected:
   UpdateFixture();
-
-  void scriptFile(const std::string& path, Behaviour behaviour) {
-    script(path, std::move(behaviour));
-  }
 
   RunRecord run(CheckMode mode = CheckMode::Check, const std::filesystem::path& launcher = {});
   // A path in the client folder, made the way the engine makes it.
