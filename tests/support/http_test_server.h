@@ -3,13 +3,6 @@
 // per path, misbehaves on purpose: wrong statuses, cut or stalled bodies, wrong lengths,
 // redirects. It records every request it receives. A thread per connection; connections are
 // kept alive between requests as HTTP/1.1 allows.
-//
-//   HttpTestServer server;
-//   server.serve("/manifest.json", text);
-//   server.script("/big.bin", {.body = data, .closeAfter = 1000});
-//   server.scriptSequence("/f.bin", {{.status = 416}, {.body = data}});
-//   fetcher.getText(server.url("/manifest.json"), out, error);
-//   server.requests()[0].header("Range");
 #pragma once
 
 #include <atomic>
@@ -75,7 +68,6 @@ class HttpTestServer {
   HttpTestServer& operator=(const HttpTestServer&) = delete;
 
   int port() const { return port_; }
-  // "http://127.0.0.1:<port>" + path.
   std::string url(std::string_view path) const;
 
   // Requests are matched on their whole target first, then on the target without its query.

@@ -26,13 +26,10 @@ struct ProcessStart {
 
 class RecordingHost : public Host {
  public:
-  // Test settings.
-  bool windowExists = true;  // post() fails without a window
   bool webView = true;
   ProcessStartResult startResult{true, 0, false};
   std::vector<DisplayMode> modes;
 
-  // Records.
   std::vector<std::string> delivered;  // texts handed to the web view, in order
   int hidden = 0;
   int minimized = 0;
@@ -43,7 +40,6 @@ class RecordingHost : public Host {
 
   bool post(MainMessage message) override {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!windowExists) return false;
     queue_.push_back(std::move(message));
     posted_.notify_all();
     return true;
@@ -103,7 +99,6 @@ class RecordingHost : public Host {
   std::deque<MainMessage> queue_;
 };
 
-// The delivered texts, parsed.
 inline std::vector<Json> parsedAll(const std::vector<std::string>& texts) {
   std::vector<Json> out;
   for (const std::string& text : texts) out.push_back(Json::parse(text));

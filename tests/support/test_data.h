@@ -8,7 +8,6 @@
 
 namespace tu::test {
 
-std::filesystem::path testDataPath(std::string_view relative);
 // The whole file under tests/data; fails the test (and returns "") when it is missing.
 std::string readTestData(std::string_view relative);
 // `size` seeded pseudo-random bytes: content that does not compress, the same for each seed.

@@ -27,7 +27,6 @@ class TarnbuilderTest : public ::testing::Test {
     publicKey = builder::publicKeyOf(seed);
   }
 
-  // Writes the files (path -> content) into the client folder.
   void writeClient(const std::map<std::string, std::string>& files) {
     for (const auto& [path, content] : files) writeTestFile(resolveRelative(client, path), content);
   }
@@ -51,7 +50,6 @@ class TarnbuilderTest : public ::testing::Test {
     publishWith(std::move(options), &summary);
     return summary;
   }
-  // Publishes expecting a refusal; returns the error text.
   std::string publishFails(builder::PublishOptions options = {}) const {
     return publishWith(std::move(options), nullptr, true);
   }

@@ -1,6 +1,5 @@
-// Block-level updates in whole runs against the loopback server: only the changed blocks are
-// fetched (counted by the server) and the page's byte counts say so; every fallback ends with
-// the right file; a cut or cancelled fetch is not fetched again.
+// Block-level updates in whole runs: only changed blocks are fetched and counted, every
+// fallback ends with the right file, a cut or cancelled fetch is not fetched again.
 #include <gtest/gtest.h>
 
 #include "core/files.h"
@@ -26,7 +25,6 @@ const std::string kMidChanged = kMid.substr(0, 1000) + noise(100, 4) + kMid.subs
 
 class BlockUpdate : public UpdateFixture {
  protected:
-  // The client holds the old versions; the server offers the changed ones.
   void installOldThenPublishNew() {
     publish({{"big.bin", kBig}, {"mid.bin", kMid}});
     ASSERT_EQ(run().code, "updated");
@@ -38,7 +36,6 @@ class BlockUpdate : public UpdateFixture {
     writeTestFile(at("mid.bin"), kMid);
     server.clearRequests();
   }
-  // Body bytes the server sent beyond the manifest and its signature.
   std::uint64_t fetched() const {
     return server.bodyBytesSent() - servedManifest.size() - servedSignature.size();
   }

@@ -29,7 +29,6 @@ TEST(ManifestSignature, ExactBytesOnly) {
   EXPECT_FALSE(verifyManifestSignature(body, digits, "zz" + key.substr(2)));
 }
 
-// Parses a document text; returns the error, or "" on success.
 std::string parseError(const std::string& text, Manifest* out = nullptr) {
   Manifest manifest;
   std::string err;

@@ -71,10 +71,8 @@ TEST_F(Controller, PostsEveryMessageInOrderAndUpdateDoneLast) {
   EXPECT_FALSE(controller.isBusy());
 }
 
-// A cancel reaches the run wherever it is: before the worker has registered it, and inside a
-// request that waits for a silent server (far longer than the test's patience). Either way the
-// run ends as the player's cancel, with Play still possible, not as "offline". The destructor
-// cancels a run and waits for it.
+// A cancel before the worker has started, or inside a request to a silent server, ends the run
+// as the player's cancel (Play still possible), not "offline"; the destructor cancels and waits.
 TEST_F(Controller, ACancelIsNeverLostAndEndsAWaitingRequest) {
   publish({{"a.txt", "a"}});
   auto owned = std::make_unique<UpdateController>(mainThread, config, client, fs::path());
@@ -85,7 +83,6 @@ TEST_F(Controller, ACancelIsNeverLostAndEndsAWaitingRequest) {
   EXPECT_NE(messages[messages.size() - 2].find(R"("code":"cancelled")"), std::string::npos);
   controller.onUpdateDone();
 
-  // A second run, once the first has ended.
   server.script("/manifest.json", {.body = servedManifest, .stallBeforeHeaders = true});
   controller.startUpdate(CheckMode::Check);
   server.waitUntilStalled();
@@ -100,8 +97,7 @@ TEST_F(Controller, ACancelIsNeverLostAndEndsAWaitingRequest) {
   EXPECT_EQ(takeUntil(MainMessage::Kind::UpdateDone).back(), "UpdateDone");
 }
 
-// A run that throws (here: out of memory in the fetcher) must not end the process; it ends as
-// failed and the launcher is told the run is over.
+// A run that throws must not end the process; it ends as failed and the run is over.
 TEST_F(Controller, ARunThatThrowsEndsAsFailed) {
   class ThrowingFetcher : public CannedFetcher {
    public:

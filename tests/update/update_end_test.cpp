@@ -24,6 +24,11 @@ void expectEnd(const RunRecord& record, const std::string& code, const std::stri
   EXPECT_EQ(record.phases, std::vector<std::string>{"manifest"});
 }
 
+std::string fileEntry(const std::string& path, const std::string& size, char hash) {
+  return R"({"path":")" + path + R"(","size":)" + size + R"(,"sha256":")" +
+         std::string(64, hash) + R"(","packed":)" + size + "}";
+}
+
 // The signature rules themselves are ManifestSignature's; here only how a run ends on them.
 TEST_F(UpdateEnd, NoConfigurationOfflineAndBadSignatures) {
   publish({{"a.txt", "a"}});
@@ -57,15 +62,12 @@ TEST_F(UpdateEnd, NoConfigurationOfflineAndBadSignatures) {
 TEST_F(UpdateEnd, HostileManifestsChangeNothing) {
   writeTestFile(root / "victim.txt", "outside the client");
   writeTestFile(at("mine.txt"), "the player's");
-  const auto file = [](const std::string& path) {
-    return R"({"path":")" + path + R"(","size":1,"sha256":")" + std::string(64, 'a') +
-           R"(","packed":30})";
-  };
   // Every rule has its case at the parser; here that a refusal changes nothing, even where
   // part of the manifest would have passed.
   const std::vector<std::pair<std::string, std::string>> cases = {
       {R"({"format":1,"remove":["mine.txt","/mine.txt"]})", "/mine.txt"},
-      {R"({"format":1,"files":[)" + file("mine.txt") + "," + file("../victim.txt") + "]}",
+      {R"({"format":1,"files":[)" + fileEntry("mine.txt", "1", 'a') + "," +
+           fileEntry("../victim.txt", "1", 'a') + "]}",
        "../victim.txt"},
   };
   for (const auto& [text, unsafe] : cases) {
@@ -81,12 +83,8 @@ TEST_F(UpdateEnd, HostileManifestsChangeNothing) {
 }
 
 TEST_F(UpdateEnd, HugeSizesFailTheDownloadWithoutOverflow) {
-  const auto file = [](const std::string& path, const std::string& size) {
-    return R"({"path":")" + path + R"(","size":)" + size + R"(,"sha256":")" + std::string(64, 'b') +
-           R"(","packed":)" + size + "}";
-  };
-  serveManifest(R"({"format":1,"files":[)" + file("a.bin", "1e300") + "," +
-                file("b.bin", "9.3e18") + "]}");
+  serveManifest(R"({"format":1,"files":[)" + fileEntry("a.bin", "1e300", 'b') + "," +
+                fileEntry("b.bin", "9.3e18", 'b') + "]}");
   server.serve("/files/a.bin.tz?v=bbbbbbbbbbbb", "short");
   const RunRecord record = run();
   EXPECT_EQ(record.detail, "a.bin: download size does not match");

@@ -91,10 +91,8 @@ TEST_F(UpdateRun, DownloadsResumeAndReuseTheirPartFiles) {
   expectClient({big});
 }
 
-// File k installs while k+1 downloads. Here the first install finds its download damaged (so
-// it is fetched again once the second has arrived), and the third file's download fails three
-// times while the second installs: the run ends with the third file's error, only after the
-// second is installed, recorded and reported, and the forced messages keep their order.
+// File k installs while k+1 downloads: a damaged first download is fetched again after the
+// second, and the third's failure ends the run only once the second is installed and recorded.
 TEST_F(UpdateRun, InstallsOverlapDownloadsAndEndInManifestOrder) {
   const std::vector<ClientFile> files = {
       {"a.bin", noise(40000, 5)}, {"b.bin", noise(30000, 6)}, {"c.bin", "never arrives"}};
@@ -128,10 +126,9 @@ TEST_F(UpdateRun, InstallsOverlapDownloadsAndEndInManifestOrder) {
   EXPECT_EQ(Json::parse(readTestFile(at(".tarn_update/cache.json"))).members().size(), 2u);
 }
 
-// A wrong download is fetched three times in all, then the run ends with the third's text and
-// leaves nothing of it: a short body, one running past the packed size (the server would stall
-// 1 MiB past it: only a transfer that stops there is not left to a timeout), good bytes that
-// are not what the manifest vouches for. (The installer's other texts are PackedInstall's.)
+// A wrong download is fetched three times, then the run ends with the third's text and leaves
+// nothing: a short body, one running past the packed size (the server stalls 1 MiB past it, so
+// only a transfer that stops there ends in time), bytes the manifest does not vouch for.
 TEST_F(UpdateRun, WrongDownloadsAreRetriedAndReported) {
   const ClientFile file{"file.bin", noise(50000, 3)};
   publish({file});
