@@ -15,10 +15,9 @@
 #include "update/block_scan.h"
 #include "update/packed_file.h"
 
-namespace tu {
+namespace tu::test {
 namespace {
 
-using test::noise;
 
 TEST(BlockIndex, RefusesEveryLie) {
   const std::string data = noise(20 * 4096 + 100, 1);
@@ -112,4 +111,4 @@ TEST(BlockPlan, RangesCoverEveryMissingBlockInFewRequests) {
 }
 
 }  // namespace
-}  // namespace tu
+}  // namespace tu::test

@@ -8,13 +8,10 @@
 #include "support/temp_dir.h"
 #include "update/packed_bytes.h"
 
-namespace tu {
+namespace tu::test {
 namespace {
 
 namespace fs = std::filesystem;
-using test::sha256Hex;
-using test::TempDir;
-using test::writeTestFile;
 
 TEST(Sha256File, EmptyMissingAndLargerThanTheBuffer) {
   TempDir dir;
@@ -64,4 +61,4 @@ TEST(CheckFile, RecordsWhatItHashesAndHashesOnlyWhatItMust) {
 }
 
 }  // namespace
-}  // namespace tu
+}  // namespace tu::test

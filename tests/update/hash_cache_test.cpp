@@ -4,11 +4,9 @@
 
 #include "support/temp_dir.h"
 
-namespace tu {
+namespace tu::test {
 namespace {
 
-using test::readTestFile;
-using test::writeTestFile;
 
 // What a stored cache.json gives back, and that an unchanged cache is not written again. (When
 // a save is due, UpdateRun shows.)
@@ -41,4 +39,4 @@ TEST(HashCache, TrustsOnlyWellFormedRecordsOfTheManifestsFilesAndWritesOnlyChang
 }
 
 }  // namespace
-}  // namespace tu
+}  // namespace tu::test

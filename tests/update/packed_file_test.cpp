@@ -10,18 +10,10 @@
 #include "support/test_data.h"
 #include "update/packed_bytes.h"
 
-namespace tu {
+namespace tu::test {
 namespace {
 
 namespace fs = std::filesystem;
-using test::CraftedBlock;
-using test::craftPacked;
-using test::deflated;
-using test::noise;
-using test::readTestFile;
-using test::sha256Hex;
-using test::TempDir;
-using test::writeTestFile;
 
 // Installs `packed` over a target that holds "old content"; on failure checks that the
 // target is untouched and no temporary is left.
@@ -169,4 +161,4 @@ TEST_F(PackedInstall, BlocksInflatedAheadFailInFileOrder) {
 }
 
 }  // namespace
-}  // namespace tu
+}  // namespace tu::test
