@@ -1,8 +1,7 @@
 /* A preloaded library (LD_PRELOAD) that watches and disturbs a program's file calls, for tests
  * of the real tarn-update:
- *   TARN_SHIM_LOG=FILE           appends "fsync PATH", "rename FROM TO" (a rename done),
- *                                "refused FROM TO" (a rename failed here) and "remove PATH",
- *                                one line per call, in the order the calls were made;
+ *   TARN_SHIM_LOG=FILE           appends "fsync PATH", "rename FROM TO" (a rename done) and
+ *                                "remove PATH", one line per call, in the order of the calls;
  *   TARN_SHIM_FAIL_RENAME=A,B    the first rename onto a path ending in A (and the first onto
  *                                one ending in B, ...) fails with EACCES after deleting its
  *                                source, as when a virus scanner quarantines a new file.
@@ -34,15 +33,6 @@ static void logLine(const char* what, const char* first, const char* second) {
   close(fd);
 }
 
-static void logDescriptor(const char* what, int fd) {
-  char link[64];
-  char path[PATH_MAX];
-  snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-  const ssize_t length = readlink(link, path, sizeof path - 1);
-  path[length > 0 ? length : 0] = '\0';
-  logLine(what, path, NULL);
-}
-
 /* Whether this rename is one to fail: the first onto each listed suffix. */
 static int shouldFail(const char* to) {
   const char* list = getenv("TARN_SHIM_FAIL_RENAME");
@@ -66,7 +56,12 @@ static int shouldFail(const char* to) {
 int fsync(int fd) {
   static int (*real)(int);
   if (real == NULL) real = (int (*)(int))dlsym(RTLD_NEXT, "fsync");
-  logDescriptor("fsync", fd);
+  char link[64];
+  char path[PATH_MAX];
+  snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  const ssize_t length = readlink(link, path, sizeof path - 1);
+  path[length > 0 ? length : 0] = '\0';
+  logLine("fsync", path, NULL);
   return real(fd);
 }
 
@@ -77,14 +72,11 @@ int rename(const char* from, const char* to) {
     static int (*realUnlink)(const char*);
     if (realUnlink == NULL) realUnlink = (int (*)(const char*))dlsym(RTLD_NEXT, "unlink");
     realUnlink(from);
-    logLine("refused", from, to);
     errno = EACCES;
     return -1;
   }
   const int result = real(from, to);
-  const int error = errno;
-  logLine(result == 0 ? "rename" : "refused", from, to);
-  errno = error;
+  if (result == 0) logLine("rename", from, to);
   return result;
 }
 

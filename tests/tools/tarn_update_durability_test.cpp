@@ -1,8 +1,6 @@
-// The real tarn-update and the file system, where a test of the engine cannot reach: kill -9
-// at random moments of a run (afterwards every file holds its old or its new content, never a
-// mix, never cut short, and one more run completes the client); the order of its file calls and
-// a scanner that quarantines a fresh file (through a preloaded shim, io_shim.c); two runs
-// started at once on one folder; the memory a packed file of one-byte blocks costs.
+// The real tarn-update and the file system: kill -9 at random moments (every file old or new,
+// and one more run completes), its file calls and a quarantining scanner (io_shim.c), the
+// memory a packed file of one-byte blocks costs.
 #include <signal.h>
 
 #include <gtest/gtest.h>
@@ -16,7 +14,6 @@
 #include <set>
 #include <sstream>
 #include <thread>
-#include <tuple>
 
 #include "core/files.h"
 #include "publish/manifest_writer.h"
@@ -82,9 +79,8 @@ class Durability : public TarnUpdateTest {
     }
   }
 
-  // Every file old or new; nothing else but a temporary beside one of them. True when there
-  // was one (the kill came during an install).
-  bool expectOldOrNew() {
+  // Every file old or new; nothing else but a temporary beside one of them.
+  void expectOldOrNew() {
     std::map<std::string, std::string> found = clientFiles(client);
     found.erase("TarnLauncher.json");
     for (const Versions& file : files) {
@@ -103,7 +99,6 @@ class Durability : public TarnUpdateTest {
     if (readFile(at(".tarn_update/cache.json"), cache)) {
       EXPECT_TRUE(Json::parse(cache).isObject()) << "cache.json damaged";
     }
-    return !found.empty();
   }
 
   void expectComplete() {
@@ -140,8 +135,6 @@ TEST_F(Durability, KilledAtRandomMomentsEveryFileIsOldOrNewAndTheNextRunComplete
   }
 
   std::mt19937 random(kSeed);
-  int midInstall = 0;
-  int ranToEnd = 0;
   for (int kill = 0; kill < kKills; ++kill) {
     // Every tenth round starts from nothing; the others keep the work folder (the cache of
     // the last complete run), as a real client would.
@@ -152,10 +145,10 @@ TEST_F(Durability, KilledAtRandomMomentsEveryFileIsOldOrNewAndTheNextRunComplete
       ChildProcess child(program(), argsFor({"--json"}));
       if (child.waitForFirstLine()) std::this_thread::sleep_for(delay);
       child.sendSignal(SIGKILL);  // harmless to a child that has ended but is not reaped
-      if (exitCodeOf(child.wait()) >= 0) ++ranToEnd;  // not killed
+      child.wait();
     }
     SCOPED_TRACE("kill " + std::to_string(kill));
-    if (expectOldOrNew()) ++midInstall;
+    expectOldOrNew();
     if (HasFailure()) return;
 
     const ToolRun complete = runTool(argsFor({}));
@@ -163,8 +156,6 @@ TEST_F(Durability, KilledAtRandomMomentsEveryFileIsOldOrNewAndTheNextRunComplete
     expectComplete();
     if (HasFailure()) return;
   }
-  std::cout << kKills << " kills (seed " << kSeed << "): " << midInstall << " during an install, "
-            << ranToEnd << " after the run had ended\n";
 }
 
 TEST_F(TarnUpdateTest, DataIsOnDiskBeforeItsNameAndNoPlayersFileIsEverDeleted) {
@@ -212,43 +203,6 @@ TEST_F(TarnUpdateTest, DataIsOnDiskBeforeItsNameAndNoPlayersFileIsEverDeleted) {
   EXPECT_GE(renames, 3u) << "two client files and the cache";
 }
 
-TEST_F(TarnUpdateTest, TwoRunsStartedTogetherOneUpdatesAndNothingIsLost) {
-  std::vector<ClientFile> tree;
-  for (int i = 0; i < 100; ++i) {
-    tree.push_back({"data/d" + std::to_string(i % 7) + "/f" + std::to_string(i), noise(2000, i)});
-  }
-  publish(tree);
-  constexpr int kTrials = 20;
-  int refused = 0;
-  for (int trial = 0; trial < kTrials; ++trial) {
-    SCOPED_TRACE("trial " + std::to_string(trial));
-    fs::remove_all(client);
-    writeConfig();
-    ChildProcess first(program(), argsFor({"--json"}));
-    ChildProcess second(program(), argsFor({"--json"}));
-    using End = std::tuple<std::string, int, std::string>;  // code, exit code, detail
-    const auto endOf = [](ChildProcess& child) {
-      const int status = child.wait();
-      const Json done = doneOf(child.lines());
-      return End(done.getString("code"), exitCodeOf(status), done.getString("detail"));
-    };
-    std::vector<End> ends = {endOf(first), endOf(second)};
-    std::sort(ends.begin(), ends.end());
-    if (std::get<0>(ends[0]) == "failed") {
-      ++refused;
-      EXPECT_EQ(ends, (std::vector<End>{{"failed", 1, "another update is running in this folder"},
-                                        {"updated", 0, ""}}));
-    } else {
-      // The later run started after the first had ended.
-      EXPECT_EQ(ends, (std::vector<End>{{"updated", 0, ""}, {"uptodate", 0, ""}}));
-    }
-    expectTool(tree);
-    if (HasFailure()) return;
-  }
-  std::cout << refused << " of " << kTrials << " pairs overlapped; the later run was refused\n";
-  EXPECT_GT(refused, 0) << "no pair of runs overlapped: the test proved nothing";
-}
-
 TEST_F(TarnUpdateTest, ATableOfOneByteBlocksCostsNoMoreMemoryThanSmallBlocks) {
 #ifndef TARN_PEAK_MEMORY
   GTEST_SKIP() << "needs peak_memory from the benchmarks (TARN_BUILD_BENCH)";
@@ -269,14 +223,9 @@ TEST_F(TarnUpdateTest, ATableOfOneByteBlocksCostsNoMoreMemoryThanSmallBlocks) {
     EXPECT_EQ(readTestFile(at("big.bin")), data);
     return std::stol(readTestFile(peak));
   };
-  // Header, a table of four bytes per byte of the file, then every byte a raw block.
-  std::string oneByteBlocks("TZ1\0", 4);
-  putLe(oneByteBlocks, data.size(), 8);
-  putLe(oneByteBlocks, 1, 4);
-  putLe(oneByteBlocks, data.size(), 4);
-  for (std::size_t i = 0; i < data.size(); ++i) putLe(oneByteBlocks, 0x80000001u, 4);
-  oneByteBlocks += data;
-  const long oneByte = peakInstalling(oneByteBlocks);
+  std::vector<CraftedBlock> bytes;
+  for (const char c : data) bytes.push_back({true, std::string(1, c)});
+  const long oneByte = peakInstalling(craftPacked(data.size(), 1, data.size(), bytes));
   const long small = peakInstalling(packBytes(data, {4096, 1}));
   std::cout << "peak memory: " << oneByte << " KiB with one-byte blocks, " << small
             << " KiB with 4 KiB blocks\n";
