@@ -183,9 +183,8 @@ TEST(Commands, ExcludePatterns) {
       {"logs/", "logs", false, false}, {"/readme.txt", "readme.txt", false, true},
       {"/readme.txt", "docs/readme.txt", false, false},
       {"system\\*.tmp", "system/x.tmp", false, true},
-      // Always, without a pattern: the launcher's own work files.
-      {nullptr, ".tarn_update", true, true}, {nullptr, "system/L2.exe.tznew", false, true},
-      {nullptr, "big.part", false, true}, {nullptr, "partial.dat", false, false}};
+      // Without a pattern only the launcher's work files go (Publish shows which).
+      {nullptr, "partial.dat", false, false}};
   for (const auto& [pattern, path, folder, excluded] : cases) {
     builder::ExcludeRules rules;
     if (pattern) rules.add(pattern);
