@@ -34,16 +34,15 @@ class GameLaunchTest : public ::testing::Test {
   RecordingHost host;
 };
 
-TEST_F(GameLaunchTest, AMissingGameOrAFolderInItsPlaceIsReported) {
+TEST_F(GameLaunchTest, AMissingGameAndAFailedStartAreReportedADeclinedStartIsNot) {
   launchGame(host, config, dir.path(), false);
   fs::create_directories(dir / "system/L2.exe");
   launchGame(host, config, dir.path(), false);
   const std::string missing = R"({"type":"notice","code":"gameMissing","detail":"system/L2.exe"})";
   EXPECT_EQ(notices(), missing + missing);
   EXPECT_TRUE(host.starts.empty());
-}
 
-TEST_F(GameLaunchTest, AFailedStartIsReportedADeclinedOneIsNot) {
+  fs::remove(dir / "system/L2.exe");
   writeTestFile(dir / "system/L2.exe", "MZ");
   host.startResult = {false, 0, true};
   launchGame(host, config, dir.path(), false);
