@@ -334,35 +334,21 @@ TEST_F(LauncherTest, TheBuiltInConfigurationServesWhenNoFileLiesNextToTheLaunche
 }
 
 // Play starts client\system\L2.exe with the configured arguments unchanged, in its own folder,
-// then the launcher closes (the default) or, with "closeOnPlay" false, minimizes and stays.
-TEST_F(LauncherTest, PlayStartsTheGameThenClosesOrMinimizes) {
+// then the launcher closes.
+TEST_F(LauncherTest, PlayStartsTheGameThenCloses) {
   config_.set("gameArgs", "-lang  \"two words\" \xC5\xBD");
   const fs::path game = client_ / L"system" / L"L2.exe";
   fs::create_directories(game.parent_path());
   fs::copy_file(pathFromUtf8(TARN_RECORDER_EXE), game);
-  const auto play = [&](LauncherProcess& launcher) {
-    ASSERT_TRUE(waitForPage(launcher));
-    std::error_code ignored;
-    fs::remove(fs::path(game.native() + L".log"), ignored);  // the recorder appends
-    ASSERT_TRUE(launcher.webMessage(R"({"cmd":"play"})"));
-    std::vector<std::string> lines;
-    ASSERT_TRUE(e2e::waitUntil([&] { return (lines = e2e::recorderLines(game)).size() >= 2; }));
-    EXPECT_EQ(lines[0], "\"" + pathToUtf8(game) + "\" -lang  \"two words\" \xC5\xBD");
-    EXPECT_EQ(lines[1], "cwd=" + pathToUtf8(client_ / L"system"));
-  };
-
-  LauncherProcess closing = start();
-  play(closing);
-  ASSERT_TRUE(closing.waitForExit());
-  EXPECT_EQ(closing.exitCode(), 0u);
-
-  config_.set("closeOnPlay", false);
-  LauncherProcess minimizing = start();
-  play(minimizing);
-  HWND window = minimizing.mainWindow();
-  EXPECT_TRUE(e2e::waitUntil([&] { return IsIconic(window) != FALSE; }));
-  EXPECT_FALSE(minimizing.waitForExit(0));
-  closeNormally(minimizing);
+  LauncherProcess launcher = start();
+  ASSERT_TRUE(waitForPage(launcher));
+  ASSERT_TRUE(launcher.webMessage(R"({"cmd":"play"})"));
+  std::vector<std::string> lines;
+  ASSERT_TRUE(e2e::waitUntil([&] { return (lines = e2e::recorderLines(game)).size() >= 2; }));
+  EXPECT_EQ(lines[0], "\"" + pathToUtf8(game) + "\" -lang  \"two words\" \xC5\xBD");
+  EXPECT_EQ(lines[1], "cwd=" + pathToUtf8(client_ / L"system"));
+  ASSERT_TRUE(launcher.waitForExit());
+  EXPECT_EQ(launcher.exitCode(), 0u);
 }
 
 // Closing never waits for a silent server, not even for the longest of the launcher's timeouts:
