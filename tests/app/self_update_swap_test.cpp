@@ -12,25 +12,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class SelfUpdateSwapTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    test::writeTestFile(exe_, "old build");
-    test::writeTestFile(replacement_, "new build");
-  }
-  test::TempDir client_;
-  fs::path exe_ = client_ / "TarnLauncher.exe";
-  fs::path old_ = client_ / "TarnLauncher.exe.old";
-  fs::path replacement_ = client_ / "TarnLauncher.exe.new";
-  test::RecordingHost host_;
-};
-
-TEST_F(SelfUpdateSwapTest, AReplacementThatCannotBeMovedLeavesTheOldBuildInPlace) {
-  fs::remove(replacement_);
-  EXPECT_FALSE(swapInReplacement(exe_, replacement_, client_.path(), host_));
-  EXPECT_EQ(test::readTestFile(exe_), "old build");
-  EXPECT_FALSE(fs::exists(old_));
-  EXPECT_TRUE(host_.starts.empty());
+TEST(SelfUpdateSwap, AReplacementThatCannotBeMovedLeavesTheOldBuildInPlace) {
+  test::TempDir client;
+  const fs::path exe = client / "TarnLauncher.exe";
+  test::writeTestFile(exe, "old build");
+  test::RecordingHost host;
+  EXPECT_FALSE(swapInReplacement(exe, client / "TarnLauncher.exe.new", client.path(), host));
+  EXPECT_EQ(test::readTestFile(exe), "old build");
+  EXPECT_FALSE(fs::exists(client / "TarnLauncher.exe.old"));
+  EXPECT_TRUE(host.starts.empty());
 }
 
 }  // namespace

@@ -22,7 +22,6 @@ LauncherConfig parsed(std::string_view document) {
   return config;
 }
 
-// The error text for a document that must fail; the configuration must stay as it was.
 std::string failure(std::string_view document) {
   LauncherConfig config;
   config.serverName = "kept";

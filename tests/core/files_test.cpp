@@ -103,7 +103,6 @@ TEST(IsSafeRelativePath, AcceptedAndRejectedNames) {
   }
 }
 
-// Paths join with the platform's own separator: '\' on Windows, '/' elsewhere.
 TEST(PathText, Utf8RoundTripsThroughNativePathsJoinedWithTheNativeSeparator) {
 #ifdef _WIN32
   EXPECT_EQ(resolveRelative(L"C:\\Game", "system/L2.exe").native(), L"C:\\Game\\system\\L2.exe");

@@ -21,7 +21,6 @@ std::string parseError(std::string_view text) {
   return error;
 }
 
-// The string a JSON text parses to; fails the test when it does not parse to a string.
 std::string parsedString(std::string_view text) {
   std::string error;
   const Json value = Json::parse(text, &error);

@@ -47,7 +47,6 @@ std::vector<RfcVector> rfcVectors() {
 class Ed25519Test : public testing::TestWithParam<FieldCase> {
  protected:
   bool verify(const Bytes& signature, const Bytes& message, const Bytes& key) const {
-    // A signature is 64 bytes; anything else is rejected before the check.
     if (signature.size() != 64 || key.size() != 32) return false;
     return GetParam().verify(signature.data(), message.data(), message.size(), key.data());
   }

@@ -62,16 +62,14 @@ TEST(Oracle, ShaMatchesOpenSslOnRandomMessages) {
   }
 }
 
-// Random keys and messages: our keys and signatures are libsodium's, and on libsodium's
-// signatures and on random changes of them both verifiers give libsodium's verdict. (They would
-// part only on S >= L or small-order points, which random changes do not produce.)
-TEST(Oracle, Ed25519KeysSignaturesAndVerdictsMatchLibsodium) {
+// Random keys and messages: our keys and signatures are libsodium's and both verifiers accept
+// them. Changed signatures are EveryOneByteChangeIsRejected's.
+TEST(Oracle, Ed25519KeysAndSignaturesMatchLibsodium) {
   ASSERT_GE(sodium_init(), 0);
   std::mt19937 rng(1032);
-  int accepted = 0, rejected = 0;
   for (int round = 0; round < 90; ++round) {
     const Bytes seed = randomBytes(rng, 32);
-    Bytes message = randomBytes(rng, rng() % 400);
+    const Bytes message = randomBytes(rng, rng() % 400);
     std::uint8_t key[32], secret[64], signature[64], ours[96];
     crypto_sign_seed_keypair(key, secret, seed.data());
     crypto_sign_detached(signature, nullptr, message.data(), message.size(), secret);
@@ -79,37 +77,15 @@ TEST(Oracle, Ed25519KeysSignaturesAndVerdictsMatchLibsodium) {
     ed25519PublicKey(seed.data(), ours);
     ed25519Sign(seed.data(), message.data(), message.size(), ours + 32);
     EXPECT_EQ(hexEncode(ours, 96), sodium);
+    EXPECT_TRUE(ed25519Verify(signature, message.data(), message.size(), key));
     if (round % 4 == 0) {  // the 25.5-bit field is slow unoptimised: a quarter of them
       internal::publicKeyWith<internal::Field25>(seed.data(), ours);
       internal::signWith<internal::Field25>(seed.data(), message.data(), message.size(), ours + 32);
       EXPECT_EQ(hexEncode(ours, 96), sodium) << "25.5-bit limbs";
+      EXPECT_TRUE(
+          internal::verifyWith<internal::Field25>(signature, message.data(), message.size(), key));
     }
-
-    // Unchanged in one round of three; otherwise one to three random bytes changed anywhere.
-    if (round % 3 != 0) {
-      for (unsigned n = 1 + rng() % 3; n > 0; --n) {
-        const std::size_t where = rng() % (96 + message.size());
-        const auto flip = static_cast<std::uint8_t>(1 + rng() % 255);
-        if (where < 32)
-          key[where] ^= flip;
-        else if (where < 96)
-          signature[where - 32] ^= flip;
-        else
-          message[where - 96] ^= flip;
-      }
-    }
-    const bool valid =
-        crypto_sign_verify_detached(signature, message.data(), message.size(), key) == 0;
-    EXPECT_EQ(ed25519Verify(signature, message.data(), message.size(), key), valid)
-        << "round " << round;
-    EXPECT_EQ(
-        internal::verifyWith<internal::Field25>(signature, message.data(), message.size(), key),
-        valid)
-        << "round " << round;
-    (valid ? accepted : rejected) += 1;
   }
-  EXPECT_EQ(accepted, 30);
-  EXPECT_EQ(rejected, 60);
 }
 
 }  // namespace

@@ -18,7 +18,6 @@ namespace tu::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Hexadecimal to bytes; fails the test on a malformed string.
 inline Bytes fromHex(std::string_view hex) {
   Bytes out;
   EXPECT_TRUE(hexDecode(hex, out)) << hex;
@@ -46,7 +45,6 @@ inline std::vector<std::string> rspValues(std::string_view relative, std::string
   return values;
 }
 
-// A committed JSON file, parsed; fails the test when it does not parse.
 inline Json readJsonData(std::string_view relative) {
   std::string error;
   Json document = Json::parse(readTestData(relative), &error);

@@ -1,4 +1,3 @@
-// The display sizes the settings panel offers.
 #include "game/display_modes.h"
 
 #include <gtest/gtest.h>

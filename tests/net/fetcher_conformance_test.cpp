@@ -1,6 +1,4 @@
-// One suite for every Fetcher: CurlFetcher natively, WinHttpFetcher under Wine. Each case sets
-// up the loopback server to answer (or misbehave) and checks the result, the error text the
-// player would read, the destination file and the requests the server saw.
+// One suite for every Fetcher: CurlFetcher natively, WinHttpFetcher under Wine.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -30,7 +28,6 @@ constexpr FetchTimeouts kTestTimeouts{2000, 2000, 2000, 800};
 
 class FetcherTest : public testing::Test {
  protected:
-  // A progress callback that records every count it sees and goes on.
   ProgressCallback recordCounts() {
     counts.clear();
     return [this](std::uint64_t count) {

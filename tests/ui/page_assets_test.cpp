@@ -50,15 +50,14 @@ TEST(PageAssets, PackFolderIsNamedByTheHashWithoutLeadingZeros) {
   EXPECT_EQ(uiPackFolderName(655976943u), "ui-55976943");
 }
 
-TEST_F(PageAssetsTest, TheClientsUiFolderComesFirst) {
+TEST_F(PageAssetsTest, TheClientsUiFolderComesFirstThenThePackForThisClientFolder) {
   writeTestFile(clientDir / "ui" / "index.html", "server page");  // without its style.css
   addPack({{"index.html", "pack page"}});
   EXPECT_EQ(resolve(), clientDir / "ui" / "index.html");
   EXPECT_FALSE(fs::exists(dataFolder));  // nothing extracted
-}
 
-// The pack folder is named by this client folder, so two clients never share one.
-TEST_F(PageAssetsTest, ThePackIsExtractedForThisClientFolder) {
+  // The pack folder is named by this client folder, so two clients never share one.
+  fs::remove_all(clientDir / "ui");
   addPack({{"index.html", "pack page"}, {"app.js", "pack();"}});
   EXPECT_EQ(resolve(), packFolder() / "index.html");
   EXPECT_EQ(readTestFile(packFolder() / "app.js"), "pack();");

@@ -1,6 +1,5 @@
-// Play's failures as the player reads them. Starting the game and closing or minimizing after
-// it is the end-to-end test's; play during a run is the page controller's (it holds the busy
-// state).
+// Play's failures as the player reads them, and what the window does after a start. Starting
+// the game for real is the end-to-end test's; play during a run is the page controller's.
 #include "ui/play_command.h"
 
 #include <gtest/gtest.h>
@@ -34,16 +33,15 @@ class GameLaunchTest : public ::testing::Test {
   RecordingHost host;
 };
 
-TEST_F(GameLaunchTest, AMissingGameOrAFolderInItsPlaceIsReported) {
+TEST_F(GameLaunchTest, FailedStartsAreReportedAndAStartClosesOrMinimizesTheWindow) {
   launchGame(host, config, dir.path(), false);
   fs::create_directories(dir / "system/L2.exe");
   launchGame(host, config, dir.path(), false);
   const std::string missing = R"({"type":"notice","code":"gameMissing","detail":"system/L2.exe"})";
   EXPECT_EQ(notices(), missing + missing);
   EXPECT_TRUE(host.starts.empty());
-}
 
-TEST_F(GameLaunchTest, AFailedStartIsReportedADeclinedOneIsNot) {
+  fs::remove(dir / "system/L2.exe");
   writeTestFile(dir / "system/L2.exe", "MZ");
   host.startResult = {false, 0, true};
   launchGame(host, config, dir.path(), false);
@@ -52,6 +50,14 @@ TEST_F(GameLaunchTest, AFailedStartIsReportedADeclinedOneIsNot) {
   launchGame(host, config, dir.path(), false);
   EXPECT_EQ(notices(), R"({"type":"notice","code":"gameStartFailed","detail":"193"})");
   EXPECT_EQ(host.closed + host.minimized, 0);
+
+  host.startResult = {true, 0, false};
+  launchGame(host, config, dir.path(), false);
+  EXPECT_EQ(host.closed, 1);
+  config.closeOnPlay = false;
+  launchGame(host, config, dir.path(), false);
+  EXPECT_EQ(host.closed + 10 * host.minimized, 11);
+  EXPECT_EQ(notices(), "");
 }
 
 }  // namespace

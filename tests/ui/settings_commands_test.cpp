@@ -1,4 +1,3 @@
-// The settings panel's two commands.
 #include "ui/settings_commands.h"
 
 #include <gtest/gtest.h>

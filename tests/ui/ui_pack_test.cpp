@@ -23,7 +23,6 @@ std::string packOf(std::vector<UiPackEntry> entries) {
   return pack;
 }
 
-// `bytes` bytes of `value`, least significant first, as the pack stores its numbers.
 std::string littleEndian(std::uint32_t value, int bytes) {
   std::string out;
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
@@ -74,7 +73,6 @@ TEST(UiPack, ForeignDataIsNotAPackAndEveryTruncationIsDamaged) {
     TempDir dir;
     EXPECT_EQ(unpackError(pack.substr(0, size), dir.path()), "ui pack is damaged") << size;
   }
-  // A count larger than the entries present.
   TempDir dir;
   EXPECT_EQ(unpackError(header(3) + entry("a.js", "x"), dir.path()), "ui pack is damaged");
   EXPECT_EQ(readTestFile(dir / "a.js"), "x");  // what came before the damage stays
@@ -120,13 +118,10 @@ TEST(UiPack, ExtractsOncePerPackVersionAndNeverMarksADamagedOne) {
   EXPECT_FALSE(fs::exists(dir / "ui-2/.version"));  // a damaged pack leaves no version
 }
 
-TEST(ClientFolderHash, IsFnv1aOverTheUtf16LeBytesOfThePathText) {
+TEST(ClientFolderHash, IsFnv1aOverTheUtf16LeBytesOfThePathTextConvertedFromUtf8) {
   EXPECT_EQ(clientFolderHashOfText("C:\\Games\\L2"), 2906646095u);
   EXPECT_EQ(clientFolderHashOfText("C:\\Games\\l2"), 655976943u);
   EXPECT_EQ(clientFolderHash(pathFromUtf8("C:\\Games\\L2")), 2906646095u);
-}
-
-TEST(ClientFolderHash, ConvertsUtf8ToUtf16) {
   EXPECT_EQ(utf8ToUtf16("A\xD0\x96\xE2\x82\xAC\xF0\x9F\x98\x80"), u"A\u0416\u20AC\U0001F600");
   // Ill-formed input: a stray continuation byte, a cut sequence, an encoded surrogate, an
   // overlong form; each maximal bad piece is one U+FFFD.

@@ -1,4 +1,3 @@
-// Where the launcher's window goes on a monitor.
 #include "ui/window_placement.h"
 
 #include <gtest/gtest.h>

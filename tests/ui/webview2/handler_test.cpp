@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <new>
 #include <stdexcept>
 
@@ -12,27 +13,18 @@ namespace {
 
 using EnvironmentHandler = ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler;
 
-// It answers its own interface and IUnknown only, invokes its function, and dies (with what the
-// function holds) with its last reference.
 TEST(Handler, AnswersItsInterfaceInvokesItsFunctionAndDiesWithItsLastReference) {
-  struct Probe {
-    int calls = 0;
-    ~Probe() { *destroyed = true; }
-    bool* destroyed;
-  };
-  bool destroyed = false;
-  auto probe = std::make_shared<Probe>();
-  probe->destroyed = &destroyed;
+  auto calls = std::make_shared<int>(0);  // what the function holds
   HRESULT seen = S_OK;
   auto handler = makeHandler<EnvironmentHandler>(
-      [probe, &seen](HRESULT result, ICoreWebView2Environment* environment) {
-        ++probe->calls;
+      [calls, &seen](HRESULT result, ICoreWebView2Environment* environment) {
+        ++*calls;
         seen = result;
         return environment ? E_FAIL : S_FALSE;
       });
   EnvironmentHandler* h = handler.get();
-  std::weak_ptr<Probe> alive = probe;
-  probe.reset();
+  const std::weak_ptr<int> alive = calls;
+  calls.reset();
 
   void* out = nullptr;
   EXPECT_EQ(h->lpVtbl->QueryInterface(h, &Wv2Unknown::iid, &out), S_OK);
@@ -51,10 +43,9 @@ TEST(Handler, AnswersItsInterfaceInvokesItsFunctionAndDiesWithItsLastReference) 
   handler.reset();
   EXPECT_EQ(h->lpVtbl->Invoke(h, E_ABORT, nullptr), S_FALSE);
   EXPECT_EQ(seen, E_ABORT);
-  EXPECT_EQ(alive.lock()->calls, 1);
-  EXPECT_FALSE(destroyed);
+  EXPECT_EQ(*alive.lock(), 1);
   EXPECT_EQ(h->lpVtbl->Release(h), 0u);
-  EXPECT_TRUE(destroyed);
+  EXPECT_TRUE(alive.expired());
 }
 
 // An exception must not unwind into the runtime's frames (the program would end there).

@@ -1,7 +1,5 @@
 // What the end-to-end tests use to run the real TarnLauncher.exe under Wine: the fake WebView2
-// runtime installed the way the real one is (a version folder named in the registry), the
-// launcher's processes, its windows and dialogs, and the fake's record of what the launcher did
-// to the web view. Windows (under Wine) only.
+// runtime installed as the real one is, the launcher's processes, windows and dialogs.
 #pragma once
 
 #include <windows.h>
@@ -31,7 +29,6 @@ bool writeRegistryText(HKEY root, const wchar_t* key, const wchar_t* name,
 // Polls `condition` every 20 ms until it holds or `timeoutMs` has passed; returns its last value.
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 30000);
 
-// One line of the fake runtime's record.
 struct Event {
   DWORD pid = 0;
   std::string name;  // "navigate", "post", ...
@@ -95,7 +92,6 @@ class LauncherProcess {
 
 // A window's title (a static control's text).
 std::wstring windowText(HWND window);
-// A message box's caption, text and whether it has each of the buttons OK, Yes and No.
 struct MessageBoxContent {
   std::wstring caption;
   std::wstring text;
@@ -104,7 +100,6 @@ struct MessageBoxContent {
   bool no = false;
 };
 MessageBoxContent readMessageBox(HWND dialog);
-// Presses the button `id` (IDOK, IDYES, IDNO) of a message box.
 void pressButton(HWND dialog, int id);
 
 // The lines a recorder program wrote, which it writes to its own path + ".log".
