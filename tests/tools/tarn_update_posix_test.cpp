@@ -40,29 +40,22 @@ TEST_F(TarnUpdateTest, ASecondInterruptEndsTheProcessAtOnce) {
   EXPECT_EQ(doneOf(child.lines()).kind(), Json::Kind::Null);
 }
 
+// A failed run exits with 1. How a download that hits a full disk reads is the fetcher
+// conformance test's; here the install of a file that packs small but unpacks past the limit.
 TEST_F(TarnUpdateTest, FullDiskFailsAndDamagesNothingThenATerminalShowsTheRunThatCompletes) {
-  // Packs small but unpacks past the limit; the other one is too big to download at all.
   const std::vector<ClientFile> tree = {{"data/a.txt", "first"},
-                                        {"data/big.bin", std::string(3000000, 'z')},
-                                        {"data/noise.bin", noise(1500000, 4)}};
+                                        {"data/big.bin", std::string(3000000, 'z')}};
   publish(tree);
   writeTestFile(at("data/big.bin"), "old big");
-  writeTestFile(at("data/noise.bin"), "old noise");
-  const ChildOptions limited{.fileSizeLimit = 1000000};
+  const ToolRun failed = runTool(argsFor({"--json"}), {.fileSizeLimit = 1000000});
+  EXPECT_EQ(failed.exitCode(), 1);
+  const Json done = doneOf(failed.lines);
+  EXPECT_EQ(done.getString("code"), "failed");
+  EXPECT_EQ(done.getString("detail"), "data/big.bin: write failed (disk full?)");
+  EXPECT_EQ(readTestFile(at("data/a.txt")), "first");
+  EXPECT_EQ(readTestFile(at("data/big.bin")), "old big");
+  EXPECT_FALSE(fs::exists(at("data/big.bin.tznew")));
 
-  // First big.bin's install, then, with it in place, the download of the noise hits the limit.
-  for (const char* path : {"data/big.bin", "data/noise.bin"}) {
-    SCOPED_TRACE(path);
-    const ToolRun run = runTool(argsFor({"--json"}), limited);
-    EXPECT_EQ(run.exitCode(), 1);
-    const Json done = doneOf(run.lines);
-    EXPECT_EQ(done.getString("code"), "failed");
-    EXPECT_EQ(done.getString("detail"), std::string(path) + ": write failed (disk full?)");
-    EXPECT_EQ(readTestFile(at("data/a.txt")), "first");
-    EXPECT_EQ(readTestFile(at(path)), path == tree[1].path ? "old big" : "old noise");
-    EXPECT_FALSE(fs::exists(at(std::string(path) + ".tznew")));
-    writeTestFile(at("data/big.bin"), tree[1].content);
-  }
   // With room again, one run completes the client, on a terminal: one live line, then the result.
   const ToolRun run = runTool(argsFor({}), {.terminal = true});
   EXPECT_EQ(run.exitCode(), 0);
