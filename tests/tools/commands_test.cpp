@@ -146,16 +146,11 @@ TEST(Commands, KeygenPublishAndVerify) {
                             ":\n  readme.txt: files/readme.txt.tz is missing\n");
 }
 
+// The pack's bytes and order are UiPack's; here the walk of a folder with a sub-folder.
 TEST(Commands, UiPackIsWhatTheLauncherUnpacks) {
   TempDir dir;
-  const std::map<std::string, std::string> page = {
-      {"index.html", "<!doctype html>"},
-      {"style.css", "body{}"},
-      {"img/logo.png", std::string("\x89PNG\0\x01", 7)},
-      {"img/\xc5\xbe"
-       "enklas.svg",
-       "<svg/>"},
-      {"Z.txt", "z"}};
+  const std::map<std::string, std::string> page = {{"index.html", "<!doctype html>"},
+                                                   {"img/\xc5\xbe" "enklas.svg", "<svg/>"}};
   for (const auto& [name, data] : page) writeTestFile(dir / ("page/" + name), data);
   const Result run = tarnbuilder({"uipack", pathToUtf8(dir / "page"), pathToUtf8(dir / "ui.pack")});
   ASSERT_EQ(run.code, 0) << run.err;

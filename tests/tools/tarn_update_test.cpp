@@ -31,11 +31,7 @@ TEST_F(TarnUpdateTest, JsonLinesAreThePageMessagesAndSuccessExitsWithZero) {
     ASSERT_TRUE(message.isObject()) << line << ": " << error;
     EXPECT_EQ(message.dump(), line) << "compact, as the page receives it";
   }
-  // Every message in between, in order, is the controller test's.
-  EXPECT_EQ(run.lines.front(), R"({"type":"phase","phase":"manifest"})");
-  EXPECT_EQ(run.lines.back(),
-            "{\"type\":\"done\",\"ok\":true,\"canPlay\":true,"
-            "\"code\":\"updated\",\"detail\":\"\",\"build\":\"build 1\"}");
+  // Which messages, in which order, with which members, is the controller test's.
   expectTool(kTree);
 
   // Not on a terminal and without --json: a line per phase, then the result.
