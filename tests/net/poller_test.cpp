@@ -16,10 +16,9 @@ namespace {
 using test::CannedFetcher;
 using test::HttpTestServer;
 
+// A URL alone, or a host without a port, is the page controller test's.
 TEST(StatusPoller, IsConfiguredByAUrlOrAHostWithAPort) {
-  EXPECT_TRUE(statusConfigured({"http://s/status", "", 0}));
   EXPECT_TRUE(statusConfigured({"", "game.example", 1}));
-  EXPECT_FALSE(statusConfigured({"", "game.example", 0}));
   EXPECT_FALSE(statusConfigured({"", "", 7777}));
 }
 

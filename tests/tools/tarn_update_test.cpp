@@ -52,7 +52,6 @@ TEST_F(TarnUpdateTest, UsageErrorsExitWithTwoBeforeAnyRequest) {
     EXPECT_EQ(run.err.rfind(start, 0), 0u) << run.err;
   };
   expectError({"--bogus"}, "tarn-update: ");
-  expectError({"-r"}, "tarn-update: ");
   expectError(argsFor({pathToUtf8(client)}), "tarn-update: ");
   // The texts themselves are loadConfig's (config_test).
   fs::remove(at("TarnLauncher.json"));
