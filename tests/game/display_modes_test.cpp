@@ -11,8 +11,6 @@ TEST(Resolutions, OfferLargeTrueColourModesAndTheCurrentSizeLargestFirst) {
                                           {1280, 599, 32},  {2560, 1440, 24}};
   EXPECT_EQ(resolutionList(modes, {true, 640, 480}),
             (std::vector<Resolution>{{1920, 1200}, {1920, 1080}, {1024, 768}, {640, 480}}));
-  EXPECT_EQ(resolutionList({{800, 600, 16}, {1024, 768, 32}}, DisplayOptions{}),
-            (std::vector<Resolution>{{1024, 768}}));
 }
 
 }  // namespace
